@@ -1,0 +1,27 @@
+# Shared by the project's scripts: install what is missing from scripts/packages.
+# shellcheck shell=bash
+
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+install_missing_packages() {
+  local wanted missing=()
+  while read -r wanted; do
+    [[ -z $wanted || $wanted == \#* ]] && continue
+    dpkg-query -W -f='${Status}' "$wanted" 2>/dev/null | grep -q 'install ok installed' || missing+=("$wanted")
+  done < "$project_root/scripts/packages"
+  ((${#missing[@]} == 0)) && return 0
+
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  ((EUID != 0)) && sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [CMAKE ARGS...]
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S "$project_root" -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" --parallel "$(nproc)"
+}
