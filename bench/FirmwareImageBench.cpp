@@ -1,13 +1,10 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/MD5Validator.h"
+#include "support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,45 +25,13 @@ std::vector<std::uint8_t> makeImage() {
     return image;
 }
 
-// The image as a file in its own temporary folder, removed afterwards.
-class ImageFile {
-public:
-    ImageFile() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trx4-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary directory");
-        }
-        folder_ = pattern;
-        path_ = (folder_ / "image.bin").string();
-        const auto bytes = makeImage();
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            throw std::runtime_error("cannot write " + path_);
-        }
-    }
-    ~ImageFile() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    ImageFile(const ImageFile&) = delete;
-    ImageFile& operator=(const ImageFile&) = delete;
-
-    const std::string& path() const { return path_; }
-
-private:
-    std::filesystem::path folder_;
-    std::string path_;
-};
-
 // Opening an image reads and checks the whole file, as selecting it does.
 void validateImageFile(benchmark::State& state) {
-    const ImageFile file;
+    const TemporaryDirectory directory;
+    const std::string path = directory.write("image.bin", makeImage());
     const MD5Validator validator;
     for (auto _ : state) {
-        FirmwareImage image(file.path(), validator);
+        FirmwareImage image(path, validator);
         benchmark::DoNotOptimize(image.position());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * imageSize));
