@@ -25,7 +25,7 @@ void idleSocketRead(benchmark::State& state) {
     server.accept();
     idleRead(state, socket);
 }
-BENCHMARK(idleSocketRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(idleSocketRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void idleSerialRead(benchmark::State& state) {
     int unit = -1;
@@ -42,7 +42,7 @@ void idleSerialRead(benchmark::State& state) {
     ::close(terminal);
     ::close(unit);
 }
-BENCHMARK(idleSerialRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(idleSerialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The largest packet the unit may send, from the peer's send to the whole read.
 void largestPacketRoundTrip(benchmark::State& state) {
@@ -61,6 +61,6 @@ void largestPacketRoundTrip(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * packet.size()));
 }
-BENCHMARK(largestPacketRoundTrip)->Unit(benchmark::kMicrosecond);
+BENCHMARK(largestPacketRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
