@@ -1,0 +1,177 @@
+#include "transport/Win32Socket.h"
+
+#include "protocol/VerloException.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::chrono::milliseconds readerStartWait{1000};
+// Large enough that a burst from the unit is drained in few system calls.
+constexpr std::size_t receiveChunk = 4096;
+
+std::string errorCode() {
+    return std::to_string(errno);
+}
+
+} // namespace
+
+Win32Socket::Win32Socket(std::string host, std::uint16_t port)
+    : Win32Socket(std::move(host), port, QueueLimits{}) {}
+
+Win32Socket::Win32Socket(std::string host, std::uint16_t port, QueueLimits limits)
+    : host_(std::move(host)), port_(port), queue_(limits.capacity, limits.producerWaitMs) {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket_ < 0) {
+        throw VerloException("Error creating a socket, code: " + errorCode());
+    }
+    try {
+        connectSocket();
+        startReader();
+    } catch (...) {
+        ::close(socket_);
+        throw;
+    }
+}
+
+Win32Socket::~Win32Socket() {
+    stopReader();
+    ::close(socket_);
+}
+
+void Win32Socket::connectSocket() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    if (::inet_pton(AF_INET, host_.c_str(), &address.sin_addr) != 1) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (::getaddrinfo(host_.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+            throw VerloException("Unable to resolve server: " + host_ + ".  " +
+                                 "This probably means that the TCP address is not valid.  " +
+                                 "You may want to try entering the address in number format " +
+                                 "instead (127.12.23.12, for example).");
+        }
+        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+        ::freeaddrinfo(found);
+    }
+
+    if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        throw VerloException("connect failed with error code " + errorCode() + ".  " +
+                             "This probably means that the unit is not listening on " +
+                             "the port and address provided.  Check the TCP/IP settings " +
+                             "and try again.");
+    }
+    // Requests and replies are small and answered one by one: sending them at once matters
+    // more than coalescing. Only latency depends on it, so a refusal is harmless. Lingering
+    // on close is already off by default.
+    int noDelay = 1;
+    ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+}
+
+void Win32Socket::startReader() {
+    try {
+        readerThread_ = std::thread([this] { readerLoop(); });
+    } catch (const std::system_error&) {
+        throw VerloException("Error creating read thread");
+    }
+    std::unique_lock lock(startMutex_);
+    if (!startSignal_.wait_for(lock, readerStartWait, [this] { return readerStarted_; })) {
+        lock.unlock();
+        stopReader();
+        throw VerloException("The read thread didn't start");
+    }
+}
+
+void Win32Socket::readerLoop() {
+    // Drain the socket as bytes arrive. Raising the priority needs privileges the operator
+    // may lack; the connection works without it.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -20);
+    {
+        std::lock_guard lock(startMutex_);
+        readerStarted_ = true;
+    }
+    startSignal_.notify_all();
+
+    std::array<std::uint8_t, receiveChunk> buffer{};
+    for (;;) {
+        const ssize_t received = ::recv(socket_, buffer.data(), buffer.size(), 0);
+        if (received < 0 && errno == EINTR) {
+            continue;
+        }
+        if (received <= 0) {
+            break;
+        }
+        try {
+            if (!queue_.push(buffer.data(), static_cast<std::size_t>(received))) {
+                break;
+            }
+        } catch (const VerloException&) {
+            // "queue full": nobody has read for the whole producer wait; the connection is
+            // treated as ended, and what was queued stays readable.
+            break;
+        }
+    }
+    // Shut down rather than close: the descriptor belongs to the destructor, which closes it
+    // once this thread is joined, so its number cannot be reused under a concurrent shutdown.
+    ::shutdown(socket_, SHUT_RDWR);
+    readerDone_ = true;
+    queue_.close();
+}
+
+void Win32Socket::stopReader() {
+    if (!readerThread_.joinable()) {
+        return;
+    }
+    // Ends a blocking receive; closing the queue ends a wait for room.
+    ::shutdown(socket_, SHUT_RDWR);
+    queue_.close();
+    readerThread_.join();
+}
+
+void Win32Socket::setTimeout(std::uint32_t milliseconds) {
+    timeout_ = milliseconds;
+}
+
+void Win32Socket::write(const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        const ssize_t sent = ::send(socket_, bytes, count, MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw VerloException(std::string("send") + " failed with error code " + errorCode());
+        }
+        bytes += sent;
+        count -= static_cast<std::size_t>(sent);
+    }
+}
+
+std::size_t Win32Socket::read(std::uint8_t* buffer, std::size_t count) {
+    if (count == 0) {
+        return 0;
+    }
+    std::size_t available = queue_.count();
+    if (available < count && timeout_ > 0) {
+        available = queue_.waitForCount(count, std::chrono::milliseconds(timeout_));
+    }
+    if (available >= count && queue_.take(buffer, count)) {
+        return count;
+    }
+    if (readerDone_) {
+        throw VerloException("Socket read thread exited.");
+    }
+    return 0;
+}
