@@ -7,13 +7,12 @@
 #include "protocol/VerloException.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDevice.h"
+#include "support/TemporaryDirectory.h"
 #include "support/UnitWire.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -329,13 +328,14 @@ protected:
             return unitwire::packet(unitwire::statusCodeBody(unitwire::FlashOperationDone, 0));
         };
     }
-    void TearDown() override { std::filesystem::remove(path); }
 
-    void writeImage(std::size_t size) {
-        std::ofstream out(path, std::ios::binary);
+    // An image of size bytes counting through 0..250, so blocks differ.
+    std::string writeImage(std::size_t size) {
+        Bytes image(size);
         for (std::size_t i = 0; i < size; ++i) {
-            out.put(static_cast<char>(i % 251));
+            image[i] = static_cast<std::uint8_t>(i % 251);
         }
+        return directory.write("image.bin", image);
     }
     // Erase, download and burn requests in order, each as its type byte.
     std::vector<std::uint8_t> steps() const {
@@ -349,16 +349,11 @@ protected:
     std::unique_ptr<QUIPProtocol> protocol;
     std::unique_ptr<Responder> unit;
     RecordedProgress progress;
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("trx4-image-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-          ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin"))
-            .string();
+    TemporaryDirectory directory;
 };
 
 TEST_F(DownloadFileTest, WholeBlocksAreSentInOrderWithOneEraseAndNoBurn) {
-    writeImage(3 * 4096);
-    protocol->downloadFile(path, progress);
+    protocol->downloadFile(writeImage(3 * 4096), progress);
     EXPECT_EQ(steps(), (std::vector<std::uint8_t>{unitwire::EraseFlash, unitwire::DownloadData,
                                                   unitwire::DownloadData, unitwire::DownloadData}));
     EXPECT_EQ(progress.percents, (std::vector<std::uint32_t>{33, 66, 100}));
@@ -367,15 +362,13 @@ TEST_F(DownloadFileTest, WholeBlocksAreSentInOrderWithOneEraseAndNoBurn) {
 }
 
 TEST_F(DownloadFileTest, ShortAndUnevenFilesStillEraseExactlyOnce) {
-    writeImage(100);
-    protocol->downloadFile(path, progress);
+    protocol->downloadFile(writeImage(100), progress);
     EXPECT_EQ(steps(), (std::vector<std::uint8_t>{unitwire::EraseFlash, unitwire::DownloadData}));
     EXPECT_EQ(progress.percents, std::vector<std::uint32_t>{100});
 
     unit->received.clear();
     progress.percents.clear();
-    writeImage(5000);
-    protocol->downloadFile(path, progress);
+    protocol->downloadFile(writeImage(5000), progress);
     EXPECT_EQ(steps(), (std::vector<std::uint8_t>{unitwire::EraseFlash, unitwire::DownloadData,
                                                   unitwire::DownloadData}));
     EXPECT_EQ(unit->received[2].size(), 1u + 904u);
@@ -383,12 +376,11 @@ TEST_F(DownloadFileTest, ShortAndUnevenFilesStillEraseExactlyOnce) {
 }
 
 TEST_F(DownloadFileTest, EmptyAndMissingFiles) {
-    writeImage(0);
-    protocol->downloadFile(path, progress);
+    protocol->downloadFile(writeImage(0), progress);
     EXPECT_TRUE(unit->received.empty());
     EXPECT_TRUE(progress.percents.empty());
 
-    const std::string missing = path + ".absent";
+    const std::string missing = (directory.path() / "absent.bin").string();
     EXPECT_EQ(messageOf<VerloException>([&] { protocol->downloadFile(missing, progress); }),
               "Error opening " + missing);
 }
