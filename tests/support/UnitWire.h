@@ -169,17 +169,4 @@ inline std::vector<Frame> splitFrames(const Bytes& stream) {
     return frames;
 }
 
-// The command bodies carried by the host's data frames, in order.
-inline std::vector<Bytes> framedBodies(const Bytes& stream) {
-    std::vector<Bytes> bodies;
-    for (const auto& frame : splitFrames(stream)) {
-        if (frame.type == 2) {
-            for (auto& body : splitPackets(frame.data)) {
-                bodies.push_back(std::move(body));
-            }
-        }
-    }
-    return bodies;
-}
-
 } // namespace unitwire
