@@ -1,0 +1,73 @@
+#pragma once
+
+#include "model/ParameterValueMap.h"
+#include "protocol/ProtocolImplementation.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class Clock;
+class Command;
+class CommandType;
+class QUIPLink;
+class SerialDevice;
+class SetCommand;
+
+// Talks to a real unit over a byte device through a link. Reads are answered
+// from a cache that the unit's Status messages keep current; writes wait
+// until the unit reports the written values back.
+class QUIPProtocol : public ProtocolImplementation {
+public:
+    static constexpr std::uint32_t replyTimeoutMs = 2000;
+    static constexpr std::uint32_t pollTimeoutMs = 1;
+    static constexpr std::uint32_t flashTimeoutMs = 30000;
+    static constexpr std::int64_t pingIntervalSeconds = 15;
+    static constexpr unsigned maximumMessagesPerReply = 300;
+    static constexpr unsigned maximumMessagesPerGetAll = 20;
+    static constexpr std::size_t blockSize = 4096;
+    // A Status at least this long answers a Get All as the full response does.
+    static constexpr std::size_t minimumGetAllStatusLength = 100;
+
+    // Reads every value from the unit (Get All) before returning. Device,
+    // link and clock are not owned and must outlive the protocol.
+    QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock);
+    QUIPProtocol(SerialDevice& device, QUIPLink& link);
+    // Tells the unit the host is leaving, then frees the status code tables.
+    ~QUIPProtocol() override;
+    QUIPProtocol(const QUIPProtocol&) = delete;
+    QUIPProtocol& operator=(const QUIPProtocol&) = delete;
+
+    DeviceStatus getStatus() override;
+    void setValue(ParameterId id, const ParameterValue& value, std::uint32_t delayMs) override;
+    // The cached value; an identifier never reported gets a default value.
+    ParameterValue getValue(ParameterId id) override;
+    // Takes in at most one pending message (and pings when due), then
+    // answers from the cache.
+    void getValues(const ParameterIdList& ids, ParameterValueMap& result) override;
+    bool hasDevice() override;
+    // Sends the file in blocks numbered from 1; never asks for the burn.
+    void downloadFile(const std::string& fileName, ProgressCommand& progress) override;
+    // Block 1 erases the flash first; burn writes the image and reboots the unit.
+    void downloadBlock(const std::uint8_t* bytes, std::size_t count, std::uint32_t blockNumber,
+                       bool burn) override;
+    void setValues(const ParameterValueMap& values, std::uint32_t delayMs) override;
+    std::string getEventLog() override;
+    std::string getErrorLog() override;
+
+private:
+    void getAll();
+    void pingIfDue();
+    void dispatch(const Command& command);
+    void sendAndConfirm(const SetCommand& command, std::uint32_t delayMs);
+    void send(const Command& command);
+    void awaitReply(const CommandType& expected, std::uint32_t timeoutMs);
+    void flashStep(const Command& command);
+    std::string requestLog(const CommandType& request, const CommandType& reply);
+
+    SerialDevice* device_;
+    QUIPLink* link_;
+    Clock* clock_;
+    ParameterValueMap cache_;
+    std::int64_t lastPingTime_ = 0;
+};
