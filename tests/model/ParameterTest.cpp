@@ -41,7 +41,7 @@ std::string formatted(const Parameter& parameter, const ParameterValue& value,
 
 } // namespace
 
-TEST(Parameter, RefreshNotifiesOnlyWhenTheValueChangesUnlessAlwaysNotify) {
+TEST(Parameter, RefreshNotifiesOnlyWhenTheValueChangesUnlessAlwaysNotifyAndSurvivesFailures) {
     RecordingProtocol unit;
     unit.values[statusId] = ParameterValue(7);
     Parameter parameter(&unit, statusId, ParameterValue(0), ParameterValue(20860));
@@ -61,6 +61,11 @@ TEST(Parameter, RefreshNotifiesOnlyWhenTheValueChangesUnlessAlwaysNotify) {
     parameter.refresh();
     EXPECT_EQ(observer.calls.size(), 3u);
     EXPECT_EQ(observer.calls.back().hint, nullptr);
+
+    unit.values[statusId] = ParameterValue(6);
+    unit.failNext(ProtocolException("lost"));
+    EXPECT_THROW(parameter.refresh(), ProtocolException);
+    EXPECT_EQ(parameter.value(), ParameterValue(7));
 }
 
 TEST(Parameter, UpdateTakesOnlyItsOwnEntry) {
@@ -82,17 +87,6 @@ TEST(Parameter, UpdateTakesOnlyItsOwnEntry) {
     EXPECT_EQ(observer.calls.size(), 2u);
 }
 
-TEST(Parameter, AFailingSourceLeavesTheValue) {
-    RecordingProtocol unit;
-    unit.values[statusId] = ParameterValue(5);
-    Parameter parameter(&unit, statusId, ParameterValue(0), ParameterValue(8));
-    parameter.refresh();
-    unit.values[statusId] = ParameterValue(6);
-    unit.failNext(ProtocolException("lost"));
-    EXPECT_THROW(parameter.refresh(), ProtocolException);
-    EXPECT_EQ(parameter.value(), ParameterValue(5));
-}
-
 TEST(Parameter, FormatsWithTheGivenFormatterElseItsOwnElseAsAnUnsignedNumber) {
     Parameter parameter(nullptr, statusId, MinimumShortValue, MaximumShortValue);
     EXPECT_EQ(formatted(parameter, ParameterValue(std::string("\xFF\xFF"))), "65535");
@@ -104,13 +98,10 @@ TEST(Parameter, FormatsWithTheGivenFormatterElseItsOwnElseAsAnUnsignedNumber) {
     EXPECT_EQ(formatted(parameter, ParameterValue(1)), "one");
     EXPECT_EQ(formatted(parameter, ParameterValue(std::string("AB")), &given), "AB");
     EXPECT_EQ(parameter.setFormatter(nullptr), &own);
-}
 
-TEST(Parameter, AFailedStreamIsReportedEvenWithoutAFormatter) {
-    Parameter parameter(nullptr, statusId, MinimumShortValue, MaximumShortValue);
-    std::ostringstream stream;
-    stream.setstate(std::ios::badbit);
-    EXPECT_FALSE(parameter.format(stream, ParameterValue(1)));
+    std::ostringstream failed;
+    failed.setstate(std::ios::badbit);
+    EXPECT_FALSE(parameter.format(failed, ParameterValue(1)));
 }
 
 TEST(Parameter, SetAvailableKeepsNonZeroKeysAndNotifiesOnlyOnAChange) {
@@ -200,17 +191,12 @@ TEST_F(ControlParameterTest, SetValueWithoutATransactionWritesAtOnceWithTheSettl
     EXPECT_EQ(unit.writes.size(), 1u) << "the pending value is not sent again";
 }
 
-TEST_F(ControlParameterTest, AValueTheUnitKeepsChangesNothing) {
+TEST_F(ControlParameterTest, AValueTheUnitKeepsOrAFailedWriteChangesNothing) {
     unit.refused.insert(controlId);
     parameter.setValue(ParameterValue(5));
     EXPECT_EQ(unit.writes.size(), 1u);
-    EXPECT_EQ(parameter.value(), ParameterValue(2));
-    EXPECT_THAT(observer.calls, IsEmpty());
-}
-
-TEST_F(ControlParameterTest, AFailedWriteLeavesBothValues) {
     unit.failNext(HostException("Error: Illegal Parameter Value"));
-    EXPECT_THROW(parameter.setValue(ParameterValue(5)), HostException);
+    EXPECT_THROW(parameter.setValue(ParameterValue(6)), HostException);
     EXPECT_EQ(parameter.value(), ParameterValue(2));
     EXPECT_EQ(parameter.unitValue(), ParameterValue(2));
     EXPECT_THAT(observer.calls, IsEmpty());
@@ -231,9 +217,9 @@ TEST_F(ControlParameterTest, UpdateChangesBothValuesWithoutNotifying) {
     EXPECT_EQ(parameter.value(), ParameterValue(4));
     EXPECT_EQ(parameter.unitValue(), ParameterValue(4));
     EXPECT_THAT(observer.calls, IsEmpty());
-}
 
-TEST_F(ControlParameterTest, AfterACommitTheUnitsAnswerSettlesTheUnitValueToo) {
+    // After a commit the unit's answer equals the pending value; the unit's
+    // value must follow, or a later revert would bring back a stale one.
     parameter.setValue(ParameterValue(6), &transaction);
     EXPECT_FALSE(parameter.update(ParameterValueMap{{controlId, ParameterValue(6)}}));
     EXPECT_EQ(parameter.unitValue(), ParameterValue(6));

@@ -23,7 +23,6 @@ public:
 
     ParameterValueMap values;
     std::set<ParameterId> refused;
-    std::vector<ParameterId> getValueCalls;
     std::vector<ParameterIdList> getValuesCalls;
     std::vector<Write> writes;
     std::vector<std::pair<ParameterValueMap, std::uint32_t>> setValuesCalls;
@@ -63,7 +62,6 @@ public:
     }
     ParameterValue getValue(ParameterId id) override {
         check();
-        getValueCalls.push_back(id);
         return values[id];
     }
     void getValues(const ParameterIdList& ids, ParameterValueMap& result) override {
