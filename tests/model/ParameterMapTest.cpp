@@ -5,6 +5,7 @@
 
 #include "support/RecordingObserver.h"
 #include "support/RecordingProtocol.h"
+#include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,12 +17,8 @@ TEST(ParameterMap, FindRaisesCouldNotFindWithTheIdentifierText) {
     ParameterMap<Parameter> map;
     map.add(nullptr, ParameterId(1, 0), ParameterValue(0), ParameterValue(8));
     EXPECT_EQ(&map.find(ParameterId(1, 0)), map.lookup(ParameterId(1, 0)));
-    try {
-        map.find(ParameterId(3, 10));
-        FAIL() << "no exception";
-    } catch (const VerloException& error) {
-        EXPECT_STREQ(error.what(), "Couldn't find parameter 778 (3, 10)\n");
-    }
+    EXPECT_EQ(thrownMessage<VerloException>([&] { map.find(ParameterId(3, 10)); }),
+              "Couldn't find parameter 778 (3, 10)\n");
     EXPECT_THROW(map.add(nullptr, ParameterId(1, 0), ParameterValue(0), ParameterValue(1)),
                  VerloException);
 }

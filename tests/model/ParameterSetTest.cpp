@@ -4,6 +4,7 @@
 
 #include "support/RecordingObserver.h"
 #include "support/RecordingProtocol.h"
+#include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -78,12 +79,8 @@ TEST_F(ParameterSetTest, FindParameterLooksAmongControlsFirstThenStatus) {
     EXPECT_EQ(&set->findParameter(sharedId), &set->controlParameters().find(sharedId));
     EXPECT_EQ(&set->findParameter(levelId), &set->statusParameters().find(levelId));
     EXPECT_THROW(set->controlParameters().find(levelId), VerloException);
-    try {
-        set->findParameter(ParameterId(5, 1));
-        FAIL() << "no exception";
-    } catch (const VerloException& error) {
-        EXPECT_STREQ(error.what(), "Couldn't find parameter 1281 (5, 1)\n");
-    }
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set->findParameter(ParameterId(5, 1)); }),
+              "Couldn't find parameter 1281 (5, 1)\n");
 }
 
 TEST_F(ParameterSetTest, ObserversAreBoundByIdentifierAndUpdatedAtOnce) {
