@@ -1,0 +1,101 @@
+#pragma once
+
+#include "protocol/GenericProtocol.h"
+#include "protocol/VerloException.h"
+
+#include <cstdint>
+#include <exception>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A protocol front end over values held in memory that records every call, so
+// tests can tell what reached the unit and in how many requests. It can refuse
+// writes to some identifiers (the unit keeps its value) and fail the next call.
+class RecordingProtocol : public GenericProtocol {
+public:
+    struct Write {
+        ParameterId id;
+        ParameterValue value;
+        std::uint32_t delayMs;
+    };
+
+    ParameterValueMap values;
+    std::set<ParameterId> refused;
+    std::vector<ParameterIdList> getValuesCalls;
+    std::vector<Write> writes;
+    std::vector<std::pair<ParameterValueMap, std::uint32_t>> setValuesCalls;
+    std::vector<ParameterValueMap> setValuesAndReadCalls;
+    bool device = true;
+
+    // The next call of any operation throws this instead of doing its work.
+    template <class Exception> void failNext(const Exception& exception) {
+        failure_ = std::make_exception_ptr(exception);
+    }
+
+    DeviceStatus getStatus() override {
+        check();
+        return OkStatus();
+    }
+    void setTag(std::uint32_t) override {}
+    void setValue(ParameterId id, const ParameterValue& value, std::uint32_t delayMs) override {
+        check();
+        writes.push_back({id, value, delayMs});
+        store(id, value);
+    }
+    void setValues(const ParameterValueMap& map, std::uint32_t delayMs) override {
+        check();
+        setValuesCalls.emplace_back(map, delayMs);
+        for (const auto& [id, value] : map) {
+            store(id, value);
+        }
+    }
+    void setValuesAndRead(const ParameterValueMap& map, ParameterValueMap& result,
+                          std::uint32_t) override {
+        check();
+        setValuesAndReadCalls.push_back(map);
+        for (const auto& [id, value] : map) {
+            store(id, value);
+            result[id] = values[id];
+        }
+    }
+    ParameterValue getValue(ParameterId id) override {
+        check();
+        return values[id];
+    }
+    void getValues(const ParameterIdList& ids, ParameterValueMap& result) override {
+        check();
+        getValuesCalls.push_back(ids);
+        for (const ParameterId id : ids) {
+            const auto found = values.find(id);
+            if (found != values.end()) {
+                result[id] = found->second;
+            }
+        }
+    }
+    ParameterValue setValueAndRead(ParameterId id, const ParameterValue& value,
+                                   std::uint32_t delayMs) override {
+        setValue(id, value, delayMs);
+        return values[id];
+    }
+    bool hasDevice() override { return device; }
+    void downloadFile(const std::string&, ProgressCommand&) override {}
+    void downloadBlock(const std::uint8_t*, std::size_t, std::uint32_t, bool) override {}
+    std::string getEventLog() override { return {}; }
+    std::string getErrorLog() override { return {}; }
+
+private:
+    void check() {
+        if (failure_) {
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+    }
+    void store(ParameterId id, const ParameterValue& value) {
+        if (refused.count(id) == 0) {
+            values[id] = value;
+        }
+    }
+
+    std::exception_ptr failure_;
+};
