@@ -92,16 +92,6 @@ TEST(ConfigurationFileTest, ChecksumCountsBytesAsSignedAndIsStoredInTwosCompleme
     EXPECT_EQ(loaded(bytes), values);
 }
 
-TEST(ConfigurationFileTest, RecordsFollowIdentifierOrderAndTextsRoundTrip) {
-    const ParameterValueMap values{{ParameterId(0x0701), ParameterValue(std::string("trx4"))},
-                                   {ParameterId(0x0300), ParameterValue(-1)},
-                                   {ParameterId(0x0929), ParameterValue(std::string())}};
-    const Bytes bytes = saved(values);
-    EXPECT_EQ(bytes[4], 0x03);
-    EXPECT_EQ(bytes[5], 0x00);
-    EXPECT_EQ(loaded(bytes), values);
-}
-
 TEST(ConfigurationFileTest, DamagedOrShortFilesAreRefusedWithTheirReason) {
     const ParameterValueMap values{{ParameterId(3, 1), ParameterValue(2)},
                                    {ParameterId(3, 2), ParameterValue(7)}};
