@@ -53,12 +53,14 @@ KORAParams::KORAParams(GenericProtocol& protocol) : ParameterSet(protocol) {
     setLocalImplementation(localUnit_);
     buildParameters();
 
+    // The unit reports dialogue normalization as a level, not as a listed setting.
     auto& dialNorm = makeFormatter<DialNormFormatter>("Dialog Normalization");
     statusParameters().find(ParameterId(0x0112)).setFormatter(&dialNorm);
 
     addPollGroup(1);
 
     controlParameters().refreshAll(this->protocol());
+    // The application's own parameters start with the simulated unit's values.
     controlParameters().refreshAll(localSource());
     statusParameters().refreshAll(this->protocol());
 

@@ -120,14 +120,14 @@ void CinemaProcessorDependencies::applyRules(Transaction* hint) {
     int filmPort = unassignedPort;
     int videoPort = unassignedPort;
     switch (lastValue().toSignedInt()) {
-    case 0:
+    case 0: // Arvo A, C, E and F
     case 2:
     case 4:
     case 5:
         filmPort = 6;
         videoPort = 4;
         break;
-    case 1:
+    case 1: // Arvo B
         filmPort = 6;
         videoPort = 7;
         break;
