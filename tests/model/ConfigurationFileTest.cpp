@@ -1,10 +1,10 @@
 #include "model/ParameterValueMap.h"
 #include "protocol/VerloException.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -13,15 +13,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const VerloException& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
 
 std::string text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -40,7 +31,7 @@ ParameterValueMap loaded(const Bytes& bytes) {
 }
 
 std::string loadMessage(const Bytes& bytes) {
-    return messageOf([&] { loaded(bytes); });
+    return thrownMessage<VerloException>([&] { loaded(bytes); });
 }
 
 // Accepts a fixed number of bytes, then refuses every further one; optionally
@@ -142,7 +133,7 @@ TEST(ConfigurationFileTest, EveryFailedWriteIsReported) {
         LimitedBuffer buffer(capacity);
         std::ostream stream(&buffer);
         const bool inIdentifier = capacity == 4 || capacity == 5;
-        EXPECT_EQ(messageOf([&] { values.save(stream); }),
+        EXPECT_EQ(thrownMessage<VerloException>([&] { values.save(stream); }),
                   inIdentifier ? "Error saving a parameter id" : "Error saving a parameter value.")
             << "capacity " << capacity;
     }
@@ -155,7 +146,7 @@ TEST(ConfigurationFileTest, EveryFailedWriteIsReported) {
 TEST(ConfigurationFileTest, FailureShownOnlyWhenFlushedIsReported) {
     LimitedBuffer buffer(100, true);
     std::ostream stream(&buffer);
-    EXPECT_EQ(messageOf([&] { ParameterValueMap().save(stream); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { ParameterValueMap().save(stream); }),
               "Error saving a parameter value.");
 }
 

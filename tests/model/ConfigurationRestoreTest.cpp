@@ -2,26 +2,17 @@
 #include "model/ParameterTransaction.h"
 #include "protocol/VerloException.h"
 #include "support/RecordingProtocol.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <sstream>
 #include <string>
 
 namespace {
 
 const std::string invalidFile = "This is not a valid configuration file for this device";
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const VerloException& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
 
 std::string fileOf(const ParameterValueMap& values) {
     std::ostringstream stream;
@@ -43,9 +34,12 @@ protected:
         return static_cast<int>(std::count_if(unit.writes.begin(), unit.writes.end(),
                                               [id](const auto& w) { return w.id.number() == id; }));
     }
-    std::string restore(const std::string& file) {
+    void restore(const std::string& file) {
         std::istringstream stream(file);
-        return messageOf([&] { controls.restore(stream); });
+        controls.restore(stream);
+    }
+    std::string refusal(const std::string& file) {
+        return thrownMessage<VerloException>([&] { restore(file); });
     }
 
     RecordingProtocol unit;
@@ -63,14 +57,13 @@ TEST_F(ConfigurationRestoreTest, SavesPendingValuesOfRestorableParametersOnly) {
     EXPECT_EQ(stream.str(), fileOf(expected));
 
     // Nor is one that is not restorable written back from a file.
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0302), ParameterValue(4)}})), "<no exception>");
+    EXPECT_NO_THROW(restore(fileOf({{ParameterId(0x0302), ParameterValue(4)}})));
     EXPECT_TRUE(unit.writes.empty());
 }
 
 TEST_F(ConfigurationRestoreTest, WritesChangedValuesToTheUnitOnly) {
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(1)},
-                              {ParameterId(0x0303), ParameterValue(6)}})),
-              "<no exception>");
+    EXPECT_NO_THROW(restore(fileOf(
+        {{ParameterId(0x0301), ParameterValue(1)}, {ParameterId(0x0303), ParameterValue(6)}})));
     EXPECT_EQ(writesOf(0x0301), 0);
     EXPECT_EQ(writesOf(0x0303), 1);
     EXPECT_EQ(controls.find(ParameterId(0x0303)).value(), ParameterValue(6));
@@ -78,7 +71,7 @@ TEST_F(ConfigurationRestoreTest, WritesChangedValuesToTheUnitOnly) {
 }
 
 TEST_F(ConfigurationRestoreTest, UnknownIdentifierFailsAfterEarlierRecordsWereWritten) {
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(3)},
+    EXPECT_EQ(refusal(fileOf({{ParameterId(0x0301), ParameterValue(3)},
                               {ParameterId(0x0302), ParameterValue(4)},
                               {ParameterId(0x0304), ParameterValue(5)}})),
               invalidFile);
@@ -88,7 +81,7 @@ TEST_F(ConfigurationRestoreTest, UnknownIdentifierFailsAfterEarlierRecordsWereWr
 
 TEST_F(ConfigurationRestoreTest, ValueTheUnitKeepsRefusingIsOfferedFiveTimes) {
     unit.refused.insert(ParameterId(0x0302));
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0302), ParameterValue(7)},
+    EXPECT_EQ(refusal(fileOf({{ParameterId(0x0302), ParameterValue(7)},
                               {ParameterId(0x0303), ParameterValue(8)}})),
               invalidFile);
     EXPECT_EQ(writesOf(0x0302), 5);
@@ -111,9 +104,8 @@ TEST_F(ConfigurationRestoreTest, RefusedValueIsOfferedAgainOnceAnotherOneIsInPla
     gate.setSubject(&opener);
     opener.attach(gate);
 
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(2)},
-                              {ParameterId(0x0303), ParameterValue(5)}})),
-              "<no exception>");
+    EXPECT_NO_THROW(restore(fileOf(
+        {{ParameterId(0x0301), ParameterValue(2)}, {ParameterId(0x0303), ParameterValue(5)}})));
     EXPECT_EQ(writesOf(0x0301), 2);
     EXPECT_EQ(controls.find(ParameterId(0x0301)).value(), ParameterValue(2));
 }
@@ -121,12 +113,12 @@ TEST_F(ConfigurationRestoreTest, RefusedValueIsOfferedAgainOnceAnotherOneIsInPla
 TEST_F(ConfigurationRestoreTest, FileAndUnitFailuresAllBecomeOneMessage) {
     std::string damaged = fileOf({{ParameterId(0x0301), ParameterValue(2)}});
     damaged[11] = '\x03';
-    EXPECT_EQ(restore(damaged), invalidFile);
-    EXPECT_EQ(restore(""), invalidFile);
+    EXPECT_EQ(refusal(damaged), invalidFile);
+    EXPECT_EQ(refusal(""), invalidFile);
     EXPECT_TRUE(unit.writes.empty());
 
     unit.failNext(ProtocolException("TRX4 Disconnected"));
-    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(2)}})), invalidFile);
+    EXPECT_EQ(refusal(fileOf({{ParameterId(0x0301), ParameterValue(2)}})), invalidFile);
 }
 
 } // namespace

@@ -4,10 +4,10 @@
 #include "model/ParameterTransaction.h"
 #include "protocol/VerloException.h"
 #include "support/RecordingProtocol.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 #include <string>
 
@@ -115,19 +115,11 @@ TEST_F(ParameterReportTest, GroupSectionsCoverOneGroup) {
 }
 
 TEST_F(ParameterReportTest, FailedStreamStopsAFullReport) {
-    const auto messageOf = [](const std::function<void(std::ostream&)>& report) {
-        std::ostringstream stream;
-        stream.setstate(std::ios::failbit);
-        try {
-            report(stream);
-        } catch (const VerloException& e) {
-            return std::string(e.what());
-        }
-        return std::string("<no exception>");
-    };
-    EXPECT_EQ(messageOf([this](std::ostream& s) { set.writeHtmlReport(s, "x"); }),
+    std::ostringstream failed;
+    failed.setstate(std::ios::failbit);
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set.writeHtmlReport(failed, "x"); }),
               "Error formatting a parameter as html.");
-    EXPECT_EQ(messageOf([this](std::ostream& s) { set.writeTextReport(s, "x"); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set.writeTextReport(failed, "x"); }),
               "Error formatting a parameter as text.");
 }
 
