@@ -21,7 +21,7 @@ public:
 
     // This unit has no plain-text report; the HTML report stands.
     void writeTextReport(std::ostream& stream, const std::string& title) override;
-    // Unit-specific notes appended to a report; the TRX4 has none.
+    // Notes of this kind of unit appended to a report; the TRX4 has none.
     virtual void writeReportNotes(std::ostream& stream, const std::string& title);
 
     // The unit's logs, read through the protocol given to the constructor.
