@@ -1,6 +1,16 @@
 #include "model/ParameterSet.h"
 
+#include "model/ParameterReport.h"
 #include "protocol/VerloException.h"
+
+#include <ostream>
+
+namespace {
+
+constexpr const char* htmlRowFailed = "Error formatting a parameter as html.";
+constexpr const char* textRowFailed = "Error formatting a parameter as text.";
+
+} // namespace
 
 ParameterSet::ParameterSet(GenericProtocol& protocol)
     : protocol_(&protocol), localSource_(std::make_unique<ForwardingProtocol>(&localUnit_)) {}
@@ -45,8 +55,52 @@ void ParameterSet::setControlsAndRead(const ParameterValueMap& values, Parameter
     controlParameters_.updateAll(results);
 }
 
+void ParameterSet::writeHtmlReport(std::ostream& stream, const std::string& title) {
+    stream << "<HTML><HEAD><TITLE>" << title << "</TITLE> </HEAD> <BODY>\r\n";
+    stream << "<H1>" << title << "</H1>\n";
+    writeHtmlTableHead(stream, "CONTROL PARAMETERS");
+    writeHtmlRows(stream, controlParameters_, std::nullopt, htmlRowFailed);
+    stream << "</TABLE>\r\n";
+    writeHtmlTableHead(stream, "STATUS PARAMETERS");
+    writeHtmlRows(stream, statusParameters_, std::nullopt, htmlRowFailed);
+    stream << "</TABLE>\r\n</BODY></HTML>\r\n";
+}
+
+void ParameterSet::writeTextReport(std::ostream& stream, const std::string& title) {
+    stream << title << "\r\n\r\nCONTROL PARAMETERS\r\n";
+    writeTextRows(stream, controlParameters_, std::nullopt, "", textRowFailed);
+    stream << "STATUS PARAMETERS\r\n";
+    writeTextRows(stream, statusParameters_, std::nullopt, "", textRowFailed);
+}
+
 bool ParameterSet::hasDevice() {
     return protocol_->hasDevice();
+}
+
+void ParameterSet::writeControlTextGroup(std::ostream& stream, std::uint8_t group,
+                                         const std::string& title) {
+    stream << "\r\n" << title << "\r\n";
+    writeTextRows(stream, controlParameters_, group, "\t", nullptr);
+}
+
+void ParameterSet::writeStatusTextGroup(std::ostream& stream, std::uint8_t group,
+                                        const std::string& title) {
+    stream << "\r\n" << title << "\r\n";
+    writeTextRows(stream, statusParameters_, group, "\t", nullptr);
+}
+
+void ParameterSet::writeControlHtmlGroup(std::ostream& stream, std::uint8_t group,
+                                         const std::string& title) {
+    writeHtmlTableHead(stream, title);
+    writeHtmlRows(stream, controlParameters_, group, nullptr);
+    stream << "</TABLE>\r\n";
+}
+
+void ParameterSet::writeStatusHtmlGroup(std::ostream& stream, std::uint8_t group,
+                                        const std::string& title) {
+    writeHtmlTableHead(stream, title);
+    writeHtmlRows(stream, statusParameters_, group, nullptr);
+    stream << "</TABLE>\r\n";
 }
 
 void ParameterSet::observeStatus(ParameterId id, Observer<Parameter>& observer) {
@@ -69,6 +123,14 @@ void ParameterSet::pollNext() {
     statusParameters_.refreshGroup(protocol_, pollGroups_[nextPoll_]);
     // Only a group that was read moves on; a failed one is tried again first.
     nextPoll_ = (nextPoll_ + 1) % pollGroups_.size();
+}
+
+void ParameterSet::saveControls(std::ostream& stream) {
+    controlParameters_.save(stream);
+}
+
+void ParameterSet::restoreControls(std::istream& stream) {
+    controlParameters_.restore(stream);
 }
 
 void ParameterSet::setLocalImplementation(ProtocolImplementation& implementation) {

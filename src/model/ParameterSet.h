@@ -10,7 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -43,7 +45,21 @@ public:
     // unit, then takes what was read in two phases.
     virtual void setControlsAndRead(const ParameterValueMap& values, ParameterValueMap& results,
                                     std::uint32_t delayMs);
+    // An HTML page of every control and then every status parameter, each
+    // showing the unit's value. The title is written as given.
+    virtual void writeHtmlReport(std::ostream& stream, const std::string& title);
+    // The same as plain text lines.
+    virtual void writeTextReport(std::ostream& stream, const std::string& title);
     virtual bool hasDevice();
+    // Sections of a report covering the parameters of one group only.
+    virtual void writeControlTextGroup(std::ostream& stream, std::uint8_t group,
+                                       const std::string& title);
+    virtual void writeStatusTextGroup(std::ostream& stream, std::uint8_t group,
+                                      const std::string& title);
+    virtual void writeControlHtmlGroup(std::ostream& stream, std::uint8_t group,
+                                       const std::string& title);
+    virtual void writeStatusHtmlGroup(std::ostream& stream, std::uint8_t group,
+                                      const std::string& title);
 
     void observeStatus(ParameterId id, Observer<Parameter>& observer);
     // A control parameter, else a status parameter; raises "Couldn't find
@@ -52,6 +68,9 @@ public:
     // Refreshes the status group at the head of the poll rotation and moves it
     // to the tail. Does nothing while no group is to be polled.
     void pollNext();
+    // Configuration files of the control parameters (ControlParameterMap).
+    void saveControls(std::ostream& stream);
+    void restoreControls(std::istream& stream);
 
     ParameterMap<Parameter>& statusParameters() { return statusParameters_; }
     ControlParameterMap& controlParameters() { return controlParameters_; }
