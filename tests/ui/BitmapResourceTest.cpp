@@ -1,6 +1,7 @@
 #include "ui/BitmapResource.h"
 
 #include "protocol/VerloException.h"
+#include "support/ThrownMessage.h"
 
 #include <QImage>
 
@@ -50,12 +51,8 @@ TEST(BitmapResourceTest, EveryBitmapLooksTheWayItsUseNeeds) {
         EXPECT_TRUE(ink) << "dark blue mark: " << id;
     }
     EXPECT_FALSE(BitmapResource::contains(4019));
-    try {
-        BitmapResource::load(4019);
-        ADD_FAILURE() << "bitmap 4019 loaded";
-    } catch (const VerloException& failure) {
-        EXPECT_STREQ(failure.what(), "Unable to load the bitmap with id: 4019");
-    }
+    EXPECT_EQ(thrownMessage<VerloException>([] { BitmapResource::load(4019); }),
+              "Unable to load the bitmap with id: 4019");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/StringTable.h"
 
 #include "protocol/VerloException.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -36,12 +37,7 @@ TEST(StringTableTest, HoldsEveryListInOrder) {
 
 TEST(StringTableTest, AMissingIdIsReportedWithTheId) {
     for (const int id : {-5, 0, 102, 103, 121, 199, 214, 22399, 22408, 22499, 22501}) {
-        try {
-            StringTable::load(id);
-            ADD_FAILURE() << "string " << id << " loaded";
-        } catch (const VerloException& error) {
-            EXPECT_EQ(std::string(error.what()),
-                      "Unable to load the string with id: " + std::to_string(id));
-        }
+        EXPECT_EQ(thrownMessage<VerloException>([id] { StringTable::load(id); }),
+                  "Unable to load the string with id: " + std::to_string(id));
     }
 }
