@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ui/ControlId.h"
+#include "ui/ModalRunner.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Plays the operator: while it exists it is the process's ModalRunner, and
+// each modal run takes the next scripted answer, in order. A run with no
+// answer left, or an answer left unused, fails the test.
+class ScriptedModalRunner : public ModalRunner {
+public:
+    using DialogAnswer = std::function<void(QDialog&)>;
+
+    struct ShownDialog {
+        QString title;
+        QStringList texts; // its non-empty labels, in creation order
+    };
+
+    ScriptedModalRunner() : previous_(ModalRunner::install(this)) {}
+    ~ScriptedModalRunner() override {
+        ModalRunner::install(previous_);
+        EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialog answer(s) unused";
+        EXPECT_TRUE(files_.empty()) << files_.size() << " file answer(s) unused";
+    }
+
+    // The operator does answer to the next dialog.
+    void answerDialog(DialogAnswer answer) { answers_.push_back(std::move(answer)); }
+    // The operator clicks the button with the id in the next dialog.
+    void clickInDialog(int id) {
+        answerDialog([id](QDialog& dialog) {
+            auto* button = findControl<QAbstractButton>(&dialog, id);
+            ASSERT_NE(button, nullptr) << "no button " << id;
+            button->click();
+        });
+    }
+    // The next file chooser returns the path; an empty one is a cancel.
+    void answerFile(const QString& path) { files_.push_back(path); }
+
+    const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+    const std::vector<FileRequest>& fileRequests() const { return fileRequests_; }
+
+    int runDialog(QDialog& dialog) override {
+        ShownDialog shown{dialog.windowTitle(), {}};
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->window() == &dialog && !label->text().isEmpty()) {
+                shown.texts.append(label->text());
+            }
+        }
+        dialogs_.push_back(shown);
+        dialog.setResult(QDialog::Rejected);
+        if (answers_.empty()) {
+            ADD_FAILURE() << "unexpected modal dialog \"" << shown.title.toStdString() << "\"";
+        } else {
+            const DialogAnswer answer = answers_.front();
+            answers_.pop_front();
+            answer(dialog);
+        }
+        return dialog.result();
+    }
+
+    QString chooseFile(QWidget* /*parent*/, const FileRequest& request) override {
+        fileRequests_.push_back(request);
+        if (files_.empty()) {
+            ADD_FAILURE() << "unexpected file chooser \"" << request.caption.toStdString() << "\"";
+            return QString();
+        }
+        const QString path = files_.front();
+        files_.pop_front();
+        return path;
+    }
+
+private:
+    ModalRunner* previous_;
+    std::deque<DialogAnswer> answers_;
+    std::deque<QString> files_;
+    std::vector<ShownDialog> dialogs_;
+    std::vector<FileRequest> fileRequests_;
+};
