@@ -74,9 +74,10 @@ void PtyServer::run() {
             if (trace_ != nullptr) {
                 trace_->event("host-left");
             }
+            // Frames the last host never read must not greet the next one.
+            // Input is kept: the next host may already have sent its first frame.
+            ::tcflush(device_->fd(), TCOFLUSH);
         }
-        // Whatever either side left on the line belonged to the last session.
-        ::tcflush(device_->fd(), TCIOFLUSH);
         if (end == HostSession::End::Reboot) {
             reboot();
         }
