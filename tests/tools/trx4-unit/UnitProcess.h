@@ -145,30 +145,6 @@ private:
     std::string firstLine_;
 };
 
-// A folder for one test's files, removed with everything in it afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trx4-unit-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 // The lines of a trace file, each parsed as JSON; a line that is no JSON
 // object makes the parse throw, so a broken trace fails the test.
 inline std::vector<nlohmann::json> readTrace(const std::string& path) {

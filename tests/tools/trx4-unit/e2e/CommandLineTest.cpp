@@ -1,5 +1,7 @@
 #include "HostChain.h"
 #include "UnitProcess.h"
+#include "support/TemporaryDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
 

@@ -1,5 +1,7 @@
 #include "HostChain.h"
 #include "UnitProcess.h"
+#include "support/TemporaryDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include "protocol/VerloException.h"
 
@@ -54,8 +56,8 @@ protected:
         return nullptr;
     }
 
-    ScratchFolder folder;
-    std::string tracePath = folder.file("trace.jsonl");
+    TemporaryDirectory folder;
+    std::string tracePath = (folder.path() / "trace.jsonl").string();
     std::unique_ptr<UnitProcess> unit;
 };
 
@@ -116,13 +118,9 @@ TEST_F(Firmware, AnInjectedFlashErrorFailsThatStepWithoutRetry) {
     {
         TcpChain chain(unit->port());
         const auto first = block("FW:9.9.9.9", 4096);
-        try {
-            chain.retrying.downloadBlock(first.data(), first.size(), 1, false);
-            FAIL() << "the download step did not fail";
-        } catch (const FlashException& error) {
-            EXPECT_STREQ(error.what(),
-                         "Error: The unit needs to be returned to Verlo for servicing");
-        }
+        EXPECT_EQ(thrownMessage<FlashException>(
+                      [&] { chain.retrying.downloadBlock(first.data(), first.size(), 1, false); }),
+                  "Error: The unit needs to be returned to Verlo for servicing");
         // The unit stays up: it did not reboot.
         EXPECT_EQ(chain.retrying.getValue(firmwareHigh), ParameterValue(0));
     }

@@ -1,5 +1,7 @@
 #include "HostChain.h"
 #include "UnitProcess.h"
+#include "support/TemporaryDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
@@ -27,8 +29,8 @@ protected:
         return readTrace(tracePath);
     }
 
-    ScratchFolder folder;
-    std::string tracePath = folder.file("trace.jsonl");
+    TemporaryDirectory folder;
+    std::string tracePath = (folder.path() / "trace.jsonl").string();
     std::unique_ptr<UnitProcess> unit;
 };
 

@@ -1,5 +1,7 @@
 #include "HostChain.h"
 #include "UnitProcess.h"
+#include "support/TemporaryDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/DummyKORAProtocol.h"
@@ -42,8 +44,8 @@ protected:
         return probe.protocol.getValue(parameter);
     }
 
-    ScratchFolder folder;
-    std::string tracePath = folder.file("trace.jsonl");
+    TemporaryDirectory folder;
+    std::string tracePath = (folder.path() / "trace.jsonl").string();
     std::unique_ptr<UnitProcess> unit;
 };
 
@@ -145,18 +147,12 @@ TEST_F(TcpSession, AControlWriteIsConfirmedAndKeptByTheUnit) {
 TEST_F(TcpSession, TheUnitRefusesWhatItsCatalogueRefuses) {
     start();
     TcpChain chain(unit->port());
-    try {
-        chain.forwarding.setValue(surroundDelay, ParameterValue(151), 0);
-        FAIL() << "a surround delay of 151 ms was accepted";
-    } catch (const HostException& error) {
-        EXPECT_STREQ(error.what(), "Error: Illegal Parameter Value");
-    }
-    try {
-        chain.forwarding.setValue(id(0x0399), ParameterValue(1), 0);
-        FAIL() << "an unknown identifier was accepted";
-    } catch (const HostException& error) {
-        EXPECT_STREQ(error.what(), "Error: Illegal Parameter Id");
-    }
+    EXPECT_EQ(thrownMessage<HostException>(
+                  [&] { chain.forwarding.setValue(surroundDelay, ParameterValue(151), 0); }),
+              "Error: Illegal Parameter Value");
+    EXPECT_EQ(thrownMessage<HostException>(
+                  [&] { chain.forwarding.setValue(id(0x0399), ParameterValue(1), 0); }),
+              "Error: Illegal Parameter Id");
     // The edge of the range is accepted, and a refused write changed nothing.
     chain.forwarding.setValue(surroundDelay, ParameterValue(150), 0);
     EXPECT_EQ(chain.forwarding.getValue(surroundDelay), ParameterValue(150));
@@ -166,16 +162,9 @@ TEST_F(TcpSession, AnInjectedSetErrorSurfacesAsHostExceptionAfterOneRetry) {
     start({"--set-error", "2"});
     {
         TcpChain chain(unit->port());
-        EXPECT_THROW(
-            {
-                try {
-                    chain.retrying.setValue(language, ParameterValue(2), 0);
-                } catch (const HostException& error) {
-                    EXPECT_STREQ(error.what(), "Error: Illegal Parameter Value");
-                    throw;
-                }
-            },
-            HostException);
+        EXPECT_EQ(thrownMessage<HostException>(
+                      [&] { chain.retrying.setValue(language, ParameterValue(2), 0); }),
+                  "Error: Illegal Parameter Value");
     }
     const auto trace = stopAndReadTrace();
     EXPECT_EQ(messages(trace, "received", "Set").size(), 2u);
@@ -260,12 +249,8 @@ TEST_F(TcpSession, AConfigurationSavedFromTheUnitLoadsBackIntoIt) {
 
 TEST_F(TcpSession, ASilentUnitFailsTheConnection) {
     start({"--silent"});
-    try {
-        TcpChain chain(unit->port());
-        FAIL() << "connected to a unit that never answers Get All";
-    } catch (const ProtocolException& error) {
-        EXPECT_STREQ(error.what(), "No response to 'Get All' request");
-    }
+    EXPECT_EQ(thrownMessage<ProtocolException>([&] { TcpChain chain(unit->port()); }),
+              "No response to 'Get All' request");
 }
 
 TEST_F(TcpSession, LatencyDelaysEveryReply) {
