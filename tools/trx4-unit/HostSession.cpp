@@ -85,6 +85,7 @@ HostSession::End HostSession::run() {
         if (!body) {
             continue;
         }
+        heardFromHost_ = true;
         if (!dropAt && options_.dropAfterSeconds) {
             dropAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(*options_.dropAfterSeconds));

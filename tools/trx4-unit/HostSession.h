@@ -24,6 +24,8 @@ public:
                 TraceWriter* trace, std::chrono::steady_clock::time_point started);
 
     End run();
+    // Whether the host sent anything in this session.
+    bool heardFromHost() const { return heardFromHost_; }
 
     // Longest time the session goes without looking at its timers.
     static constexpr std::chrono::milliseconds slice{50};
@@ -40,4 +42,5 @@ private:
     TraceWriter* trace_;
     std::chrono::steady_clock::time_point started_;
     bool statusesStarted_ = false;
+    bool heardFromHost_ = false;
 };

@@ -70,9 +70,12 @@ void PtyServer::run() {
             break;
         }
         if (end == HostSession::End::HostLeft) {
-            responder_.logEvent(uptime(), "Host disconnected");
-            if (trace_ != nullptr) {
-                trace_->event("host-left");
+            // A terminal closed by a host that already said goodbye is no news.
+            if (session.heardFromHost()) {
+                responder_.logEvent(uptime(), "Host disconnected");
+                if (trace_ != nullptr) {
+                    trace_->event("host-left");
+                }
             }
             // Frames the last host never read must not greet the next one.
             // Input is kept: the next host may already have sent its first frame.
