@@ -69,7 +69,10 @@ HostSession::End HostSession::run() {
                 deliver(*responder_.liveStatus(uptime()));
             }
             // A late tick is not made up for: the meters only need the newest values.
-            nextStatus = std::max(nextStatus + interval, Clock::now());
+            nextStatus += interval;
+            if (nextStatus <= Clock::now()) {
+                nextStatus = Clock::now() + interval;
+            }
             continue;
         }
 

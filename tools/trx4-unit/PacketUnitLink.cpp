@@ -6,8 +6,9 @@
 #include "protocol/QUIPPacket.h"
 #include "protocol/VerloException.h"
 
-PacketUnitLink::PacketUnitLink(FileDescriptorDevice& device, TraceWriter* trace)
-    : device_(device), adapter_(device), trace_(trace) {}
+PacketUnitLink::PacketUnitLink(FileDescriptorDevice& device, TraceWriter* trace,
+                               std::chrono::milliseconds lengthTimeout)
+    : device_(device), adapter_(device), trace_(trace), lengthTimeout_(lengthTimeout) {}
 
 bool PacketUnitLink::hostGone() const {
     return failed_ || device_.hostGone();
@@ -22,9 +23,22 @@ void PacketUnitLink::fail(const std::string& reason) {
 
 std::optional<std::vector<std::uint8_t>>
 PacketUnitLink::receive(std::chrono::milliseconds timeout) {
-    if (hostGone() || !device_.waitForBytes(QUIPPacket::lengthFieldSize, timeout)) {
+    if (hostGone()) {
         return std::nullopt;
     }
+    if (!device_.waitForBytes(QUIPPacket::lengthFieldSize, timeout)) {
+        // A host that stops inside a length field would hold the unit for good.
+        const auto now = std::chrono::steady_clock::now();
+        if (device_.available() == 0) {
+            partialSince_.reset();
+        } else if (!partialSince_) {
+            partialSince_ = now;
+        } else if (now - *partialSince_ >= lengthTimeout_) {
+            fail("incomplete packet length");
+        }
+        return std::nullopt;
+    }
+    partialSince_.reset();
     QUIPPacket packet;
     try {
         if (!packet.receive(adapter_)) {

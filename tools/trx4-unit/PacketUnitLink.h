@@ -4,6 +4,9 @@
 
 #include "protocol/SerialDevice.h"
 
+#include <optional>
+#include <string>
+
 class FileDescriptorDevice;
 class TraceWriter;
 
@@ -11,8 +14,13 @@ class TraceWriter;
 // find the next packet, so it ends the connection.
 class PacketUnitLink : public UnitLink {
 public:
+    // How long the start of a length field may wait for the rest of it, as
+    // long as a body may take once its length has come.
+    static constexpr std::chrono::milliseconds defaultLengthTimeout{10000};
+
     // device and trace (which may be null) must outlive the link.
-    PacketUnitLink(FileDescriptorDevice& device, TraceWriter* trace);
+    PacketUnitLink(FileDescriptorDevice& device, TraceWriter* trace,
+                   std::chrono::milliseconds lengthTimeout = defaultLengthTimeout);
 
     std::optional<std::vector<std::uint8_t>> receive(std::chrono::milliseconds timeout) override;
     bool send(const Command& command) override;
@@ -26,5 +34,7 @@ private:
     FileDescriptorDevice& device_;
     SerialDevice adapter_;
     TraceWriter* trace_;
+    std::chrono::milliseconds lengthTimeout_;
     bool failed_ = false;
+    std::optional<std::chrono::steady_clock::time_point> partialSince_;
 };
