@@ -1,0 +1,198 @@
+#include "FileDescriptorDevice.h"
+
+#include "protocol/VerloException.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits are cut into slices so that a stop request is noticed quickly.
+constexpr auto slice = std::chrono::milliseconds(50);
+// Pause while part of a requested count has arrived and the rest is on its way.
+constexpr auto trickle = std::chrono::milliseconds(2);
+
+bool lostHost(int error) {
+    return error == EPIPE || error == ECONNRESET || error == EIO || error == ENOTCONN ||
+           error == ETIMEDOUT || error == EBADF;
+}
+
+} // namespace
+
+FileDescriptorDevice::FileDescriptorDevice(int fd, std::uint32_t writeTimeoutMs)
+    : fd_(fd), writeTimeoutMs_(writeTimeoutMs) {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    }
+}
+
+FileDescriptorDevice::~FileDescriptorDevice() {
+    ::close(fd_);
+}
+
+void FileDescriptorDevice::setTimeout(std::uint32_t milliseconds) {
+    timeoutMs_ = milliseconds;
+}
+
+bool FileDescriptorDevice::waitFor(short events, Clock::time_point deadline) {
+    while (!hostGone_) {
+        if (interrupted_ && interrupted_()) {
+            return false;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        const auto wait = std::min<Clock::duration>(deadline - now, slice);
+        pollfd entry{fd_, events, 0};
+        const int ready =
+            ::poll(&entry, 1,
+                   static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            hostGone_ = true;
+            return false;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        if ((entry.revents & events) != 0) {
+            return true;
+        }
+        if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            hostGone_ = true;
+        }
+    }
+    return false;
+}
+
+void FileDescriptorDevice::write(const std::uint8_t* bytes, std::size_t count) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_);
+    std::size_t sent = 0;
+    while (sent < count) {
+        if (hostGone_) {
+            throw VerloException("The host has closed the connection");
+        }
+        ssize_t written = ::send(fd_, bytes + sent, count - sent, MSG_NOSIGNAL);
+        if (written < 0 && errno == ENOTSOCK) {
+            written = ::write(fd_, bytes + sent, count - sent);
+        }
+        if (written > 0) {
+            sent += static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (lostHost(errno)) {
+                hostGone_ = true;
+            }
+            throw VerloException("The host has closed the connection");
+        }
+        if (!waitFor(POLLOUT, deadline)) {
+            if (hostGone_) {
+                throw VerloException("The host has closed the connection");
+            }
+            throw VerloException("The host stopped reading");
+        }
+    }
+}
+
+std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+    std::size_t received = 0;
+    while (received < count && !hostGone_) {
+        const ssize_t n = ::read(fd_, buffer + received, count - received);
+        if (n > 0) {
+            received += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            hostGone_ = true;
+            break;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            hostGone_ = true;
+            break;
+        }
+        if (!waitFor(POLLIN, deadline)) {
+            break;
+        }
+    }
+    return received;
+}
+
+std::size_t FileDescriptorDevice::available() const {
+    int count = 0;
+    if (::ioctl(fd_, FIONREAD, &count) != 0 || count < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(count);
+}
+
+bool FileDescriptorDevice::waitForBytes(std::size_t count, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!hostGone_) {
+        const std::size_t ready = available();
+        if (ready >= count) {
+            return true;
+        }
+        if (ready > 0) {
+            // Part of it is here; the rest follows within moments.
+            if (Clock::now() >= deadline || (interrupted_ && interrupted_())) {
+                return false;
+            }
+            std::this_thread::sleep_for(trickle);
+            continue;
+        }
+        if (!waitFor(POLLIN, deadline)) {
+            return false;
+        }
+        if (available() == 0) {
+            // Readable with nothing to read: the end of the stream.
+            std::uint8_t probe = 0;
+            const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
+                           errno != ENOTSOCK)) {
+                hostGone_ = true;
+            }
+        }
+    }
+    return false;
+}
+
+void FileDescriptorDevice::discardInput() {
+    std::uint8_t scrap[4096];
+    // Bounded: a host that keeps sending cannot hold the unit here.
+    for (int round = 0; round < 256; ++round) {
+        const ssize_t n = ::read(fd_, scrap, sizeof scrap);
+        if (n <= 0) {
+            if (n == 0) {
+                hostGone_ = true;
+            }
+            return;
+        }
+    }
+}
+
+bool FileDescriptorDevice::checkHostBack() {
+    pollfd entry{fd_, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    hostGone_ = ready < 0 || (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return !hostGone_;
+}

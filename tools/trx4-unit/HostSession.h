@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+class Command;
+class TraceWriter;
+class UnitLink;
+class UnitResponder;
+struct UnitOptions;
+
+// One host's time with the unit, on either kind of link: answers its
+// requests and, once it has asked for all parameters, keeps it informed with
+// unsolicited Status messages, until it leaves, is dropped, the unit reboots
+// or the emulator is told to stop.
+class HostSession {
+public:
+    enum class End { HostLeft, Dropped, Reboot, Stopped };
+
+    // Everything is borrowed and must outlive the session; trace may be null.
+    // started is when the unit powered on (its uptime counts from there).
+    HostSession(UnitLink& link, UnitResponder& responder, const UnitOptions& options,
+                TraceWriter* trace, std::chrono::steady_clock::time_point started);
+
+    End run();
+    // Whether the host sent anything in this session.
+    bool heardFromHost() const { return heardFromHost_; }
+
+    // Longest time the session goes without looking at its timers.
+    static constexpr std::chrono::milliseconds slice{50};
+
+private:
+    // Returns true when the unit must reboot.
+    bool handle(const std::vector<std::uint8_t>& body);
+    void deliver(const Command& command);
+    double uptime() const;
+
+    UnitLink& link_;
+    UnitResponder& responder_;
+    const UnitOptions& options_;
+    TraceWriter* trace_;
+    std::chrono::steady_clock::time_point started_;
+    bool statusesStarted_ = false;
+    bool heardFromHost_ = false;
+};

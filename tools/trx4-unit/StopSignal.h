@@ -1,0 +1,18 @@
+#pragma once
+
+#include <chrono>
+
+// SIGINT and SIGTERM ask the emulator to stop; every wait in it is cut into
+// short slices that look here, so it stops within moments.
+class StopSignal {
+public:
+    // Installs the handlers (without restarting interrupted calls) and
+    // ignores SIGPIPE, so a host that vanishes mid-write is an error, not a death.
+    static void install();
+    static bool requested();
+    // Sleeps for duration unless a stop comes first; false when it did.
+    static bool sleepFor(std::chrono::milliseconds duration);
+    // For tests: as if a signal had come, or as if none had.
+    static void request();
+    static void reset();
+};

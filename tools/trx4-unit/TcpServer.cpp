@@ -1,0 +1,170 @@
+#include "TcpServer.h"
+
+#include "FileDescriptorDevice.h"
+#include "HostSession.h"
+#include "PacketUnitLink.h"
+#include "StopSignal.h"
+#include "TraceWriter.h"
+#include "UnitOptions.h"
+#include "UnitResponder.h"
+
+#include "protocol/VerloException.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+std::string describePeer(const sockaddr_storage& address) {
+    char host[NI_MAXHOST] = "?";
+    char service[NI_MAXSERV] = "?";
+    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
+                service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
+    return std::string(host) + ":" + service;
+}
+
+} // namespace
+
+TcpServer::TcpServer(const UnitOptions& options, UnitResponder& responder, TraceWriter* trace,
+                     std::chrono::steady_clock::time_point started)
+    : options_(options), responder_(responder), trace_(trace), started_(started),
+      port_(options.listenPort) {}
+
+TcpServer::~TcpServer() {
+    closeListener();
+}
+
+void TcpServer::closeListener() {
+    if (listener_ >= 0) {
+        ::close(listener_);
+        listener_ = -1;
+    }
+}
+
+void TcpServer::listen() {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port_);
+    const int resolved = getaddrinfo(options_.listenHost.c_str(), service.c_str(), &hints, &found);
+    if (resolved != 0) {
+        throw VerloException("Cannot resolve " + options_.listenHost + ": " +
+                             gai_strerror(resolved));
+    }
+    std::string failure = "no address";
+    for (addrinfo* candidate = found; candidate != nullptr; candidate = candidate->ai_next) {
+        const int fd = ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
+                                candidate->ai_protocol);
+        if (fd < 0) {
+            failure = std::strerror(errno);
+            continue;
+        }
+        const int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) != 0 || ::listen(fd, 4) != 0) {
+            failure = std::strerror(errno);
+            ::close(fd);
+            continue;
+        }
+        listener_ = fd;
+        break;
+    }
+    freeaddrinfo(found);
+    if (listener_ < 0) {
+        throw VerloException("Cannot listen on " + options_.listenHost + ":" + service + ": " +
+                             failure);
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &length);
+    port_ =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
+    if (trace_ != nullptr) {
+        trace_->event("listening", options_.listenHost + ":" + std::to_string(port_));
+    }
+}
+
+void TcpServer::run() {
+    while (!StopSignal::requested()) {
+        pollfd entry{listener_, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(HostSession::slice.count()));
+        if (ready <= 0 || (entry.revents & POLLIN) == 0) {
+            continue;
+        }
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        const int connection =
+            ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (connection < 0) {
+            continue;
+        }
+        serveHost(connection, describePeer(peer));
+    }
+}
+
+void TcpServer::serveHost(int connection, const std::string& peer) {
+    const int yes = 1;
+    ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    const double connectedAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    responder_.logEvent(connectedAt, "Host connected from " + peer);
+    if (trace_ != nullptr) {
+        trace_->event("host-connected", peer);
+    }
+    HostSession::End end;
+    {
+        FileDescriptorDevice device(connection);
+        device.setInterruption(StopSignal::requested);
+        PacketUnitLink link(device, trace_);
+        HostSession session(link, responder_, options_, trace_, started_);
+        end = session.run();
+    }
+    const double leftAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    if (end == HostSession::End::HostLeft) {
+        responder_.logEvent(leftAt, "Host disconnected");
+        if (trace_ != nullptr) {
+            trace_->event("host-left", peer);
+        }
+    }
+    if (end == HostSession::End::Reboot) {
+        reboot();
+    }
+}
+
+void TcpServer::reboot() {
+    closeListener();
+    if (trace_ != nullptr) {
+        trace_->event("rebooting", std::to_string(options_.rebootSeconds) + " s");
+    }
+    if (!StopSignal::sleepFor(std::chrono::seconds(options_.rebootSeconds))) {
+        return;
+    }
+    responder_.finishReboot(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
+    // The port comes back as before; another program may hold it meanwhile,
+    // so keep trying rather than give up the emulator.
+    while (listener_ < 0 && !StopSignal::requested()) {
+        try {
+            listen();
+        } catch (const VerloException& error) {
+            if (trace_ != nullptr) {
+                trace_->event("listen-failed", error.what());
+            }
+            StopSignal::sleepFor(std::chrono::seconds(1));
+        }
+    }
+    if (trace_ != nullptr) {
+        trace_->event("rebooted");
+    }
+}

@@ -1,0 +1,157 @@
+#include "UnitOptions.h"
+
+#include "Scenario.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <stdexcept>
+
+namespace {
+
+// The whole text as a decimal number of at most `maximum`.
+std::optional<unsigned long> parseNumber(std::string_view text, unsigned long maximum) {
+    unsigned long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value > maximum) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string scenarioHelp() {
+    std::string help = "State the unit reports (default " + Scenario::defaultScenario().name + "):";
+    for (const Scenario& scenario : Scenario::all()) {
+        help += "\n  " + scenario.name + ": " + scenario.description;
+    }
+    return help;
+}
+
+} // namespace
+
+FlashFault FlashFault::parse(const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        throw std::invalid_argument("expected STEP:CODE, e.g. download:2");
+    }
+    const std::string step = text.substr(0, colon);
+    FlashFault fault;
+    if (step == "erase") {
+        fault.step = FlashStep::Erase;
+    } else if (step == "download") {
+        fault.step = FlashStep::Download;
+    } else if (step == "burn") {
+        fault.step = FlashStep::Burn;
+    } else {
+        throw std::invalid_argument("STEP must be erase, download or burn, not '" + step + "'");
+    }
+    const auto code = parseNumber(std::string_view(text).substr(colon + 1), 0xFFFF);
+    if (!code) {
+        throw std::invalid_argument("CODE must be a number from 0 to 65535");
+    }
+    fault.code = static_cast<std::uint16_t>(*code);
+    return fault;
+}
+
+std::pair<std::string, std::uint16_t> UnitOptions::parseListen(const std::string& text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        throw std::invalid_argument("expected HOST:PORT, e.g. 127.0.0.1:4444");
+    }
+    std::string host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    const auto port = parseNumber(std::string_view(text).substr(colon + 1), 0xFFFF);
+    if (host.empty() || !port) {
+        throw std::invalid_argument("expected HOST:PORT with a port from 0 to 65535");
+    }
+    return {host, static_cast<std::uint16_t>(*port)};
+}
+
+void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
+    app.description(
+        "TRX4 unit emulator: answers the TRX4 Remote application as a TRX4 decoder would, "
+        "over TCP or a pseudo-terminal.\n"
+        "In TCP mode the first line of standard output is the port listened on; with --pty it "
+        "is the path of the terminal to open as the serial port. Stops cleanly on SIGINT or "
+        "SIGTERM (exit code 0); exit code 1 means it could not run, 2 a command-line error.");
+
+    CLI::Option* listen =
+        app.add_option_function<std::string>(
+               "--listen",
+               [&options](const std::string& text) {
+                   std::tie(options.listenHost, options.listenPort) = parseListen(text);
+               },
+               "Address to listen on for one host at a time (default 127.0.0.1:4444; port 0 picks "
+               "a free port)")
+            ->type_name("HOST:PORT")
+            ->check([](const std::string& text) {
+                try {
+                    parseListen(text);
+                    return std::string();
+                } catch (const std::invalid_argument& error) {
+                    return std::string(error.what());
+                }
+            });
+    app.add_flag("--pty", options.pty,
+                 "Speak the serial frame protocol on a new pseudo-terminal instead of TCP")
+        ->excludes(listen);
+    app.add_option("--status-interval-ms", options.statusIntervalMs,
+                   "Period of the unsolicited Status messages with the level meters "
+                   "(default 100; 0 sends none)")
+        ->type_name("MS");
+    app.add_option("--scenario", options.scenario, scenarioHelp())
+        ->type_name("NAME")
+        ->check([](const std::string& name) {
+            return Scenario::find(name) ? std::string() : "unknown scenario '" + name + "'";
+        });
+    app.add_option("--reboot-seconds", options.rebootSeconds,
+                   "How long a reboot after Burn And Reboot refuses connections (default 20)")
+        ->type_name("S");
+    app.add_option("--trace", options.tracePath,
+                   "Write one JSON object per line for every message received and sent")
+        ->type_name("FILE");
+
+    app.add_option("--set-error", options.setError,
+                   "Answer every Set with an Error reply carrying this parameter status code "
+                   "(1 Illegal Parameter Id, 2 Illegal Parameter Value, 3 Conflicting Parameter "
+                   "Values)")
+        ->type_name("CODE");
+    app.add_option_function<std::string>(
+           "--flash-error",
+           [&options](const std::string& text) { options.flashError = FlashFault::parse(text); },
+           "Answer every flash step of kind STEP (erase, download or burn) with a Flash "
+           "Operation Done carrying CODE (1 retry, 2 return for servicing)")
+        ->type_name("STEP:CODE")
+        ->check([](const std::string& text) {
+            try {
+                FlashFault::parse(text);
+                return std::string();
+            } catch (const std::invalid_argument& error) {
+                return std::string(error.what());
+            }
+        });
+    app.add_flag("--silent", options.silent, "Never answer Get All");
+    app.add_option("--drop-after-seconds", options.dropAfterSeconds,
+                   "Drop each host this many seconds after its first message (over --pty: send "
+                   "a disconnect frame)")
+        ->type_name("S")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--corrupt-every", options.corruptEvery,
+                   "With --pty: send every Nth frame with a wrong CRC")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--latency-ms", options.latencyMs, "Delay every reply by this long")
+        ->type_name("MS");
+
+    app.callback([&options] {
+        if (options.corruptEvery != 0 && !options.pty) {
+            throw CLI::ValidationError("--corrupt-every",
+                                       "corrupts serial frames, so it needs --pty");
+        }
+        if (options.scenario.empty()) {
+            options.scenario = Scenario::defaultScenario().name;
+        }
+    });
+}

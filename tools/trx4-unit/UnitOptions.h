@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+// The flash steps a fault can be injected into.
+enum class FlashStep { Erase, Download, Burn };
+
+// "--flash-error STEP:CODE": every flash step of that kind answers with CODE.
+struct FlashFault {
+    FlashStep step = FlashStep::Erase;
+    std::uint16_t code = 0;
+
+    // Parses "erase:2", "download:1", "burn:2"; std::invalid_argument when malformed.
+    static FlashFault parse(const std::string& text);
+};
+
+// Everything the command line can set.
+struct UnitOptions {
+    std::string listenHost = "127.0.0.1";
+    std::uint16_t listenPort = 4444;
+    bool pty = false;
+    std::uint32_t statusIntervalMs = 100;
+    std::string scenario;
+    std::uint32_t rebootSeconds = 20;
+    std::string tracePath;
+
+    std::optional<std::uint16_t> setError;
+    std::optional<FlashFault> flashError;
+    bool silent = false;
+    std::optional<double> dropAfterSeconds;
+    std::uint32_t corruptEvery = 0;
+    std::uint32_t latencyMs = 0;
+
+    // Declares every option on app, storing into options.
+    static void declare(CLI::App& app, UnitOptions& options);
+
+    // "HOST:PORT" or "[IPv6]:PORT"; std::invalid_argument when malformed.
+    static std::pair<std::string, std::uint16_t> parseListen(const std::string& text);
+};

@@ -1,0 +1,64 @@
+// trx4-unit: a TRX4 unit on a TCP port or a pseudo-terminal. See --help.
+#include "PtyServer.h"
+#include "Scenario.h"
+#include "StopSignal.h"
+#include "TcpServer.h"
+#include "TraceWriter.h"
+#include "UnitOptions.h"
+#include "UnitResponder.h"
+#include "UnitState.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+int main(int argc, char** argv) {
+    CLI::App app("", "trx4-unit");
+    UnitOptions options;
+    UnitOptions::declare(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help and --version end here too, with exit code 0.
+        return app.exit(error) == 0 ? 0 : 2;
+    }
+
+    try {
+        const auto started = std::chrono::steady_clock::now();
+        StopSignal::install();
+        std::unique_ptr<TraceWriter> trace;
+        if (!options.tracePath.empty()) {
+            trace = TraceWriter::open(options.tracePath);
+        }
+        UnitState state(UnitState::catalogueRanges());
+        UnitResponder responder(state, *Scenario::find(options.scenario), options);
+
+        // The first line of standard output is what a script needs to reach
+        // the unit; everything for people goes to standard error.
+        if (options.pty) {
+            PtyServer server(options, responder, trace.get(), started);
+            server.open();
+            std::cout << server.path() << std::endl;
+            std::cerr << "trx4-unit: serial line on " << server.path() << " (scenario "
+                      << options.scenario << ")" << std::endl;
+            server.run();
+        } else {
+            TcpServer server(options, responder, trace.get(), started);
+            server.listen();
+            std::cout << server.port() << std::endl;
+            std::cerr << "trx4-unit: listening on " << options.listenHost << ":" << server.port()
+                      << " (scenario " << options.scenario << ")" << std::endl;
+            server.run();
+        }
+        if (trace) {
+            trace->event("stopped");
+        }
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << "trx4-unit: " << error.what() << std::endl;
+        return 1;
+    }
+}
