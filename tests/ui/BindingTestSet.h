@@ -1,0 +1,77 @@
+#pragma once
+
+#include "model/ParameterSet.h"
+#include "protocol/VerloException.h"
+#include "ui/ExceptionHandler.h"
+
+#include "support/RecordingProtocol.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// A small parameter set over a recording unit for the control binding tests.
+namespace binding {
+
+const ParameterId labelId(1, 0);      // status text
+const ParameterId levelId(1, 1);      // meter reading
+const ParameterId listId(3, 0);       // 0..8, the texts of strings 200..208
+const ParameterId narrowListId(3, 1); // 0..5
+const ParameterId raisedListId(3, 2); // 2..5
+const ParameterId pairId(3, 3);       // 0..1, a radio pair
+const ParameterId delayId(3, 4);      // 20..150, a slider
+const ParameterId distanceId(3, 5);   // 5..200, an edit box
+const ParameterId nameId(3, 6);       // text
+
+class TestSet : public ParameterSet {
+public:
+    explicit TestSet(RecordingProtocol& unit) : ParameterSet(unit) {
+        auto& text = makeFormatter<StringFormatter>("Label");
+        statusParameters().add(&unit, labelId, MinimumShortValue, MaximumShortValue, &text);
+        statusParameters().add(&unit, levelId, MinimumShortValue, MaximumShortValue);
+        controlParameters().add(&unit, listId, ParameterValue(0), ParameterValue(8));
+        controlParameters().add(&unit, narrowListId, ParameterValue(0), ParameterValue(5));
+        controlParameters().add(&unit, raisedListId, ParameterValue(2), ParameterValue(5));
+        controlParameters().add(&unit, pairId, ParameterValue(0), ParameterValue(1));
+        controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
+        controlParameters().add(&unit, distanceId, ParameterValue(5), ParameterValue(200));
+        auto& name = makeFormatter<StringFormatter>("Name");
+        controlParameters().add(&unit, nameId, MinimumShortValue, MaximumShortValue, &name);
+    }
+};
+
+// The unit's first values, read into a new set.
+inline std::unique_ptr<TestSet> makeSet(RecordingProtocol& unit) {
+    unit.values = {{labelId, ParameterValue(std::string("R&D"))},
+                   {levelId, ParameterValue(0)},
+                   {listId, ParameterValue(7)},
+                   {narrowListId, ParameterValue(4)},
+                   {raisedListId, ParameterValue(3)},
+                   {pairId, ParameterValue(1)},
+                   {delayId, ParameterValue(60)},
+                   {distanceId, ParameterValue(40)},
+                   {nameId, ParameterValue(std::string("Booth"))}};
+    auto set = std::make_unique<TestSet>(unit);
+    set->refreshControls();
+    set->statusParameters().find(labelId).refresh();
+    set->statusParameters().find(levelId).refresh();
+    return set;
+}
+
+// Records which handling operation was called, with the message.
+class RecordingHandler : public ExceptionHandler {
+public:
+    RecordingHandler() : ExceptionHandler(nullptr) {}
+
+    std::vector<std::string> calls;
+
+    void handleVerloException(VerloException& exception) override {
+        calls.push_back(std::string("verlo: ") + exception.what());
+    }
+    void handleHostException(HostException& exception) override {
+        calls.push_back(std::string("host: ") + exception.what());
+    }
+    void handleUnknownException() override { calls.push_back("unknown"); }
+};
+
+} // namespace binding
