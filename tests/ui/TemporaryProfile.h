@@ -1,0 +1,26 @@
+#pragma once
+
+#include "support/TemporaryDirectory.h"
+
+#include "ui/CKORARemoteGUIApp.h"
+
+#include <QSettings>
+
+#include <memory>
+
+// Points the application's profile at a fresh folder for the object's life.
+class TemporaryProfile {
+public:
+    TemporaryProfile() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(folder_.path().string()));
+    }
+
+    void set(const QString& key, const QVariant& value) {
+        CKORARemoteGUIApp::profile()->setValue(key, value);
+    }
+    QVariant get(const QString& key) const { return CKORARemoteGUIApp::profile()->value(key); }
+
+private:
+    TemporaryDirectory folder_;
+};
