@@ -89,11 +89,17 @@ TEST_F(Trx4ctl, ASavedConfigurationLoadsBackByteForByte) {
     const auto same = ctl({"diff", file("a.trx")});
     EXPECT_EQ(same.status, 0);
     EXPECT_THAT(same.out, IsEmpty());
-    // Saving over a file replaces it whole and leaves no temporary beside it.
+    // Saving over a file replaces it whole and leaves no temporary beside
+    // it; a save that cannot replace its target leaves it as it was.
     ASSERT_EQ(ctl({"save", file("a.trx")}).status, 0);
+    std::filesystem::create_directory(file("taken.trx"));
+    const auto failed = ctl({"save", file("taken.trx")});
+    EXPECT_EQ(failed.status, 4);
+    EXPECT_THAT(failed.err, HasSubstr("Error saving " + file("taken.trx")));
+    EXPECT_TRUE(std::filesystem::is_directory(file("taken.trx")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
-              3);
+              4);
 }
 
 TEST_F(Trx4ctl, DiffShowsExactlyTheChangedParameters) {
@@ -197,6 +203,16 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
     EXPECT_EQ(std::count_if(allLines.begin(), allLines.end(),
                             [](const std::string& line) { return line.rfind("Meter 8 ", 0) == 0; }),
               3);
+}
+
+TEST_F(Trx4ctl, ReachesTheUnitOverASerialLine) {
+    unit = std::make_unique<UnitProcess>(std::vector<std::string>{"--pty", "--trace", tracePath});
+    const std::string line = unit->firstLine();
+    const auto set = runCtl({"--serial", line, "set", "Cinema Processor=Arvo D"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    const auto got = runCtl({"--serial", line, "get", "cinema processor"});
+    EXPECT_EQ(got.out, "0x0300 Cinema Processor: 3 (Arvo D)\n");
+    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Set").size(), 1u);
 }
 
 TEST(Trx4ctlOffline, ShowNamesTheRecordsAndRefusesATruncatedFile) {
