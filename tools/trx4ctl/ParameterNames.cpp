@@ -71,8 +71,20 @@ std::string ParameterNames::shownValue(const Parameter& parameter, const Paramet
 }
 
 std::string ParameterNames::rangeText(const Parameter& parameter) {
-    return std::to_string(parameter.minimum().toSignedInt()) + ".." +
-           std::to_string(parameter.maximum().toSignedInt());
+    if (takesText(parameter)) {
+        return "text";
+    }
+    const ParameterValue& minimum = parameter.minimum();
+    const ParameterValue& maximum = parameter.maximum();
+    // Limits such as 0 and 0xFFFF are unsigned words.
+    if (maximum.toSignedInt() < minimum.toSignedInt()) {
+        return std::to_string(minimum.toInt()) + ".." + std::to_string(maximum.toInt());
+    }
+    return std::to_string(minimum.toSignedInt()) + ".." + std::to_string(maximum.toSignedInt());
+}
+
+bool ParameterNames::takesText(const Parameter& parameter) {
+    return dynamic_cast<const StringFormatter*>(parameter.formatter()) != nullptr;
 }
 
 Parameter& ParameterNames::find(const std::string& text) const {
@@ -113,7 +125,7 @@ ControlParameter& ParameterNames::findControl(const std::string& text) const {
 ParameterValue ParameterNames::parseValue(const Parameter& parameter,
                                           const std::string& text) const {
     // Text parameters (names, addresses, versions) take the text itself.
-    if (dynamic_cast<const StringFormatter*>(parameter.formatter()) != nullptr) {
+    if (takesText(parameter)) {
         return ParameterValue(text);
     }
     const int minimum = parameter.minimum().toSignedInt();

@@ -34,8 +34,10 @@ public:
     static std::string valueText(const Parameter& parameter, const ParameterValue& value);
     // "1 (Arvo B)" for a number with a text of its own, else the text alone.
     static std::string shownValue(const Parameter& parameter, const ParameterValue& value);
-    // "20..150".
+    // "20..150", or "text" for a parameter whose values are texts.
     static std::string rangeText(const Parameter& parameter);
+    // Whether the parameter's values are texts (names, addresses, versions).
+    static bool takesText(const Parameter& parameter);
     // Whether the value is a number (two bytes) rather than text.
     static bool isNumber(const ParameterValue& value) { return value.length() == 2; }
 
