@@ -89,16 +89,14 @@ bool ParameterNames::takesText(const Parameter& parameter) {
 
 Parameter& ParameterNames::find(const std::string& text) const {
     if (const auto number = parseNumber(text); number && *number >= 0 && *number <= 0xFFFF) {
-        if (Parameter* found = parameters_->controlParameters().lookup(
-                ParameterId(static_cast<std::uint16_t>(*number)))) {
+        const ParameterId id(static_cast<std::uint16_t>(*number));
+        if (Parameter* found = parameters_->controlParameters().lookup(id)) {
             return *found;
         }
-        if (Parameter* found = parameters_->statusParameters().lookup(
-                ParameterId(static_cast<std::uint16_t>(*number)))) {
+        if (Parameter* found = parameters_->statusParameters().lookup(id)) {
             return *found;
         }
-        throw UsageError("there is no parameter " +
-                         idText(ParameterId(static_cast<std::uint16_t>(*number))));
+        throw UsageError("there is no parameter " + idText(id));
     }
     const std::string wanted = lowered(text);
     for (auto& [id, parameter] : parameters_->controlParameters()) {
