@@ -77,6 +77,10 @@ int run(CLI::App& app, Arguments& arguments) {
                                                                                        : Different;
     }
 
+    // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
+    if (command == "firmware" && target.kind == ConnectionTarget::Kind::Offline) {
+        throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+    }
     auto connection = std::make_unique<UnitConnection>(target);
     KORAParams& params = connection->params();
     if (command == "list") {

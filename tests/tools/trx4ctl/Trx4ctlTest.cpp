@@ -254,6 +254,9 @@ TEST(Trx4ctlOffline, ListsEveryParameterAsJson) {
     EXPECT_EQ((*processor)["text"], "Arvo B");
     EXPECT_EQ(runCtl({"--tcp", "127.0.0.1:1", "list"}).status, 3);
     EXPECT_EQ(runCtl({"frobnicate"}).status, 2);
+    const auto offlineUpdate = runCtl({"firmware", "--yes", "image.bin"});
+    EXPECT_EQ(offlineUpdate.status, 2);
+    EXPECT_THAT(offlineUpdate.err, HasSubstr("needs a unit"));
 }
 
 } // namespace
