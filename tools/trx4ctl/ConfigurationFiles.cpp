@@ -1,0 +1,171 @@
+#include "ConfigurationFiles.h"
+
+#include "CommandErrors.h"
+#include "ParameterNames.h"
+
+#include "catalogue/KORAParams.h"
+#include "protocol/VerloException.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (!file.is_open() || file.bad()) {
+        throw FileError("Error opening " + path);
+    }
+    return bytes;
+}
+
+ParameterValueMap parse(const std::string& bytes) {
+    std::istringstream stream(bytes, std::ios::binary);
+    return ParameterValueMap(stream);
+}
+
+std::string systemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+// Writes all bytes to a new file in path's folder and renames it to path.
+void replaceFile(const std::string& path, const std::string& bytes) {
+    std::string temporary = path + ".XXXXXX";
+    const int file = ::mkstemp(temporary.data());
+    if (file < 0) {
+        throw FileError(systemError("Error opening", path));
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    const bool complete = written == bytes.size() && ::fsync(file) == 0;
+    const int savedErrno = errno;
+    // mkstemp creates the file readable by its owner only; a configuration
+    // file gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(file, 0666 & ~mask);
+    if (::close(file) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        if (!complete) {
+            errno = savedErrno;
+        }
+        const std::string message = systemError("Error saving", path);
+        std::remove(temporary.c_str());
+        throw FileError(message);
+    }
+}
+
+} // namespace
+
+ParameterValueMap ConfigurationFiles::read(const std::string& path) {
+    const std::string bytes = fileBytes(path);
+    try {
+        return parse(bytes);
+    } catch (const VerloException& error) {
+        throw FileError(path + ": " + error.what());
+    }
+}
+
+ParameterValueMap ConfigurationFiles::controls(KORAParams& params) {
+    std::ostringstream stream(std::ios::binary);
+    params.saveControls(stream);
+    return parse(stream.str());
+}
+
+void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
+    std::ostringstream stream(std::ios::binary);
+    params.saveControls(stream);
+    replaceFile(path, stream.str());
+}
+
+void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
+    const std::string bytes = fileBytes(path);
+    try {
+        parse(bytes);
+    } catch (const VerloException& error) {
+        throw FileError(path + ": " + error.what());
+    }
+    std::istringstream stream(bytes, std::ios::binary);
+    params.restoreControls(stream);
+}
+
+namespace {
+
+Parameter* lookup(KORAParams& params, ParameterId id) {
+    if (Parameter* control = params.controlParameters().lookup(id)) {
+        return control;
+    }
+    return params.statusParameters().lookup(id);
+}
+
+std::string heading(Parameter* parameter, ParameterId id) {
+    std::string text = ParameterNames::idText(id);
+    if (parameter == nullptr) {
+        return text + " (unknown parameter)";
+    }
+    if (const std::string name = ParameterNames::name(*parameter); !name.empty()) {
+        text += " " + name;
+    }
+    return text;
+}
+
+std::string shown(Parameter* parameter, const ParameterValue& value) {
+    if (parameter != nullptr) {
+        return ParameterNames::shownValue(*parameter, value);
+    }
+    return ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
+                                           : "\"" + value.toString() + "\"";
+}
+
+} // namespace
+
+void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out) {
+    for (const auto& [id, value] : read(path)) {
+        out << heading(lookup(params, id), id) << ": " << shown(lookup(params, id), value) << '\n';
+    }
+}
+
+std::size_t ConfigurationFiles::diff(KORAParams& params, const ParameterValueMap& left,
+                                     const ParameterValueMap& right, std::ostream& out) {
+    std::set<ParameterId> ids;
+    for (const auto& entry : left) {
+        ids.insert(entry.first);
+    }
+    for (const auto& entry : right) {
+        ids.insert(entry.first);
+    }
+    std::size_t differences = 0;
+    for (const ParameterId id : ids) {
+        const auto l = left.find(id);
+        const auto r = right.find(id);
+        if (l != left.end() && r != right.end() && l->second == r->second) {
+            continue;
+        }
+        ++differences;
+        Parameter* parameter = lookup(params, id);
+        out << heading(parameter, id) << ": "
+            << (l == left.end() ? "(absent)" : shown(parameter, l->second)) << " -> "
+            << (r == right.end() ? "(absent)" : shown(parameter, r->second)) << '\n';
+    }
+    return differences;
+}

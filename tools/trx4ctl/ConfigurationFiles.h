@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/ParameterValueMap.h"
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+class KORAParams;
+
+// Configuration files ("*.trx") in the application's own format: save, load,
+// show and diff. File failures throw FileError; failures of the unit
+// VerloException.
+namespace ConfigurationFiles {
+
+// The records of a configuration file.
+ParameterValueMap read(const std::string& path);
+// The records that saving the unit's configuration would write.
+ParameterValueMap controls(KORAParams& params);
+// Writes the configuration as the application does, into a temporary file
+// beside path that then replaces it, so a failure leaves path untouched.
+void save(KORAParams& params, const std::string& path);
+// Checks the whole file, then writes its values to the unit.
+void load(KORAParams& params, const std::string& path);
+// Each record of the file with its name and value text, named after params.
+void show(KORAParams& params, const std::string& path, std::ostream& out);
+// Each parameter whose value differs between left and right (or that only
+// one holds), as "ID NAME: LEFT -> RIGHT"; returns how many there are.
+std::size_t diff(KORAParams& params, const ParameterValueMap& left, const ParameterValueMap& right,
+                 std::ostream& out);
+
+} // namespace ConfigurationFiles

@@ -1,0 +1,111 @@
+#include "FirmwareCommand.h"
+
+#include "CommandErrors.h"
+
+#include "catalogue/KORAParams.h"
+#include "firmware/FirmwareDownload.h"
+#include "firmware/ProgressCommand.h"
+#include "protocol/VerloException.h"
+
+#include <unistd.h>
+
+#include <istream>
+#include <ostream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+const ParameterId firmwareVersion(std::uint16_t{0x0929});
+
+// A bar redrawn in place on a terminal, else one "NN%" line per change.
+// Percentages only rise: the 0 that follows a finished transfer is not shown.
+class TransferProgress : public ProgressCommand {
+public:
+    TransferProgress(std::ostream& out, bool terminal) : out_(&out), terminal_(terminal) {}
+
+    void execute(std::uint32_t percent) override {
+        if (static_cast<int>(percent) <= shown_) {
+            return;
+        }
+        shown_ = static_cast<int>(percent);
+        if (!terminal_) {
+            *out_ << percent << "%\n" << std::flush;
+            return;
+        }
+        constexpr int width = 40;
+        const int filled = static_cast<int>(percent) * width / 100;
+        *out_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+              << std::string(static_cast<std::size_t>(width - filled), ' ') << "] " << percent
+              << '%' << (percent == 100 ? "\n" : "") << std::flush;
+    }
+
+private:
+    std::ostream* out_;
+    bool terminal_;
+    int shown_ = -1;
+};
+
+std::string versionText(KORAParams& params) {
+    std::ostringstream text;
+    const Parameter& version = params.findParameter(firmwareVersion);
+    version.format(text, version.value());
+    return text.str();
+}
+
+void confirm(std::istream& in, std::ostream& out) {
+    out << "You are about to update the software on your TRX4.\n"
+           "This process CANNOT be interrupted or the TRX4 will become inoperable.\n\n"
+           "Are you sure you want to continue? [y/N] "
+        << std::flush;
+    std::string answer;
+    std::getline(in, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
+        throw UsageError("the update was not confirmed; nothing was sent");
+    }
+}
+
+std::unique_ptr<UnitConnection> reconnect(const ConnectionTarget& target,
+                                          std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        try {
+            return std::make_unique<UnitConnection>(target);
+        } catch (const VerloException&) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                throw VerloException("the unit did not come back within " +
+                                     std::to_string(timeout.count()) + " seconds after the update");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+}
+
+} // namespace
+
+void FirmwareCommand::run(const ConnectionTarget& target,
+                          std::unique_ptr<UnitConnection>& connection, const Options& options,
+                          std::istream& in, std::ostream& out) {
+    TransferProgress progress(out, ::isatty(STDOUT_FILENO) == 1);
+    FirmwareDownload download(connection->frontEnd(), nullptr);
+    try {
+        download.selectImage(options.imagePath, progress);
+    } catch (const VerloException& error) {
+        throw FileError(error.what());
+    }
+    const FirmwareImage& image = *download.image();
+    out << "Image " << download.imageName() << ": " << image.size() << " bytes, checksum good\n"
+        << "Current firmware version: " << versionText(connection->params()) << '\n';
+    if (!options.confirmed) {
+        confirm(in, out);
+    }
+
+    out << "Downloading\n";
+    while (download.sendNextChunk()) {
+    }
+    connection.reset();
+    out << "Rebooting\n" << std::flush;
+    connection = reconnect(target, options.rebootTimeout);
+    out << "Firmware Upgraded\n"
+        << "Firmware version: " << versionText(connection->params()) << '\n';
+}

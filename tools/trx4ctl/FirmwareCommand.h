@@ -1,0 +1,29 @@
+#pragma once
+
+#include "UnitConnection.h"
+
+#include <chrono>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+// Replaces the unit's firmware with an image file, as the update dialog does:
+// the image is checked first, then sent chunk by chunk (erase before the
+// first, burn after the last); the unit reboots and is reconnected.
+namespace FirmwareCommand {
+
+struct Options {
+    std::string imagePath;
+    // Skip the question before anything is sent.
+    bool confirmed = false;
+    // How long to keep trying to reach the rebooted unit.
+    std::chrono::seconds rebootTimeout{120};
+};
+
+// connection is closed once the image is sent and holds the new connection
+// afterwards. Prints the new firmware version. A bad image throws FileError
+// before anything is sent; an answer other than yes throws UsageError.
+void run(const ConnectionTarget& target, std::unique_ptr<UnitConnection>& connection,
+         const Options& options, std::istream& in, std::ostream& out);
+
+} // namespace FirmwareCommand

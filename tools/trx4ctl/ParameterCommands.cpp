@@ -1,0 +1,103 @@
+#include "ParameterCommands.h"
+
+#include "CommandErrors.h"
+#include "ParameterNames.h"
+
+#include "catalogue/KORAParams.h"
+#include "model/ParameterTransaction.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <utility>
+
+namespace {
+
+void writeLine(std::ostream& out, const Parameter& parameter) {
+    out << ParameterNames::idText(parameter.id());
+    if (const std::string name = ParameterNames::name(parameter); !name.empty()) {
+        out << ' ' << name;
+    }
+    out << ": " << ParameterNames::shownValue(parameter, parameter.value()) << '\n';
+}
+
+nlohmann::json describe(const Parameter& parameter, const char* kind, const char* source) {
+    const ParameterValue& value = parameter.value();
+    nlohmann::json entry{
+        {"id", ParameterNames::idText(parameter.id())},
+        {"name", ParameterNames::name(parameter)},
+        {"kind", kind},
+        {"source", source},
+        {"minimum", parameter.minimum().toSignedInt()},
+        {"maximum", parameter.maximum().toSignedInt()},
+        {"text", ParameterNames::valueText(parameter, value)},
+    };
+    if (ParameterNames::isNumber(value)) {
+        entry["value"] = value.toSignedInt();
+    } else {
+        entry["value"] = value.toString();
+    }
+    return entry;
+}
+
+} // namespace
+
+void ParameterCommands::list(KORAParams& params, std::ostream& out, bool json) {
+    nlohmann::json all = nlohmann::json::array();
+    const auto add = [&](const Parameter& parameter, const char* kind) {
+        const char* source = parameter.source() == params.localSource() ? "local" : "device";
+        if (json) {
+            all.push_back(describe(parameter, kind, source));
+            return;
+        }
+        out << ParameterNames::idText(parameter.id()) << "  " << kind << '/' << source << "  "
+            << ParameterNames::rangeText(parameter) << "  "
+            << ParameterNames::shownValue(parameter, parameter.value());
+        if (const std::string name = ParameterNames::name(parameter); !name.empty()) {
+            out << "  " << name;
+        }
+        out << '\n';
+    };
+    for (const auto& [id, parameter] : params.controlParameters()) {
+        add(parameter, "control");
+    }
+    for (const auto& [id, parameter] : params.statusParameters()) {
+        add(parameter, "status");
+    }
+    if (json) {
+        out << all.dump(2) << '\n';
+    }
+}
+
+void ParameterCommands::get(KORAParams& params, const std::vector<std::string>& names,
+                            std::ostream& out) {
+    const ParameterNames naming(params);
+    for (const std::string& name : names) {
+        writeLine(out, naming.find(name));
+    }
+}
+
+void ParameterCommands::set(KORAParams& params, const std::vector<std::string>& assignments,
+                            std::ostream& out) {
+    const ParameterNames naming(params);
+    std::vector<std::pair<ControlParameter*, ParameterValue>> changes;
+    for (const std::string& assignment : assignments) {
+        const auto equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError("'" + assignment + "' is no PARAMETER=VALUE assignment");
+        }
+        ControlParameter& parameter = naming.findControl(assignment.substr(0, equals));
+        changes.emplace_back(&parameter,
+                             naming.parseValue(parameter, assignment.substr(equals + 1)));
+    }
+
+    ParameterTransaction transaction;
+    for (auto& [parameter, value] : changes) {
+        parameter->setValue(value, &transaction);
+    }
+    transaction.commit();
+    params.refreshControls();
+    for (const auto& change : changes) {
+        writeLine(out, *change.first);
+    }
+}

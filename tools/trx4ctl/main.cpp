@@ -1,0 +1,225 @@
+// trx4ctl: reads, changes, backs up, compares, restores and upgrades a TRX4
+// from the command line. See --help.
+#include "CommandErrors.h"
+#include "ConfigurationFiles.h"
+#include "FirmwareCommand.h"
+#include "ParameterCommands.h"
+#include "UnitCommands.h"
+#include "UnitConnection.h"
+
+#include "catalogue/KORAParams.h"
+#include "protocol/VerloException.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+enum ExitStatus { Success = 0, Different = 1, Usage = 2, UnitFailure = 3, FileFailure = 4 };
+
+std::atomic<bool> interrupted{false};
+
+void onInterrupt(int) {
+    interrupted = true;
+}
+
+struct Arguments {
+    std::string tcp;
+    std::string serial;
+    bool offline = false;
+    bool json = false;
+    std::vector<std::string> names;
+    std::vector<std::string> files;
+    std::string logKind;
+    bool html = false;
+    bool text = false;
+    FirmwareCommand::Options firmware;
+    unsigned rebootTimeoutSeconds = 120;
+    unsigned watchCount = 0;
+};
+
+ConnectionTarget targetOf(const Arguments& arguments) {
+    try {
+        if (!arguments.tcp.empty()) {
+            return ConnectionTarget::tcp(arguments.tcp);
+        }
+        if (!arguments.serial.empty()) {
+            return ConnectionTarget::serial(arguments.serial);
+        }
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(error.what());
+    }
+    return ConnectionTarget{};
+}
+
+int run(CLI::App& app, Arguments& arguments) {
+    const ConnectionTarget target = targetOf(arguments);
+    const auto command = app.get_subcommands().front()->get_name();
+
+    // Commands on files alone name their parameters after the simulated unit.
+    if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
+        UnitConnection offline{ConnectionTarget{}};
+        if (command == "show") {
+            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout);
+            return Success;
+        }
+        const auto left = ConfigurationFiles::read(arguments.files[0]);
+        const auto right = ConfigurationFiles::read(arguments.files[1]);
+        return ConfigurationFiles::diff(offline.params(), left, right, std::cout) == 0 ? Success
+                                                                                       : Different;
+    }
+
+    // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
+    if (command == "firmware" && target.kind == ConnectionTarget::Kind::Offline) {
+        throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+    }
+    auto connection = std::make_unique<UnitConnection>(target);
+    KORAParams& params = connection->params();
+    if (command == "list") {
+        ParameterCommands::list(params, std::cout, arguments.json);
+    } else if (command == "get") {
+        ParameterCommands::get(params, arguments.names, std::cout);
+    } else if (command == "set") {
+        ParameterCommands::set(params, arguments.names, std::cout);
+    } else if (command == "save") {
+        ConfigurationFiles::save(params, arguments.files[0]);
+    } else if (command == "load") {
+        ConfigurationFiles::load(params, arguments.files[0]);
+    } else if (command == "diff") {
+        const auto file = ConfigurationFiles::read(arguments.files[0]);
+        const auto unit = ConfigurationFiles::controls(params);
+        return ConfigurationFiles::diff(params, file, unit, std::cout) == 0 ? Success : Different;
+    } else if (command == "log") {
+        UnitCommands::log(params,
+                          arguments.logKind == "events" ? UnitCommands::LogKind::Events
+                                                        : UnitCommands::LogKind::Errors,
+                          std::cout);
+    } else if (command == "report") {
+        std::optional<std::string> path;
+        if (!arguments.files.empty()) {
+            path = arguments.files[0];
+        }
+        UnitCommands::report(params,
+                             arguments.text ? UnitCommands::ReportFormat::Text
+                                            : UnitCommands::ReportFormat::Html,
+                             path, std::cout);
+    } else if (command == "firmware") {
+        arguments.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
+        FirmwareCommand::run(target, connection, arguments.firmware, std::cin, std::cout);
+    } else if (command == "watch") {
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+        UnitCommands::watch(params, std::cout, ::isatty(STDOUT_FILENO) == 1, arguments.watchCount,
+                            interrupted);
+    }
+    return Success;
+}
+
+void declare(CLI::App& app, Arguments& arguments) {
+    app.require_subcommand(1, 1);
+    auto* tcp = app.add_option("--tcp", arguments.tcp,
+                               "Connect over TCP to HOST, on port 4444 unless PORT is given")
+                    ->type_name("HOST[:PORT]");
+    auto* serial = app.add_option("--serial", arguments.serial,
+                                  "Connect over a serial line at 115200 baud: COMn (the device "
+                                  "/dev/ttyS<n-1>) or a device path such as /dev/ttyUSB0")
+                       ->type_name("COMn|/dev/PATH");
+    auto* offline = app.add_flag("--offline", arguments.offline,
+                                 "Use a unit simulated in memory (the default when no connection "
+                                 "is named); it forgets every change when trx4ctl ends");
+    tcp->excludes(serial)->excludes(offline);
+    serial->excludes(offline);
+    app.footer("Parameters are named by identifier (0x0303) or display name (\"Cinema "
+               "Processor\", any case); values by number or display text (\"Arvo B\").\n"
+               "Exit status: 0 success, 1 differences found (diff), 2 usage, 3 communication or "
+               "unit error, 4 file error.\n");
+
+    app.add_subcommand("list", "List every parameter: identifier, kind, range, value, name")
+        ->add_flag("--json", arguments.json, "Write a JSON array for machines");
+    app.add_subcommand("get", "Show the values of parameters")
+        ->add_option("parameters", arguments.names, "Identifiers or names")
+        ->required();
+    app.add_subcommand("set", "Change parameters through one transaction with the dependency rules "
+                              "applied; nothing is written when any value is refused")
+        ->add_option("assignments", arguments.names, "PARAMETER=VALUE, as many as needed")
+        ->required();
+    app.add_subcommand("save", "Save the unit's configuration to a file (\"*.trx\"), atomically")
+        ->add_option("file", arguments.files, "Configuration file")
+        ->required()
+        ->expected(1);
+    app.add_subcommand("load", "Check a configuration file, then write it to the unit")
+        ->add_option("file", arguments.files, "Configuration file")
+        ->required()
+        ->expected(1);
+    app.add_subcommand("show", "Show a configuration file's records; needs no unit")
+        ->add_option("file", arguments.files, "Configuration file")
+        ->required()
+        ->expected(1);
+    app.add_subcommand("diff",
+                       "Show the parameters whose values differ between FILE and the unit (or "
+                       "FILE2), as \"ID NAME: FILE's value -> the other's\"; exit status 1 when "
+                       "any differ")
+        ->add_option("files", arguments.files, "FILE [FILE2]")
+        ->required()
+        ->expected(1, 2);
+    auto* log = app.add_subcommand("log", "Show one of the unit's logs");
+    log->add_option("kind", arguments.logKind, "events or errors")
+        ->required()
+        ->check(CLI::IsMember({"events", "errors"}));
+    auto* report = app.add_subcommand("report", "Write the parameter report (HTML by default)");
+    auto* html = report->add_flag("--html", arguments.html, "An HTML page");
+    report->add_flag("--text", arguments.text, "Plain text lines")->excludes(html);
+    report->add_option("file", arguments.files, "Write to FILE instead of standard output")
+        ->expected(0, 1);
+    auto* firmware = app.add_subcommand(
+        "firmware", "Check a firmware image, send it to the unit, wait for the reboot and show "
+                    "the new version");
+    firmware->add_option("image", arguments.firmware.imagePath, "Firmware image (\"*.bin\")")
+        ->required();
+    firmware->add_flag("--yes,-y", arguments.firmware.confirmed, "Do not ask before sending");
+    firmware
+        ->add_option("--reboot-timeout", arguments.rebootTimeoutSeconds,
+                     "Seconds to wait for the unit after the update (default 120)")
+        ->type_name("S")
+        ->check(CLI::PositiveNumber);
+    app.add_subcommand("watch", "Show the status and the meters live until interrupted")
+        ->add_option("--count", arguments.watchCount,
+                     "Stop after this many refreshes (default: never)")
+        ->type_name("N");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app("Reads, changes, backs up, compares, restores and upgrades a TRX4 unit.",
+                 "trx4ctl");
+    Arguments arguments;
+    declare(app, arguments);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? Success : Usage;
+    }
+
+    try {
+        return run(app, arguments);
+    } catch (const UsageError& error) {
+        std::cerr << "trx4ctl: " << error.what() << std::endl;
+        return Usage;
+    } catch (const FileError& error) {
+        std::cerr << "trx4ctl: " << error.what() << std::endl;
+        return FileFailure;
+    } catch (const std::exception& error) {
+        // VerloException and everything else the unit or the system raised.
+        std::cerr << "trx4ctl: " << error.what() << std::endl;
+        return UnitFailure;
+    }
+}
