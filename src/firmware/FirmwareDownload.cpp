@@ -42,10 +42,20 @@ bool FirmwareDownload::sendNextChunk() {
         return false;
     }
     std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
+    const std::uint32_t chunkStart = image_->position();
     const std::size_t length = image_->readChunk(chunk);
     if (length > 0) {
         ++chunksSent_;
-        protocol_->downloadBlock(chunk.data(), length, chunksSent_, image_->atEnd());
+        try {
+            protocol_->downloadBlock(chunk.data(), length, chunksSent_, image_->atEnd());
+        } catch (...) {
+            // The unit has not taken this chunk: the next start sends it again
+            // under its own number, so the burn never flashes an image with a
+            // hole in it.
+            image_->returnTo(chunkStart);
+            --chunksSent_;
+            throw;
+        }
         // In 64 bits: position × 100 overflows 32 bits for images over 42 MB.
         const auto percent = image_->atEnd()
                                  ? 100u

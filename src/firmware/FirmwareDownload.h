@@ -34,8 +34,9 @@ public:
     // before stays.
     void selectImage(const std::string& path, ProgressCommand& progress);
     // Sends the next chunk; returns whether more remain. After the last chunk
-    // the image is rewound, ready to be sent again. Failures propagate: the
-    // image keeps its position, so the next call sends the following chunk.
+    // the image is rewound, ready to be sent again. Failures propagate and
+    // leave the image before the failed chunk, so the next call sends that
+    // chunk again under the same number.
     bool sendNextChunk();
     // Back to the image's start, with the count and progress at 0.
     void resetImage();

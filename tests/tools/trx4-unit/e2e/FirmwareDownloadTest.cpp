@@ -128,25 +128,26 @@ TEST_F(FirmwareDownloadSession, AShortImageIsOneChunkWithEraseAndBurn) {
                 ElementsAre("Erase Flash", "Download Data 1", "Burn And Reboot 1"));
 }
 
-TEST_F(FirmwareDownloadSession, AFailedFlashStepKeepsThePositionForTheNextStart) {
+TEST_F(FirmwareDownloadSession, AFailedFlashStepIsSentAgainOnTheNextStart) {
     start({"--flash-error", "download:2"});
     download->selectImage(folder.write("two.bin", makeImage(4096 + 100)), *progress);
     EXPECT_EQ(thrownMessage<FlashException>([&] { download->sendNextChunk(); }),
               "Error: The unit needs to be returned to Verlo for servicing");
-    // A new start goes on with the next chunk: no second erase, and the
-    // unit receives the 100-byte last chunk.
+    // The unit refused chunk 1, so a new start sends chunk 1 again, erase
+    // included, instead of going on to the last chunk and burning without it.
     EXPECT_THROW(download->sendNextChunk(), FlashException);
-    EXPECT_EQ(download->chunksSent(), 2u);
+    EXPECT_EQ(download->chunksSent(), 0u);
     download.reset();
     params.reset();
     chain.reset();
     EXPECT_EQ(unit->stop(), 0);
     const auto trace = readTrace(tracePath);
-    EXPECT_THAT(flashSteps(trace), ElementsAre("Erase Flash", "Download Data", "Download Data"));
+    EXPECT_THAT(flashSteps(trace),
+                ElementsAre("Erase Flash", "Download Data", "Erase Flash", "Download Data"));
     const auto blocks = messages(trace, "received", "Download Data");
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0]["length"], 4097);
-    EXPECT_EQ(blocks[1]["length"], 101);
+    EXPECT_EQ(blocks[1]["length"], 4097);
 }
 
 TEST_F(FirmwareDownloadSession, AnImageWithABadDigestIsHandledAndNothingIsSent) {
