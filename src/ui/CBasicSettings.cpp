@@ -2,10 +2,15 @@
 
 #include "model/ParameterSet.h"
 #include "model/ParameterTransaction.h"
+#include "protocol/GenericProtocol.h"
+#include "ui/CAdvancedSettings.h"
+#include "ui/CViewLog.h"
 #include "ui/ControlId.h"
 #include "ui/CxShadeButton.h"
+#include "ui/KORAExceptionHandler.h"
 #include "ui/ModalRunner.h"
 #include "ui/SettingsLayout.h"
+#include "ui/WindowStack.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -193,10 +198,48 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     }
     controller_.connectChanges(delay.slider);
     connect(calculateButton_, &QAbstractButton::clicked, this, &CBasicSettings::calculate);
+    connect(advanced, &QAbstractButton::clicked, this, &CBasicSettings::openAdvanced);
+    connect(viewLog, &QAbstractButton::clicked, this, &CBasicSettings::openLog);
     connect(close, &QAbstractButton::clicked, this, &QDialog::accept);
 }
 
 CBasicSettings::~CBasicSettings() = default;
+
+KORAExceptionHandler& CBasicSettings::unitHandler() const {
+    auto* handler = dynamic_cast<KORAExceptionHandler*>(controller_.exceptionHandler());
+    if (handler == nullptr) {
+        throw VerloException("invalid exception handler");
+    }
+    return *handler;
+}
+
+void CBasicSettings::runRegistered(QDialog& dialog, KORAExceptionHandler& handler) {
+    handler.registerWindow(&dialog);
+    WindowStack::instance().push(&dialog);
+    ModalRunner::run(dialog);
+    WindowStack::instance().pop();
+    handler.unregisterWindow(&dialog);
+}
+
+void CBasicSettings::openAdvanced() {
+    controller_.guard([this] {
+        KORAExceptionHandler& handler = unitHandler();
+        CAdvancedSettings dialog(parameterSet_, &handler, this);
+        runRegistered(dialog, handler);
+    });
+}
+
+void CBasicSettings::openLog() {
+    // Reading the logs talks to the unit, so it is guarded like any change.
+    controller_.guard([this] {
+        KORAExceptionHandler& handler = unitHandler();
+        GenericProtocol& unit = *parameterSet_->protocol();
+        const std::string events = unit.getEventLog();
+        const std::string errors = unit.getErrorLog();
+        CViewLog dialog(events, errors, &handler, this);
+        runRegistered(dialog, handler);
+    });
+}
 
 void CBasicSettings::calculate() {
     ParameterTransaction transaction;

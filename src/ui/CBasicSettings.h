@@ -9,6 +9,7 @@
 
 class CxShadeButton;
 class ExceptionHandler;
+class KORAExceptionHandler;
 class ParameterSet;
 class QLineEdit;
 
@@ -50,6 +51,14 @@ public:
 
 private:
     void calculate();
+    void openAdvanced();
+    void openLog();
+    // The controller's handler as the unit's; throws VerloException
+    // "invalid exception handler" when it is another kind.
+    KORAExceptionHandler& unitHandler() const;
+    // Runs dialog modally while it is registered with handler and on the
+    // window stack.
+    void runRegistered(QDialog& dialog, KORAExceptionHandler& handler);
     // The number at the start of the edit's text (-1 when there is none); a
     // number within 5..limit is written at once, any other is refused with a
     // message and the edit selected for correction.

@@ -1,6 +1,12 @@
 #include "ui/CBasicSettings.h"
+
 #include "protocol/DummyKORAProtocol.h"
+#include "ui/CAdvancedSettings.h"
+#include "ui/CKORARemoteGUIDlg.h"
+#include "ui/CViewLog.h"
 #include "ui/ControlId.h"
+#include "ui/KORAExceptionHandler.h"
+#include "ui/WindowStack.h"
 
 #include "catalogue/RecordedCatalogue.h"
 #include "support/ScriptedModalRunner.h"
@@ -9,6 +15,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSlider>
 
@@ -131,6 +138,48 @@ TEST_F(CBasicSettingsTest, DigitalInputListsStayFreeOfGapsAndRepeats) {
     EXPECT_FALSE(third->isEnabled());
     pick(CBasicSettings::kSecondChoiceList, 1); // the first's input again: refused as a repeat
     EXPECT_EQ(catalogue.pending(0x0306), 0);
+}
+
+TEST_F(CBasicSettingsTest, OpensDialogsOnlyWithTheUnitsHandler) {
+    find<QAbstractButton>(CBasicSettings::kAdvanced)->click();
+    find<QAbstractButton>(CBasicSettings::kViewLog)->click();
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"verlo: invalid exception handler",
+                                                       "verlo: invalid exception handler"}));
+}
+
+// Off line: the simulated unit's logs; each dialog is registered with the
+// handler and on the window stack while it is open, and only then.
+TEST(CBasicSettingsWindowsTest, AdvancedAndLogOpenRegisteredWithTheHandler) {
+    CKORARemoteGUIDlg mainWindow(ConnectionType::OffLine, QString(), 1);
+    KORAExceptionHandler& handler = mainWindow.exceptionHandler();
+    DummyKORAProtocol simulated;
+    ForwardingProtocol offLine(&simulated);
+    KORAParams params(offLine);
+    CBasicSettings settings(&params, nullptr, &handler);
+    ScriptedModalRunner operatorPlays;
+    const auto whileOpen = [&](QDialog& dialog) {
+        EXPECT_EQ(handler.openWindowCount(), 1u);
+        EXPECT_EQ(WindowStack::instance().windows().back(), &dialog);
+        dialog.reject();
+    };
+    operatorPlays.answerDialog([&](QDialog& dialog) {
+        EXPECT_NE(qobject_cast<CAdvancedSettings*>(&dialog), nullptr);
+        whileOpen(dialog);
+    });
+    operatorPlays.answerDialog([&](QDialog& dialog) {
+        auto* log = qobject_cast<CViewLog*>(&dialog);
+        ASSERT_NE(log, nullptr);
+        EXPECT_EQ(findControl<QPlainTextEdit>(log, CViewLog::kLogText)->toPlainText(),
+                  QStringLiteral("No Events"));
+        EXPECT_EQ(log->errorLog(), "No Errors");
+        whileOpen(dialog);
+    });
+    const auto stackBefore = WindowStack::instance().windows().size();
+    findControl<QAbstractButton>(&settings, CBasicSettings::kAdvanced)->click();
+    findControl<QAbstractButton>(&settings, CBasicSettings::kViewLog)->click();
+    EXPECT_EQ(operatorPlays.dialogs().size(), 2u);
+    EXPECT_EQ(handler.openWindowCount(), 0u);
+    EXPECT_EQ(WindowStack::instance().windows().size(), stackBefore);
 }
 
 TEST(CBasicSettingsDeviceTest, UpdateSoftwareNeedsADevice) {
