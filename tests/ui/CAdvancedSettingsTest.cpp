@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QRadioButton>
-#include <QSlider>
 
 #include <gtest/gtest.h>
 
@@ -85,28 +84,6 @@ TEST_F(CAdvancedSettingsTest, SilentSwitchModeTellsTheLatencyAfterEveryClick) {
     // The hidden pair is bound all the same.
     EXPECT_FALSE(find<QRadioButton>(page, 1199)->isVisibleTo(&page));
     EXPECT_EQ(find<QRadioButton>(page, 1200)->isChecked(), catalogue.pending(0x030d) == 1);
-    auto* delay = find<QSlider>(page, CMiscellaneous::kDelaySlider);
-    EXPECT_EQ(delay->value(), -catalogue.pending(0x0304));
-    EXPECT_EQ(delay->pageStep(), 5);
-}
-
-TEST_F(CAdvancedSettingsTest, ProgramRowsFollowTheirParameters) {
-    catalogue.unitHolds(0x0506, 2);
-    catalogue.build();
-    CProgramSelection page(catalogue.params.get(), &handler);
-    EXPECT_TRUE(find<QRadioButton>(page, 1214)->isChecked()); // "Stereo 3" of 4x2
-    EXPECT_FALSE(find<QRadioButton>(page, 1212)->isChecked());
-    EXPECT_TRUE(find<QRadioButton>(page, CProgramSelection::kSevenOneButton)->isChecked());
-    EXPECT_TRUE(find<QRadioButton>(page, CProgramSelection::kFiveOneButton)->isChecked());
-    const auto buttons = page.findChildren<QRadioButton*>();
-    const auto inactive = std::count_if(buttons.begin(), buttons.end(), [](QRadioButton* button) {
-        return button->text() == QStringLiteral("(inactive)") && !button->isEnabled();
-    });
-    EXPECT_EQ(inactive, 2 + 1 + 0 + 1 + 3 + 3);
-
-    find<QRadioButton>(page, 1217)->click(); // "Stereo 2" of 3x2
-    EXPECT_TRUE(catalogue.wrote("setValue 0x050D=1 delay 0"));
-    EXPECT_TRUE(find<QRadioButton>(page, 1204)->isEnabled()); // SDI group 4
 }
 
 // Off line the simulated unit keeps the signal outputs a permutation.

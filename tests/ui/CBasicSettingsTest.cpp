@@ -147,7 +147,7 @@ TEST_F(CBasicSettingsTest, OpensDialogsOnlyWithTheUnitsHandler) {
                                                        "verlo: invalid exception handler"}));
 }
 
-// Off line: the simulated unit's logs; each dialog is registered with the
+// Off line: no software update, the simulated unit's logs; each dialog is registered with the
 // handler and on the window stack while it is open, and only then.
 TEST(CBasicSettingsWindowsTest, AdvancedAndLogOpenRegisteredWithTheHandler) {
     CKORARemoteGUIDlg mainWindow(ConnectionType::OffLine, QString(), 1);
@@ -156,6 +156,7 @@ TEST(CBasicSettingsWindowsTest, AdvancedAndLogOpenRegisteredWithTheHandler) {
     ForwardingProtocol offLine(&simulated);
     KORAParams params(offLine);
     CBasicSettings settings(&params, nullptr, &handler);
+    EXPECT_FALSE(findControl<QWidget>(&settings, CBasicSettings::kUpdateSoftware)->isEnabled());
     ScriptedModalRunner operatorPlays;
     const auto whileOpen = [&](QDialog& dialog) {
         EXPECT_EQ(handler.openWindowCount(), 1u);
@@ -180,27 +181,6 @@ TEST(CBasicSettingsWindowsTest, AdvancedAndLogOpenRegisteredWithTheHandler) {
     EXPECT_EQ(operatorPlays.dialogs().size(), 2u);
     EXPECT_EQ(handler.openWindowCount(), 0u);
     EXPECT_EQ(WindowStack::instance().windows().size(), stackBefore);
-}
-
-TEST(CBasicSettingsDeviceTest, UpdateSoftwareNeedsADevice) {
-    DummyKORAProtocol simulated;
-    ForwardingProtocol offLine(&simulated);
-    KORAParams params(offLine);
-    binding::RecordingHandler handler;
-    CBasicSettings settings(&params, nullptr, &handler);
-    auto* update = findControl<QAbstractButton>(&settings, CBasicSettings::kUpdateSoftware);
-    ASSERT_NE(update, nullptr);
-    EXPECT_FALSE(update->isEnabled());
-
-    struct Unit : FakeProtocolImplementation {
-        Unit() { values = DummyKORAProtocol().values(); }
-        bool hasDevice() override { return true; }
-    } unit;
-    ForwardingProtocol connected(&unit);
-    KORAParams unitParams(connected);
-    CBasicSettings withUnit(&unitParams, nullptr, &handler);
-    EXPECT_TRUE(
-        findControl<QAbstractButton>(&withUnit, CBasicSettings::kUpdateSoftware)->isEnabled());
 }
 
 } // namespace

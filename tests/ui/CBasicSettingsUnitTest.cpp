@@ -29,6 +29,8 @@ protected:
         ASSERT_TRUE(window->parameterSet()->hasDevice());
         settings = std::make_unique<CBasicSettings>(window->parameterSet(), window.get(),
                                                     &window->exceptionHandler());
+        EXPECT_TRUE(
+            findControl<QWidget>(settings.get(), CBasicSettings::kUpdateSoftware)->isEnabled());
     }
     // The operator picks "French" as presentation language.
     void pickFrench() {
