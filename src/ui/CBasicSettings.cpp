@@ -242,8 +242,10 @@ void CBasicSettings::openLog() {
 }
 
 void CBasicSettings::calculate() {
-    ParameterTransaction transaction;
-    controller_.guard([&] {
+    // The transaction ends inside the guard: a failed write is rolled back
+    // before the handler may drop the connection and with it the parameters.
+    controller_.guard([this] {
+        ParameterTransaction transaction;
         // A distance that was refused leaves the calculation undone.
         const int distance = validateDistance(*distanceEdit_, *distanceObserver_, kLongestDistance);
         if (distance < kShortestDistance || distance > kLongestDistance) {
@@ -257,7 +259,6 @@ void CBasicSettings::calculate() {
         transaction.commit();
     });
     calculateButton_->setChecked(false);
-    transaction.rollback();
 }
 
 int CBasicSettings::validateDistance(QLineEdit& edit, Win32EditObserver& observer, int limit) {

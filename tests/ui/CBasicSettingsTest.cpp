@@ -107,6 +107,18 @@ TEST_F(CBasicSettingsTest, ValidDistancesWriteTheComputedDelay) {
     EXPECT_TRUE(operatorPlays.dialogs().empty());
 }
 
+// The handler may drop the connection, and with it the parameters, while the
+// dialog stays open until its close request arrives.
+TEST_F(CBasicSettingsTest, AFailedCalculationIsUndoneBeforeTheHandlerRuns) {
+    handler.onHandle = [this] { catalogue.params.reset(); };
+    distance()->setText(QStringLiteral("150"));
+    spacing()->setText(QStringLiteral("30"));
+    catalogue.unit.failNext(ProtocolException("Timed out"));
+    calculate()->click();
+    EXPECT_EQ(handler.calls, std::vector<std::string>{"verlo: Timed out"});
+    EXPECT_FALSE(calculate()->isChecked());
+}
+
 TEST_F(CBasicSettingsTest, CinemaProcessorSetsTheAutomationPinsAndTheDelaysAvailability) {
     pick(CBasicSettings::kProcessorList, 1); // "Arvo B"
     EXPECT_EQ(catalogue.pending(0x030a), 6);
