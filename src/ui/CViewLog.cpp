@@ -51,7 +51,7 @@ CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog,
 
     connect(event, &QRadioButton::clicked, this, [this] { showLog(eventLog_); });
     connect(error, &QRadioButton::clicked, this, [this] { showLog(errorLog_); });
-    logText_->setPlainText(QString::fromLatin1(eventLog_));
+    showLog(eventLog_);
     event->setChecked(true);
 }
 
@@ -69,7 +69,9 @@ std::string CViewLog::convertLineBreaks(const std::string& text) {
 
 void CViewLog::showLog(const std::string& text) {
     try {
-        logText_->setPlainText(QString::fromLatin1(text));
+        // Qt breaks lines at a carriage return as well as at a line feed; a
+        // break written as carriage returns and a line feed is one break.
+        logText_->setPlainText(QString::fromLatin1(text).remove(QLatin1Char('\r')));
     } catch (VerloException& exception) {
         exceptionHandler_->handleVerloException(exception);
     } catch (...) {

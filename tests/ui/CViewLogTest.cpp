@@ -39,6 +39,10 @@ TEST(CViewLogTest, ShowsTheEventLogFirstAndSwitchesBetweenTheLogs) {
     event->click();
     EXPECT_EQ(text->document()->findBlockByNumber(0).text(), QStringLiteral("Event Log"));
     EXPECT_TRUE(handler.calls.empty());
+
+    CViewLog windowsLines("first\r\nsecond\n\rthird", "", &handler);
+    EXPECT_EQ(findControl<QPlainTextEdit>(&windowsLines, CViewLog::kLogText)->toPlainText(),
+              QStringLiteral("first\nsecond\nthird"));
 }
 
 } // namespace
