@@ -6,6 +6,7 @@
 
 #include "support/RecordingProtocol.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,14 +65,24 @@ public:
     RecordingHandler() : ExceptionHandler(nullptr) {}
 
     std::vector<std::string> calls;
+    // What handling does besides recording, for example dropping the connection.
+    std::function<void()> onHandle;
 
     void handleVerloException(VerloException& exception) override {
-        calls.push_back(std::string("verlo: ") + exception.what());
+        record(std::string("verlo: ") + exception.what());
     }
     void handleHostException(HostException& exception) override {
-        calls.push_back(std::string("host: ") + exception.what());
+        record(std::string("host: ") + exception.what());
     }
-    void handleUnknownException() override { calls.push_back("unknown"); }
+    void handleUnknownException() override { record("unknown"); }
+
+private:
+    void record(const std::string& call) {
+        calls.push_back(call);
+        if (onHandle) {
+            onHandle();
+        }
+    }
 };
 
 } // namespace binding

@@ -72,30 +72,6 @@ TEST_F(Win32ControllerTest, FailuresOfAChangeGoToTheMatchingHandlerOperation) {
     EXPECT_EQ(handler.calls, std::vector<std::string>{"host: Refused"});
 }
 
-TEST_F(Win32ControllerTest, ChangeInTheCallersTransactionWaitsForItsCommit) {
-    QComboBox combo(&window);
-    controller.bindComboBox(&combo, listId, 200, 208);
-    combo.setCurrentIndex(3);
-    ParameterTransaction transaction;
-    controller.controlChanged(&combo, transaction);
-    EXPECT_EQ(control(listId).value(), ParameterValue(3));
-    EXPECT_TRUE(unit.setValuesCalls.empty());
-    transaction.commit();
-    EXPECT_EQ(unit.values[listId], ParameterValue(3));
-
-    // A list the operator picks from is committed on its own.
-    controller.connectChanges(&combo);
-    combo.setCurrentIndex(5);
-    emit combo.activated(5);
-    EXPECT_EQ(unit.values[listId], ParameterValue(5));
-    EXPECT_EQ(unit.setValuesCalls.size(), 2u);
-
-    QComboBox unbound(&window);
-    controller.controlChanged(&unbound);
-    EXPECT_EQ(unit.setValuesCalls.size(), 2u);
-    EXPECT_TRUE(handler.calls.empty());
-}
-
 TEST_F(Win32ControllerTest, BindingAgainReplacesTheObserver) {
     QComboBox combo(&window);
     controller.bindComboBox(&combo, listId, 200, 208);

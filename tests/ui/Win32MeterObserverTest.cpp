@@ -105,36 +105,6 @@ TEST_F(Win32MeterObserverTest, PaintsAmberAboveAndRedBelowTheReference) {
     for (int y = 0; y < 100; y += 11) {
         EXPECT_TRUE(isNear(pixelAt(y), background, 0)) << y;
     }
-
-    // The widget shows what it was handed.
-    const QImage shown = grabImage(meter);
-    report(-10);
-    EXPECT_FALSE(changedPixels(shown, grabImage(meter)).empty());
-    EXPECT_TRUE(isNear(grabImage(meter).pixel(5, 25), amber, 0));
-}
-
-TEST_F(Win32MeterObserverTest, HorizontalBarGrowsFromTheLeftAndUnavailableIsBlank) {
-    MeterWidget bar;
-    bar.resize(60, 4);
-    configuration.horizontal = true;
-    configuration.reference = -60;
-    configuration.fallRate = 0;
-    controller.bindMeter(&bar, levelId, &scaler, configuration, [this] { return now; });
-    report(-30);
-    EXPECT_TRUE(isNear(bar.image().pixel(10, 2), QColor(255, 190, 0), 0));
-    EXPECT_TRUE(isNear(bar.image().pixel(50, 2), QColor(0, 0, 128), 0));
-
-    set->statusParameters().find(levelId).setAvailable(false, 1);
-    EXPECT_EQ(bar.image().pixel(10, 2), bar.palette().color(QPalette::Button).rgb());
-}
-
-TEST_F(Win32MeterObserverTest, RefusesMissingParts) {
-    EXPECT_EQ(
-        thrownMessage<VerloException>([&] { Win32MeterObserver(nullptr, &scaler, configuration); }),
-        "Null meter window");
-    EXPECT_EQ(
-        thrownMessage<VerloException>([&] { Win32MeterObserver(&meter, nullptr, configuration); }),
-        "Null meter scaler");
 }
 
 } // namespace

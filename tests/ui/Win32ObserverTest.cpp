@@ -1,10 +1,7 @@
 #include "model/ControlParameter.h"
 #include "model/ParameterConverter.h"
-#include "model/ParameterEvaluator.h"
 #include "model/ParameterTransaction.h"
-#include "protocol/VerloException.h"
 #include "ui/CxShadeButton.h"
-#include "ui/Win32BitmapObserver.h"
 #include "ui/Win32Controller.h"
 #include "ui/Win32EditObserver.h"
 
@@ -61,27 +58,6 @@ TEST_F(Win32ObserverTest, TextShowsAnAmpersandOnceAndFollowsAvailability) {
     EXPECT_TRUE(name->isEnabled());
 }
 
-TEST_F(Win32ObserverTest, BitmapShowsTheImageTheEvaluatorChooses) {
-    QPixmap on(4, 4);
-    on.fill(Qt::green);
-    QPixmap off(4, 4);
-    off.fill(Qt::black);
-    const IntEvaluator isOne(1);
-    auto* lamp = new QLabel(&window);
-    controller.bindBitmap(lamp, pairId, &isOne, on, off, true);
-    EXPECT_EQ(lamp->pixmap().toImage().pixel(0, 0), QColor(Qt::green).rgb());
-    controller.controlChanged(lamp); // a lamp is not an operator control
-    ParameterTransaction transaction;
-    control(pairId).setValue(ParameterValue(0), &transaction);
-    EXPECT_EQ(lamp->pixmap().toImage().pixel(0, 0), QColor(Qt::black).rgb());
-
-    EXPECT_EQ(
-        thrownMessage<VerloException>([&] { Win32BitmapObserver(lamp, &isOne, on, QPixmap()); }),
-        "Error initializing a Win32BitmapObserver");
-    EXPECT_THROW(Win32BitmapObserver(nullptr, &isOne, on, off), VerloException);
-    EXPECT_THROW(Win32BitmapObserver(lamp, nullptr, on, off), VerloException);
-}
-
 TEST_F(Win32ObserverTest, ComboFollowsTheLimitsAndTheValue) {
     QComboBox combo(&window);
     Win32ComboBoxObserver observer(&combo, 200, 208);
@@ -129,20 +105,6 @@ TEST_F(Win32ObserverTest, CheckBoxOutsideTheRangeIsDisabled) {
 
     control(pairId).setAvailable(false, 7);
     EXPECT_FALSE(inRange.isEnabled());
-}
-
-TEST_F(Win32ObserverTest, CheckBoxWritesItsValueWhenCheckedAndZeroWhenNot) {
-    QCheckBox box(&window);
-    controller.bindCheckBox(&box, pairId, 1);
-    controller.connectChanges(&box);
-    box.click();
-    ASSERT_EQ(unit.setValuesCalls.size(), 1u);
-    EXPECT_EQ(unit.setValuesCalls[0].first, (ParameterValueMap{{pairId, ParameterValue(0)}}));
-    EXPECT_FALSE(box.isChecked());
-    box.click();
-    ASSERT_EQ(unit.setValuesCalls.size(), 2u);
-    EXPECT_EQ(unit.setValuesCalls[1].first, (ParameterValueMap{{pairId, ParameterValue(1)}}));
-    EXPECT_TRUE(box.isChecked());
 }
 
 // Two buttons on one parameter with the values 0 and 1 act as a radio pair,
@@ -209,20 +171,6 @@ TEST_F(Win32ObserverTest, InvertedSliderHasTheMaximumOnTopAndLineUpRaisesTheValu
     EXPECT_EQ(unit.writes.back().id, delayId);
     EXPECT_EQ(unit.writes.back().value, ParameterValue(20));
     EXPECT_EQ(unit.values[delayId], ParameterValue(20));
-}
-
-TEST_F(Win32ObserverTest, PlainSliderStepsByItsSizesAndAHeldOneKeepsItsThumb) {
-    QSlider plain(Qt::Horizontal, &window);
-    QSlider held(Qt::Horizontal, &window);
-    controller.bindSlider(&plain, delayId, false, false).configureSlider(10, 2, 5);
-    controller.bindSlider(&held, delayId, false, true);
-    held.setValue(100);
-    controller.connectChanges(&plain);
-    plain.triggerAction(QAbstractSlider::SliderSingleStepSub);
-    plain.triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(control(delayId).value(), ParameterValue(63));
-    EXPECT_EQ(plain.value(), 63);
-    EXPECT_EQ(held.value(), 100);
 }
 
 class Win32EditObserverTest : public Win32ObserverTest {

@@ -1,0 +1,88 @@
+#include "TemporaryProfile.h"
+#include "UnitProcess.h"
+#include "support/ScriptedModalRunner.h"
+
+#include "ui/CBasicSettings.h"
+#include "ui/CKORARemoteGUIDlg.h"
+#include "ui/ControlId.h"
+#include "ui/KORAExceptionHandler.h"
+#include "ui/MessageDialog.h"
+
+#include <QComboBox>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+// The settings dialog on the main window's connection to a trx4-unit.
+namespace {
+
+class CBasicSettingsWithUnit : public ::testing::Test {
+protected:
+    void connect(const std::vector<std::string>& options) {
+        std::vector<std::string> arguments{"--listen", "127.0.0.1:0", "--trace", tracePath};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        unit = std::make_unique<UnitProcess>(arguments);
+        window = std::make_unique<CKORARemoteGUIDlg>(
+            ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr, unit->port());
+        window->initialise();
+        ASSERT_TRUE(window->parameterSet()->hasDevice());
+        settings = std::make_unique<CBasicSettings>(window->parameterSet(), window.get(),
+                                                    &window->exceptionHandler());
+        EXPECT_TRUE(
+            findControl<QWidget>(settings.get(), CBasicSettings::kUpdateSoftware)->isEnabled());
+    }
+    // The operator picks "French" as presentation language.
+    void pickFrench() {
+        auto* list = findControl<QComboBox>(settings.get(), CBasicSettings::kLanguageList);
+        list->setCurrentIndex(2);
+        emit list->activated(2);
+    }
+    // The identifiers of every Set the unit received.
+    std::vector<std::string> setIds() {
+        settings.reset();
+        window.reset();
+        EXPECT_EQ(unit->stop(), 0);
+        std::vector<std::string> ids;
+        for (const auto& set : messages(readTrace(tracePath), "received", "Set")) {
+            for (const auto& id : set["ids"]) {
+                ids.push_back(id.get<std::string>());
+            }
+        }
+        return ids;
+    }
+
+    TemporaryProfile profile;
+    TemporaryDirectory folder;
+    std::string tracePath = (folder.path() / "trace.jsonl").string();
+    std::unique_ptr<UnitProcess> unit;
+    std::unique_ptr<CKORARemoteGUIDlg> window;
+    std::unique_ptr<CBasicSettings> settings;
+};
+
+TEST_F(CBasicSettingsWithUnit, AnOperatorChangeReachesTheUnit) {
+    connect({});
+    pickFrench();
+    window->pollTick();
+    EXPECT_EQ(window->parameterSet()->findParameter(ParameterId(0x0319)).value(),
+              ParameterValue(2));
+    const auto ids = setIds();
+    EXPECT_NE(std::find(ids.begin(), ids.end(), "0x0319"), ids.end());
+}
+
+TEST_F(CBasicSettingsWithUnit, AnErrorReplyIsShownAndTheConnectionStays) {
+    connect({"--set-error", "2"});
+    ScriptedModalRunner operatorPlays;
+    operatorPlays.clickInDialog(MessageDialog::kOkButton);
+    pickFrench();
+    ASSERT_EQ(operatorPlays.dialogs().size(), 1u);
+    EXPECT_TRUE(operatorPlays.dialogs()[0].texts.contains(ErrorDialog::kMessage));
+    EXPECT_EQ(window->connectionType(), ConnectionType::Ethernet);
+    EXPECT_TRUE(window->parameterSet()->hasDevice());
+    // The list shows the unit's language again.
+    EXPECT_EQ(findControl<QComboBox>(settings.get(), CBasicSettings::kLanguageList)->currentIndex(),
+              0);
+    EXPECT_FALSE(setIds().empty());
+}
+
+} // namespace
