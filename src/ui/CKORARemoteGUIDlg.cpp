@@ -16,7 +16,9 @@
 #include "ui/WindowStack.h"
 
 #include "ui/BitmapResource.h"
+#include "ui/MeterWidget.h"
 #include "ui/StringTable.h"
+#include "ui/Win32Controller.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -68,6 +70,51 @@ const std::vector<const char*> kProgramLabels[] = {
     {},
 };
 
+ParameterId id(std::uint16_t number) {
+    return ParameterId(number);
+}
+
+const ParameterId kProgramConfiguration = id(0x0101);
+const ParameterId kCurrentProgram = id(0x010e);
+const ParameterId kFirstLevelMeter = id(0x0106);
+
+// The text indicators after the program labels, in binding order.
+struct TextIndicator {
+    int control;
+    std::uint16_t parameter;
+    bool isControl;
+};
+constexpr TextIndicator kTextIndicators[] = {
+    {1024, 0x0929, true},  {1091, 0x0100, false}, {1092, 0x0102, false},
+    {1093, 0x0103, false}, {1102, 0x0112, false}, {1103, 0x0111, false},
+    {1105, 0x0110, false}, {1101, 0x010f, false}, {1201, 0x0317, true},
+};
+
+// The LEDs after the program LEDs, in binding order: each is lit while its
+// parameter has the expected value.
+struct LedIndicator {
+    int control;
+    std::uint16_t parameter;
+    std::uint16_t expected;
+};
+constexpr LedIndicator kLedIndicators[] = {
+    {1099, 0x0104, 1}, {1100, 0x0104, 2}, {1095, 0x0104, 3}, {1096, 0x0104, 4},
+    {1094, 0x0104, 0}, {1114, 0x0104, 5}, {1097, 0x0105, 0}, {1098, 0x0105, 1},
+};
+
+MeterConfiguration meterConfiguration() {
+    MeterConfiguration configuration;
+    configuration.horizontal = false;
+    configuration.gain = 1.0;
+    configuration.offset = 0.0;
+    configuration.floor = -60.0;
+    configuration.reference = -60.0;
+    configuration.top = 0.0;
+    configuration.riseRate = 0.0;
+    configuration.fallRate = 40.0;
+    return configuration;
+}
+
 // Shows the wait cursor for its lifetime, also when what it covers throws.
 class WaitCursor {
 public:
@@ -112,7 +159,8 @@ CKORARemoteGUIDlg::CKORARemoteGUIDlg(int connectionType, const QString& tcpAddre
     : PaletteDialog(kTemplateId, kBackgroundBitmap, parent), unitTcpPort_(unitTcpPort),
       connectionType_(connectionType), tcpAddress_(tcpAddress), serialPort_(serialPort),
       icon_(BitmapResource::load(kIconBitmap)),
-      exceptionHandler_(std::make_unique<KORAExceptionHandler>(*this)) {
+      exceptionHandler_(std::make_unique<KORAExceptionHandler>(*this)),
+      controller_(std::make_unique<Win32Controller>(nullptr, exceptionHandler_.get())) {
     setWindowTitle(QStringLiteral("TRX4 Remote"));
     pollTimer_.setInterval(kPollInterval);
     connect(&pollTimer_, &QTimer::timeout, this, &CKORARemoteGUIDlg::pollTick);
@@ -127,12 +175,16 @@ CKORARemoteGUIDlg::CKORARemoteGUIDlg(int connectionType, const QString& tcpAddre
         programLabelFormatters_.push_back(std::move(formatter));
         programEvaluators_.emplace_back(static_cast<std::uint16_t>(position));
     }
+    for (const LedIndicator& led : kLedIndicators) {
+        ledEvaluators_.emplace_back(led.expected);
+    }
     buildLayout();
 }
 
 CKORARemoteGUIDlg::~CKORARemoteGUIDlg() {
     stopPolling();
     closeDevice();
+    controller_.reset();
     exceptionHandler_.reset();
     Palette::destroyInstance();
 }
@@ -150,7 +202,6 @@ void CKORARemoteGUIDlg::initialise() {
     }
     ledOff_ = BitmapResource::load(kLedOffBitmap);
     ledOn_ = BitmapResource::load(kLedOnBitmap);
-    ledError_ = BitmapResource::load(kLedErrorBitmap);
     for (CxShadeButton* button : findChildren<CxShadeButton*>()) {
         button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
     }
@@ -188,6 +239,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             }
             fellBack = true;
         }
+        controller_->setParameterSet(parameterSet_.get());
         bindIndicators();
     });
     if (!opened || (keepTypeOnFailure && fellBack)) {
@@ -203,6 +255,8 @@ bool CKORARemoteGUIDlg::reopenDevice(bool keepTypeOnFailure) {
 }
 
 void CKORARemoteGUIDlg::closeDevice() {
+    // The controller must not reach the set once it is gone.
+    controller_->setParameterSet(nullptr);
     parameterSet_.reset();
     retryingFrontEnd_.reset();
     protocolFrontEnd_.reset();
@@ -286,6 +340,34 @@ void CKORARemoteGUIDlg::showConnection() {
 
 void CKORARemoteGUIDlg::bindIndicators() {
     showConnection();
+    for (int position = 0; position < kProgramPositions; ++position) {
+        controller_->bindStatusText(findControl<QLabel>(this, kFirstProgramLabel + position),
+                                    kProgramConfiguration, programLabelFormatters_[position].get());
+    }
+    for (const TextIndicator& indicator : kTextIndicators) {
+        auto* label = findControl<QLabel>(this, indicator.control);
+        if (indicator.isControl) {
+            controller_->bindControlText(label, id(indicator.parameter));
+        } else {
+            controller_->bindStatusText(label, id(indicator.parameter));
+        }
+    }
+    const MeterConfiguration configuration = meterConfiguration();
+    for (int meter = 0; meter < kMeters; ++meter) {
+        controller_->bindMeter(meters_[meter],
+                               id(static_cast<std::uint16_t>(kFirstLevelMeter.number() + meter)),
+                               &meterScaler_, configuration);
+    }
+    for (int position = 0; position < kProgramPositions; ++position) {
+        controller_->bindBitmap(findControl<QLabel>(this, kFirstProgramLed + position),
+                                kCurrentProgram, &programEvaluators_[position], ledOn_, ledOff_,
+                                false);
+    }
+    for (std::size_t led = 0; led < std::size(kLedIndicators); ++led) {
+        controller_->bindBitmap(findControl<QLabel>(this, kLedIndicators[led].control),
+                                id(kLedIndicators[led].parameter), &ledEvaluators_[led], ledOn_,
+                                ledOff_, false);
+    }
 }
 
 void CKORARemoteGUIDlg::setStaticText(int id, const QString& text) {
@@ -404,19 +486,24 @@ void CKORARemoteGUIDlg::buildLayout() {
     layout->addWidget(heading, 0, 0, 1, 3);
 
     auto* output = new QGroupBox(QStringLiteral("Output Level"));
-    meterGrid_ = new QGridLayout(output);
+    auto* meterGrid = new QGridLayout(output);
     const char* const scale[] = {"+20", "0", "-20", "-40"};
     auto* scaleColumn = new QVBoxLayout;
     for (const char* mark : scale) {
         scaleColumn->addWidget(new QLabel(QString::fromUtf8(mark)));
         scaleColumn->addStretch();
     }
-    meterGrid_->addLayout(scaleColumn, 0, 0);
+    meterGrid->addLayout(scaleColumn, 0, 0);
     const char* const channels[] = {"L", "C", "R", "Ls", "Rs", "SW", "7", "8"};
     for (int channel = 0; channel < kMeters; ++channel) {
         auto* label = new QLabel(QString::fromUtf8(channels[channel]));
         label->setAlignment(Qt::AlignHCenter);
-        meterGrid_->addWidget(label, 1, channel + 1);
+        auto* meter = new MeterWidget;
+        setControlId(meter, kFirstMeter + channel);
+        meter->setFixedSize(14, 180);
+        meters_.push_back(meter);
+        meterGrid->addWidget(meter, 0, channel + 1, Qt::AlignHCenter);
+        meterGrid->addWidget(label, 1, channel + 1);
     }
     layout->addWidget(output, 1, 0, 3, 1);
 

@@ -20,7 +20,8 @@
 
 class ForwardingProtocol;
 class KORAExceptionHandler;
-class QGridLayout;
+class MeterWidget;
+class Win32Controller;
 class QLabel;
 class QUIPProtocol;
 class RetryingProtocol;
@@ -114,6 +115,7 @@ public:
     int serialPort() const { return serialPort_; }
     KORAParams* parameterSet() const { return parameterSet_.get(); }
     KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
+    Win32Controller& controller() const { return *controller_; }
 
 private:
     void buildOffLineChain();
@@ -141,17 +143,19 @@ private:
     std::unique_ptr<RetryingProtocol> retryingFrontEnd_;
     std::unique_ptr<KORAParams> parameterSet_;
 
-    QGridLayout* meterGrid_ = nullptr;
+    std::vector<MeterWidget*> meters_;
     QPixmap icon_;
     QPixmap ledOn_;
     QPixmap ledOff_;
-    QPixmap ledError_;
     // Entry k gives the label of program position k + 1.
     std::vector<std::unique_ptr<EnumeratedFormatter>> programLabelFormatters_;
     // Entry k is lit for program k.
     std::vector<IntEvaluator> programEvaluators_;
+    // One per entry of the LED table, in its order.
+    std::vector<IntEvaluator> ledEvaluators_;
     KORAMeterScaler meterScaler_;
 
     std::unique_ptr<KORAExceptionHandler> exceptionHandler_;
+    std::unique_ptr<Win32Controller> controller_;
     QTimer pollTimer_;
 };
