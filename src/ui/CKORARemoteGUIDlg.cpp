@@ -39,6 +39,7 @@
 namespace {
 
 constexpr int kHeadingBitmap = 145;
+constexpr int kMeterHeight = 180;
 
 // The labels of the program positions, left to right, for each value of the
 // program configuration; positions not listed are empty.
@@ -488,19 +489,25 @@ void CKORARemoteGUIDlg::buildLayout() {
     auto* output = new QGroupBox(QStringLiteral("Output Level"));
     auto* meterGrid = new QGridLayout(output);
     const char* const scale[] = {"+20", "0", "-20", "-40"};
-    auto* scaleColumn = new QVBoxLayout;
+    // The scale spans the meters' height, its first mark at their top.
+    auto* scaleColumn = new QWidget;
+    scaleColumn->setFixedHeight(kMeterHeight);
+    auto* scaleLayout = new QVBoxLayout(scaleColumn);
+    scaleLayout->setContentsMargins(0, 0, 0, 0);
     for (const char* mark : scale) {
-        scaleColumn->addWidget(new QLabel(QString::fromUtf8(mark)));
-        scaleColumn->addStretch();
+        if (mark != scale[0]) {
+            scaleLayout->addStretch();
+        }
+        scaleLayout->addWidget(new QLabel(QString::fromUtf8(mark)));
     }
-    meterGrid->addLayout(scaleColumn, 0, 0);
+    meterGrid->addWidget(scaleColumn, 0, 0);
     const char* const channels[] = {"L", "C", "R", "Ls", "Rs", "SW", "7", "8"};
     for (int channel = 0; channel < kMeters; ++channel) {
         auto* label = new QLabel(QString::fromUtf8(channels[channel]));
         label->setAlignment(Qt::AlignHCenter);
         auto* meter = new MeterWidget;
         setControlId(meter, kFirstMeter + channel);
-        meter->setFixedSize(14, 180);
+        meter->setFixedSize(14, kMeterHeight);
         meters_.push_back(meter);
         meterGrid->addWidget(meter, 0, channel + 1, Qt::AlignHCenter);
         meterGrid->addWidget(label, 1, channel + 1);
