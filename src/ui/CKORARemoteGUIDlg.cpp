@@ -313,6 +313,11 @@ bool CKORARemoteGUIDlg::stopPolling() {
 
 void CKORARemoteGUIDlg::pollTick() {
     WindowStack::instance().showTop();
+    // A failed open while the handler is busy can leave no parameter set;
+    // there is nothing to poll until the next open succeeds.
+    if (parameterSet_ == nullptr) {
+        return;
+    }
     exceptionHandler_->guard(KORAExceptionHandler::kPollingTick, [this] {
         parameterSet_->pollNext();
         parameterSet_->refreshControls();

@@ -81,6 +81,10 @@ TEST_F(MainWindowConnection, OffLineAtStartPollsTheSimulatedUnit) {
     window.pollTick();
     EXPECT_EQ(window.stopPolling(), true);
     EXPECT_EQ(window.stopPolling(), false);
+    // Without a connection a tick has nothing to poll.
+    window.closeDevice();
+    window.pollTick();
+    EXPECT_EQ(window.parameterSet(), nullptr);
 }
 
 TEST_F(MainWindowConnection, EthernetAndSerialConnectToTheUnit) {
