@@ -158,6 +158,9 @@ TEST_F(MainWindowConnection, ADroppedUnitGivesOneErrorDialogAndOffLine) {
                              unit->port());
     window.initialise();
     ASSERT_EQ(window.connectionType(), ConnectionType::Ethernet);
+    QDialog settings(&window);
+    settings.show();
+    window.exceptionHandler().registerWindow(&settings);
     unit->stop();
 
     ScriptedModalRunner runner;
@@ -169,6 +172,8 @@ TEST_F(MainWindowConnection, ADroppedUnitGivesOneErrorDialogAndOffLine) {
     }
     ASSERT_EQ(runner.dialogs().size(), 1u);
     EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Off Line");
+    QApplication::processEvents();
+    EXPECT_FALSE(settings.isVisible());
     for (int tick = 0; tick < 5; ++tick) {
         window.pollTick();
     }
