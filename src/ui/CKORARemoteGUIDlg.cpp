@@ -16,6 +16,7 @@
 #include "ui/WindowStack.h"
 
 #include "ui/BitmapResource.h"
+#include "ui/CBasicSettings.h"
 #include "ui/MeterWidget.h"
 #include "ui/StringTable.h"
 #include "ui/Win32Controller.h"
@@ -390,6 +391,16 @@ QLabel* CKORARemoteGUIDlg::addStatic(int id, const QString& text) {
     return label;
 }
 
+void CKORARemoteGUIDlg::changeSettings() {
+    // Polling goes on while the dialog is open; a dropped connection closes it.
+    CBasicSettings dialog(parameterSet_.get(), this, exceptionHandler_.get());
+    exceptionHandler_->registerWindow(&dialog);
+    WindowStack::instance().push(&dialog);
+    ModalRunner::run(dialog);
+    WindowStack::instance().pop();
+    exceptionHandler_->unregisterWindow(&dialog);
+}
+
 void CKORARemoteGUIDlg::loadSettings() {
     stopPolling();
     const QString path = ModalRunner::current().chooseFile(
@@ -597,7 +608,7 @@ void CKORARemoteGUIDlg::buildLayout() {
         buttons->addWidget(shaded);
         return shaded;
     };
-    button(kChangeSettingsButton, "&Change Settings...", nullptr);
+    button(kChangeSettingsButton, "&Change Settings...", &CKORARemoteGUIDlg::changeSettings);
     button(kLoadSettingsButton, "&Load Settings", &CKORARemoteGUIDlg::loadSettings);
     button(kSaveSettingsButton, "&Save Settings", &CKORARemoteGUIDlg::saveSettings);
     button(kOpenDeviceButton, "&Open Device...", &CKORARemoteGUIDlg::openDeviceCommand);

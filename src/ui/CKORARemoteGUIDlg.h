@@ -105,6 +105,7 @@ public:
     void bindIndicators();
 
     // The operator's commands.
+    void changeSettings();
     void loadSettings();
     void saveSettings();
     void openDeviceCommand();

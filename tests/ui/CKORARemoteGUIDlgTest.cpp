@@ -5,6 +5,7 @@
 #include "ui/CKORARemoteGUIDlg.h"
 #include "ui/KORAExceptionHandler.h"
 #include "ui/MessageDialog.h"
+#include "ui/WindowStack.h"
 
 #include <QAction>
 
@@ -116,6 +117,21 @@ TEST_F(MainWindowCommands, AFailedSaveLeavesTheExistingFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(contents(path), "keep");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST_F(MainWindowCommands, SettingsAreRegisteredAndOnTheWindowStackWhileOpen) {
+    ScriptedModalRunner runner;
+    runner.answerDialog([this](QDialog& settings) {
+        EXPECT_EQ(settings.windowTitle(), "Settings");
+        EXPECT_EQ(window.exceptionHandler().openWindowCount(), 1u);
+        EXPECT_EQ(WindowStack::instance().windows().value(0), &settings);
+        EXPECT_NE(window.pollTimer(), 0);
+        settings.reject();
+    });
+    click(CKORARemoteGUIDlg::kChangeSettingsButton);
+    EXPECT_EQ(runner.dialogs().size(), 1u);
+    EXPECT_EQ(window.exceptionHandler().openWindowCount(), 0u);
+    EXPECT_TRUE(WindowStack::instance().windows().isEmpty());
 }
 
 TEST_F(MainWindowCommands, TheAboutEntryShowsTheProgramAndItsVersion) {
