@@ -1,20 +1,27 @@
 #pragma once
 
 #include "catalogue/KORAParams.h"
+#include "model/MeterScaler.h"
+#include "model/ParameterEvaluator.h"
+#include "model/ParameterFormatter.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
 #include "ui/OpenDeviceDialog.h"
 #include "ui/PaletteDialog.h"
 
+#include <QPixmap>
 #include <QString>
 #include <QTimer>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class ForwardingProtocol;
 class KORAExceptionHandler;
+class MeterWidget;
+class Win32Controller;
 class QLabel;
 class QUIPProtocol;
 class RetryingProtocol;
@@ -37,12 +44,30 @@ public:
     // The polling timer's identity while it runs.
     static constexpr int kPollTimerId = 1;
 
+    static constexpr int kMeters = 8;
+    static constexpr int kProgramPositions = 8;
+    static constexpr int kIconBitmap = 128;
+    static constexpr int kLedOnBitmap = 147;
+    static constexpr int kLedOffBitmap = 4014;
+    static constexpr int kLedErrorBitmap = 148;
+
     static constexpr int kConnectionTypeText = 1019;
     static constexpr int kConnectionAddressText = 1018;
     static constexpr int kRemoteVersionText = 1025;
+    static constexpr int kFirstProgramLabel = 1600;
+    static constexpr int kFirstMeter = 1004;
+    static constexpr int kFirstProgramLed = 1106;
+    static constexpr int kChangeSettingsButton = 1003;
+    static constexpr int kLoadSettingsButton = 57672;
+    static constexpr int kSaveSettingsButton = 57671;
     static constexpr int kOpenDeviceButton = 57673;
+    static constexpr int kHelpButton = 57670;
     static constexpr int kExitButton = 2;
+    static constexpr int kAboutMenuString = 101;
     static constexpr const char* kRemoteVersion = "1.2.1.5";
+    // The configuration files' choosers.
+    static constexpr const char* kFileFilter = "TRX4 Files (*.trx);;All Files (*)";
+    static constexpr const char* kFileExtension = "trx";
 
     // The unit is reached on unitTcpPort over TCP; only tests choose another
     // than the unit's own port.
@@ -79,17 +104,26 @@ public:
     void showConnection();
     void bindIndicators();
 
+    // The operator's commands.
+    void changeSettings();
+    void loadSettings();
+    void saveSettings();
+    void openDeviceCommand();
+    void showAbout();
+
     int connectionType() const { return connectionType_; }
     const QString& tcpAddress() const { return tcpAddress_; }
     int serialPort() const { return serialPort_; }
     KORAParams* parameterSet() const { return parameterSet_.get(); }
     KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
+    Win32Controller& controller() const { return *controller_; }
 
 private:
     void buildOffLineChain();
     void setStaticText(int id, const QString& text);
     QLabel* addStatic(int id, const QString& text = QString());
-    void onOpenDevice();
+    void buildLayout();
+    void addAboutEntry();
 
     std::uint16_t unitTcpPort_;
     int connectionType_;
@@ -110,6 +144,19 @@ private:
     std::unique_ptr<RetryingProtocol> retryingFrontEnd_;
     std::unique_ptr<KORAParams> parameterSet_;
 
+    std::vector<MeterWidget*> meters_;
+    QPixmap icon_;
+    QPixmap ledOn_;
+    QPixmap ledOff_;
+    // Entry k gives the label of program position k + 1.
+    std::vector<std::unique_ptr<EnumeratedFormatter>> programLabelFormatters_;
+    // Entry k is lit for program k.
+    std::vector<IntEvaluator> programEvaluators_;
+    // One per entry of the LED table, in its order.
+    std::vector<IntEvaluator> ledEvaluators_;
+    KORAMeterScaler meterScaler_;
+
     std::unique_ptr<KORAExceptionHandler> exceptionHandler_;
+    std::unique_ptr<Win32Controller> controller_;
     QTimer pollTimer_;
 };

@@ -44,7 +44,7 @@ public:
     void handleVerloException(VerloException& exception) override;
     void handleHostException(HostException& exception) override;
     void handleUnknownException() override;
-    virtual void handleFatalFailure(VerloException& exception) override;
+    void handleFatalFailure(VerloException& exception) override;
     virtual void handleProtocolException(ProtocolException& exception);
 
     // Runs action; what it throws goes to the operation the routes choose.

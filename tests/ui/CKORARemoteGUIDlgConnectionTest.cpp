@@ -81,6 +81,10 @@ TEST_F(MainWindowConnection, OffLineAtStartPollsTheSimulatedUnit) {
     window.pollTick();
     EXPECT_EQ(window.stopPolling(), true);
     EXPECT_EQ(window.stopPolling(), false);
+    // Without a connection a tick has nothing to poll.
+    window.closeDevice();
+    window.pollTick();
+    EXPECT_EQ(window.parameterSet(), nullptr);
 }
 
 TEST_F(MainWindowConnection, EthernetAndSerialConnectToTheUnit) {
@@ -154,6 +158,9 @@ TEST_F(MainWindowConnection, ADroppedUnitGivesOneErrorDialogAndOffLine) {
                              unit->port());
     window.initialise();
     ASSERT_EQ(window.connectionType(), ConnectionType::Ethernet);
+    QDialog settings(&window);
+    settings.show();
+    window.exceptionHandler().registerWindow(&settings);
     unit->stop();
 
     ScriptedModalRunner runner;
@@ -165,6 +172,8 @@ TEST_F(MainWindowConnection, ADroppedUnitGivesOneErrorDialogAndOffLine) {
     }
     ASSERT_EQ(runner.dialogs().size(), 1u);
     EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Off Line");
+    QApplication::processEvents();
+    EXPECT_FALSE(settings.isVisible());
     for (int tick = 0; tick < 5; ++tick) {
         window.pollTick();
     }

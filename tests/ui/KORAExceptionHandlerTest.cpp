@@ -169,15 +169,6 @@ TEST_F(KORAExceptionHandlerTest, WhileBusyOnlyFatalAndUnknownFailuresAreHandled)
     EXPECT_NE(window.pollTimer(), 0);
 }
 
-TEST_F(KORAExceptionHandlerTest, AProtocolFailureTakesTheOffLineRoute) {
-    ScriptedModalRunner runner;
-    runner.clickInDialog(MessageDialog::kOkButton);
-    ProtocolException timeout("timeout");
-    handler().handleProtocolException(timeout);
-    EXPECT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_TRUE(window.tcpAddress().isEmpty());
-}
-
 TEST_F(KORAExceptionHandlerTest, UnregisteringRemovesEveryEntryOfTheWindow) {
     QDialog first;
     QDialog second;

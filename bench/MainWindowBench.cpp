@@ -1,0 +1,101 @@
+// The main window's polling: one tick (pollNext and refreshControls, with
+// every indicator bound), off line and against trx4-unit over loopback TCP,
+// and the share of a core the shown window uses while it polls on its timer.
+
+#include "TemporaryProfile.h"
+#include "UnitProcess.h"
+
+#include "ui/CKORARemoteGUIDlg.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <sys/resource.h>
+
+namespace {
+
+void runTicks(benchmark::State& state, CKORARemoteGUIDlg& window) {
+    window.stopPolling();
+    for (auto _ : state) {
+        window.pollTick();
+    }
+}
+
+void BM_PollingTickOffLine(benchmark::State& state) {
+    TemporaryProfile profile;
+    CKORARemoteGUIDlg window(ConnectionType::OffLine, QString(), 1);
+    window.initialise();
+    runTicks(state, window);
+}
+BENCHMARK(BM_PollingTickOffLine);
+
+void BM_PollingTickOverTcp(benchmark::State& state) {
+    TemporaryProfile profile;
+    UnitProcess unit({"--listen", "127.0.0.1:0"});
+    CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
+                             unit.port());
+    window.initialise();
+    if (window.connectionType() != ConnectionType::Ethernet) {
+        state.SkipWithError("the emulator could not be reached");
+        return;
+    }
+    runTicks(state, window);
+}
+BENCHMARK(BM_PollingTickOverTcp)->Unit(benchmark::kMicrosecond);
+
+double processorSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The shown window polling on its own timer for five seconds; the counter is
+// the share of one core the process used meanwhile.
+void runIdle(benchmark::State& state, CKORARemoteGUIDlg& window) {
+    window.show();
+    for (auto _ : state) {
+        const double before = processorSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+        state.counters["core_percent"] = 100.0 * (processorSeconds() - before) / wall.count();
+    }
+}
+
+void BM_IdleOffLine(benchmark::State& state) {
+    TemporaryProfile profile;
+    CKORARemoteGUIDlg window(ConnectionType::OffLine, QString(), 1);
+    window.initialise();
+    runIdle(state, window);
+}
+BENCHMARK(BM_IdleOffLine)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_IdleWithMovingMeters(benchmark::State& state) {
+    TemporaryProfile profile;
+    UnitProcess unit({"--listen", "127.0.0.1:0"});
+    CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
+                             unit.port());
+    window.initialise();
+    runIdle(state, window);
+}
+BENCHMARK(BM_IdleWithMovingMeters)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
