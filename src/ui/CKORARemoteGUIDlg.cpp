@@ -136,7 +136,7 @@ public:
         auto* iconLabel = new QLabel;
         iconLabel->setPixmap(icon);
         auto* text = new QLabel(QStringLiteral("KORARemoteGUI Version %1")
-                                    .arg(QString::fromUtf8(CKORARemoteGUIDlg::kRemoteVersion)));
+                                    .arg(QString::fromUtf8(CKORARemoteGUIDlg::kAboutVersion)));
         auto* ok = new QPushButton(QStringLiteral("OK"));
         setControlId(ok, 1);
         ok->setDefault(true);

@@ -65,6 +65,9 @@ public:
     static constexpr int kExitButton = 2;
     static constexpr int kAboutMenuString = 101;
     static constexpr const char* kRemoteVersion = "1.2.1.5";
+    // The about box has always named its own build, which differs from the
+    // version text shown in the window.
+    static constexpr const char* kAboutVersion = "1.2.1.1";
     // The configuration files' choosers.
     static constexpr const char* kFileFilter = "TRX4 Files (*.trx);;All Files (*)";
     static constexpr const char* kFileExtension = "trx";

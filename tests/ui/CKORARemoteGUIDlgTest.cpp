@@ -143,7 +143,7 @@ TEST_F(MainWindowCommands, TheAboutEntryShowsTheProgramAndItsVersion) {
     actions.back()->trigger();
     ASSERT_EQ(runner.dialogs().size(), 1u);
     EXPECT_EQ(runner.dialogs()[0].title, "About KORARemoteGUI");
-    EXPECT_THAT(runner.dialogs()[0].texts, Contains(QString("KORARemoteGUI Version 1.2.1.5")));
+    EXPECT_THAT(runner.dialogs()[0].texts, Contains(QString("KORARemoteGUI Version 1.2.1.1")));
     EXPECT_FALSE(findControl(&window, CKORARemoteGUIDlg::kHelpButton)->isVisibleTo(&window));
     EXPECT_EQ(findControl<QLabel>(&window, CKORARemoteGUIDlg::kRemoteVersionText)->text(),
               "1.2.1.5");
