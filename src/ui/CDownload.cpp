@@ -166,14 +166,14 @@ void CDownload::selectFile() {
         return;
     }
     controller_.selectImage(path.toStdString(), *progress_);
+    // The handler may have dropped the connection over a failed check.
+    followConnection(false);
     // A failed check leaves the image selected before (or none): show and
     // offer to send only what would really be sent.
     update(fileNameText_->geometry());
     fileNameText_->setText(controller_.hasImage() ? QString::fromStdString(controller_.imageName())
                                                   : QStringLiteral("None"));
-    startButton_->setEnabled(controller_.hasImage());
-    // The handler may have dropped the connection over a failed check.
-    followConnection(false);
+    startButton_->setEnabled(canStart());
 }
 
 void CDownload::startUpdate() {
@@ -214,6 +214,8 @@ void CDownload::timerTick() {
         exceptionHandler_.handleUnknownException();
     }
     followConnection(false);
+    // The handler may have gone off line, where nothing can be sent.
+    startButton_->setEnabled(canStart());
 }
 
 void CDownload::rebootTick() {
@@ -272,8 +274,14 @@ void CDownload::enterState(State state) {
 
 void CDownload::enableButtons(bool enabled) {
     selectButton_->setEnabled(enabled);
-    startButton_->setEnabled(enabled && controller_.hasImage());
+    startButton_->setEnabled(enabled && canStart());
     closeButton_->setEnabled(enabled);
+}
+
+// Off line the simulated unit takes any image and is "back" at once, so a
+// transfer there would announce an upgrade that never happened.
+bool CDownload::canStart() const {
+    return controller_.hasImage() && controller_.hasDevice();
 }
 
 void CDownload::stopAfterFailure() {

@@ -81,6 +81,8 @@ private:
     void bindDisplays();
     void enterState(State state);
     void enableButtons(bool enabled);
+    // An image passed its check and a unit is connected to take it.
+    bool canStart() const;
     void rebootTick();
     // Called before the handler hears of a failed tick.
     void stopAfterFailure();
