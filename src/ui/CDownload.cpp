@@ -135,6 +135,21 @@ CDownload::~CDownload() {
     }
 }
 
+void CDownload::reject() {
+    // Escape and the window's close box must not interrupt a transfer or
+    // the reboot wait either.
+    if (timer_.isActive()) {
+        return;
+    }
+    // A failed step left the transfer stopped with the main window's
+    // polling paused; a failure the handler kept the connection for does
+    // not resume it.
+    if (state_ == State::Downloading) {
+        mainWindow_.startPolling();
+    }
+    PaletteDialog::reject();
+}
+
 int CDownload::openFrom(Win32Controller& controller, CKORARemoteGUIDlg& mainWindow,
                         QWidget* parent) {
     auto* handler = dynamic_cast<KORAExceptionHandler*>(controller.exceptionHandler());

@@ -64,6 +64,10 @@ public:
     static int openFrom(Win32Controller& controller, CKORARemoteGUIDlg& mainWindow,
                         QWidget* parent = nullptr);
 
+    // Closes the dialog ("Close", Escape, the close box) unless the transfer
+    // timer runs.
+    void reject() override;
+
     // Button 1187: choose an image and check it.
     void selectFile();
     // Button 1188: confirm, then start (or continue) the transfer.
