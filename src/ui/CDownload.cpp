@@ -150,16 +150,18 @@ void CDownload::reject() {
     PaletteDialog::reject();
 }
 
-int CDownload::openFrom(Win32Controller& controller, CKORARemoteGUIDlg& mainWindow,
-                        QWidget* parent) {
+int CDownload::openFrom(Win32Controller& controller, QWidget* parent) {
     auto* handler = dynamic_cast<KORAExceptionHandler*>(controller.exceptionHandler());
-    if (handler == nullptr) {
+    // The unit's handler serves the main window it was made for.
+    auto* mainWindow =
+        handler != nullptr ? qobject_cast<CKORARemoteGUIDlg*>(handler->window()) : nullptr;
+    if (mainWindow == nullptr) {
         throw VerloException("invalid exception handler");
     }
     if (controller.parameterSet() == nullptr) {
         throw VerloException("No parameter set to download through");
     }
-    CDownload dialog(*controller.parameterSet(), mainWindow, *handler, Clock::system(), parent);
+    CDownload dialog(*controller.parameterSet(), *mainWindow, *handler, Clock::system(), parent);
     const OpenWindowRegistration registration(*handler, &dialog);
     return ModalRunner::run(dialog);
 }

@@ -57,12 +57,12 @@ public:
     ~CDownload() override;
 
     // Opens the dialog modally on behalf of the window that owns controller,
-    // over its parameter set and exception handler; while open it is
-    // registered on the handler and on the window stack. Throws
-    // VerloException "invalid exception handler" unless the controller's
-    // handler is a KORAExceptionHandler. Returns the dialog's result.
-    static int openFrom(Win32Controller& controller, CKORARemoteGUIDlg& mainWindow,
-                        QWidget* parent = nullptr);
+    // over its parameter set, its exception handler and the main window that
+    // handler serves; while open it is registered on the handler and on the
+    // window stack. Throws VerloException "invalid exception handler" unless
+    // the controller's handler is a KORAExceptionHandler. Returns the
+    // dialog's result.
+    static int openFrom(Win32Controller& controller, QWidget* parent = nullptr);
 
     // Closes the dialog ("Close", Escape, the close box) unless the transfer
     // timer runs.

@@ -245,7 +245,7 @@ TEST(UpdateDialogOpening, NeedsTheMainWindowsHandlerAndRegistersTheDialog) {
     window.initialise();
     binding::RecordingHandler otherHandler;
     Win32Controller foreign(window.parameterSet(), &otherHandler);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { CDownload::openFrom(foreign, window); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { CDownload::openFrom(foreign); }),
               "invalid exception handler");
 
     Win32Controller settings(window.parameterSet(), &window.exceptionHandler());
@@ -255,7 +255,7 @@ TEST(UpdateDialogOpening, NeedsTheMainWindowsHandlerAndRegistersTheDialog) {
         EXPECT_EQ(WindowStack::instance().windows().back(), &shown);
         click(shown, CDownload::kCloseButton);
     });
-    EXPECT_EQ(CDownload::openFrom(settings, window), QDialog::Rejected);
+    EXPECT_EQ(CDownload::openFrom(settings), QDialog::Rejected);
     EXPECT_EQ(window.exceptionHandler().openWindowCount(), 0u);
     EXPECT_EQ(WindowStack::instance().windows().size(), stackBefore);
 }
