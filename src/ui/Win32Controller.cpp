@@ -1,5 +1,6 @@
 #include "ui/Win32Controller.h"
 
+#include "firmware/DownloadExceptionHandler.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterSet.h"
 #include "model/ParameterTransaction.h"
@@ -163,4 +164,36 @@ void Win32Controller::setHandlerBusy(bool busy) {
 
 bool Win32Controller::hasDevice() const {
     return parameterSet_ != nullptr && parameterSet_->hasDevice();
+}
+
+FirmwareDownload& Win32Controller::download() {
+    if (parameterSet_ == nullptr || parameterSet_->protocol() == nullptr) {
+        throw VerloException("No parameter set to download through");
+    }
+    GenericProtocol& protocol = *parameterSet_->protocol();
+    if (download_ == nullptr) {
+        download_ = std::make_unique<FirmwareDownload>(
+            protocol, dynamic_cast<DownloadExceptionHandler*>(exceptionHandler_));
+    } else {
+        download_->setProtocol(protocol);
+    }
+    return *download_;
+}
+
+void Win32Controller::selectImage(const std::string& path, ProgressCommand& progress) {
+    download().selectImage(path, progress);
+}
+
+bool Win32Controller::sendNextChunk() {
+    return download_ != nullptr && download().sendNextChunk();
+}
+
+void Win32Controller::resetImage() {
+    if (download_ != nullptr) {
+        download().resetImage();
+    }
+}
+
+std::uint32_t Win32Controller::chunksSent() const {
+    return download_ != nullptr ? download_->chunksSent() : 0;
 }

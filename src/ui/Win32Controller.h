@@ -1,5 +1,6 @@
 #pragma once
 
+#include "firmware/FirmwareDownload.h"
 #include "model/ParameterId.h"
 #include "model/Subject.h"
 #include "protocol/VerloException.h"
@@ -12,8 +13,10 @@
 
 #include <QMetaObject>
 
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 class ControlParameter;
@@ -23,6 +26,7 @@ class Parameter;
 class ParameterEvaluator;
 class ParameterFormatter;
 class ParameterSet;
+class ProgressCommand;
 class QAbstractButton;
 class QComboBox;
 class QLabel;
@@ -117,8 +121,24 @@ public:
     // False without a parameter set.
     bool hasDevice() const;
 
+    // The firmware download role, carried out by FirmwareDownload through the
+    // protocol of the parameter set in use at each call, so a connection
+    // replaced by setParameterSet is followed. Its failures go to the
+    // exception handler when that is a DownloadExceptionHandler.
+    // Selecting needs a parameter set; without one VerloException is thrown.
+    void selectImage(const std::string& path, ProgressCommand& progress);
+    // False when no image was ever selected.
+    bool sendNextChunk();
+    void resetImage();
+    std::uint32_t chunksSent() const;
+    bool hasImage() const { return download_ != nullptr && download_->hasImage(); }
+    // The selected image's file name without its folder; empty when none.
+    std::string imageName() const { return download_ != nullptr ? download_->imageName() : ""; }
+
 private:
     ParameterSet& boundSet() const;
+    // The download role over the current parameter set's protocol.
+    FirmwareDownload& download();
 
     ExceptionHandler* exceptionHandler_;
     ParameterSet* parameterSet_;
@@ -127,4 +147,6 @@ private:
     std::map<QWidget*, std::unique_ptr<Win32TextObserver<ControlParameter>>> controlTextObservers_;
     std::map<QWidget*, std::unique_ptr<Win32SliderObserver>> sliderObservers_;
     std::vector<QMetaObject::Connection> connections_;
+    // Made with the first selection; the image lives as long as the controller.
+    std::unique_ptr<FirmwareDownload> download_;
 };
