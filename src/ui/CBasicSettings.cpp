@@ -4,6 +4,7 @@
 #include "model/ParameterTransaction.h"
 #include "protocol/GenericProtocol.h"
 #include "ui/CAdvancedSettings.h"
+#include "ui/CDownload.h"
 #include "ui/CViewLog.h"
 #include "ui/ControlId.h"
 #include "ui/CxShadeButton.h"
@@ -200,6 +201,7 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     connect(calculateButton_, &QAbstractButton::clicked, this, &CBasicSettings::calculate);
     connect(advanced, &QAbstractButton::clicked, this, &CBasicSettings::openAdvanced);
     connect(viewLog, &QAbstractButton::clicked, this, &CBasicSettings::openLog);
+    connect(updateSoftware, &QAbstractButton::clicked, this, &CBasicSettings::openUpdate);
     connect(close, &QAbstractButton::clicked, this, &QDialog::accept);
 }
 
@@ -227,6 +229,10 @@ void CBasicSettings::openAdvanced() {
         CAdvancedSettings dialog(parameterSet_, &handler, this);
         runRegistered(dialog, handler);
     });
+}
+
+void CBasicSettings::openUpdate() {
+    controller_.guard([this] { CDownload::openFrom(controller_, this); });
 }
 
 void CBasicSettings::openLog() {

@@ -53,6 +53,7 @@ private:
     void calculate();
     void openAdvanced();
     void openLog();
+    void openUpdate();
     // The controller's handler as the unit's; throws VerloException
     // "invalid exception handler" when it is another kind.
     KORAExceptionHandler& unitHandler() const;

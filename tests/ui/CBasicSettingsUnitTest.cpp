@@ -3,10 +3,12 @@
 #include "support/ScriptedModalRunner.h"
 
 #include "ui/CBasicSettings.h"
+#include "ui/CDownload.h"
 #include "ui/CKORARemoteGUIDlg.h"
 #include "ui/ControlId.h"
 #include "ui/KORAExceptionHandler.h"
 #include "ui/MessageDialog.h"
+#include "ui/WindowStack.h"
 
 #include <QComboBox>
 
@@ -83,6 +85,20 @@ TEST_F(CBasicSettingsWithUnit, AnErrorReplyIsShownAndTheConnectionStays) {
     EXPECT_EQ(findControl<QComboBox>(settings.get(), CBasicSettings::kLanguageList)->currentIndex(),
               0);
     EXPECT_FALSE(setIds().empty());
+}
+
+TEST_F(CBasicSettingsWithUnit, UpdateSoftwareOpensTheUpdateDialogRegisteredWhileOpen) {
+    connect({});
+    ScriptedModalRunner operatorPlays;
+    operatorPlays.answerDialog([&](QDialog& dialog) {
+        EXPECT_NE(qobject_cast<CDownload*>(&dialog), nullptr);
+        EXPECT_EQ(window->exceptionHandler().openWindowCount(), 1u);
+        EXPECT_EQ(WindowStack::instance().windows().back(), &dialog);
+        dialog.reject();
+    });
+    findControl<QAbstractButton>(settings.get(), CBasicSettings::kUpdateSoftware)->click();
+    EXPECT_EQ(operatorPlays.dialogs().size(), 1u);
+    EXPECT_EQ(window->exceptionHandler().openWindowCount(), 0u);
 }
 
 } // namespace
