@@ -1,6 +1,5 @@
 #include "HostChain.h"
-#include "UnitProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "TracedUnitTest.h"
 #include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
@@ -27,26 +26,14 @@ ParameterId id(std::uint16_t number) {
     return ParameterId(number);
 }
 
-class TcpSession : public testing::Test {
+class TcpSession : public TracedUnitTest {
 protected:
-    void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{"--listen", "127.0.0.1:0", "--trace", tracePath};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        unit = std::make_unique<UnitProcess>(arguments);
-    }
-    std::vector<nlohmann::json> stopAndReadTrace() {
-        EXPECT_EQ(unit->stop(), 0);
-        return readTrace(tracePath);
-    }
+    void start(std::vector<std::string> extra = {}) { startUnit(std::move(extra)); }
     // What a newly connected host reads from the unit.
     ParameterValue unitValue(ParameterId parameter) {
         TcpChain probe(unit->port());
         return probe.protocol.getValue(parameter);
     }
-
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
 };
 
 TEST_F(TcpSession, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
@@ -218,33 +205,6 @@ TEST_F(TcpSession, TheLogsAreMultiLineTextsThatTellWhatHappened) {
     params.getErrorLog(errors);
     EXPECT_THAT(errors, testing::StartsWith("TRX4 error log\n"));
     EXPECT_THAT(errors, HasSubstr("Set refused: 0x0303 = 10 (out of range)\n"));
-}
-
-TEST_F(TcpSession, AConfigurationSavedFromTheUnitLoadsBackIntoIt) {
-    start();
-    std::stringstream file;
-    {
-        TcpChain chain(unit->port());
-        KORAParams params(chain.retrying);
-        params.controlParameters().find(surroundDelay).setValue(ParameterValue(42));
-        params.controlParameters().find(language).setValue(ParameterValue(3));
-        chain.retrying.setValue(id(0x0701), ParameterValue(std::string("booth-2")), 0);
-        params.refreshControls();
-        params.saveControls(file);
-
-        params.controlParameters().find(surroundDelay).setValue(ParameterValue(99));
-        params.controlParameters().find(language).setValue(ParameterValue(6));
-        chain.retrying.setValue(id(0x0701), ParameterValue(std::string("other")), 0);
-        params.refreshControls();
-        ASSERT_EQ(chain.protocol.getValue(surroundDelay), ParameterValue(99));
-
-        file.seekg(0);
-        params.restoreControls(file);
-    }
-    TcpChain probe(unit->port());
-    EXPECT_EQ(probe.protocol.getValue(surroundDelay), ParameterValue(42));
-    EXPECT_EQ(probe.protocol.getValue(language), ParameterValue(3));
-    EXPECT_EQ(probe.protocol.getValue(id(0x0701)), ParameterValue(std::string("booth-2")));
 }
 
 TEST_F(TcpSession, ASilentUnitFailsTheConnection) {
