@@ -1,14 +1,15 @@
 #include "firmware/FirmwareDownload.h"
 
 #include "catalogue/KORAParams.h"
-#include "firmware/DownloadExceptionHandler.h"
 #include "firmware/DownloadProgressCommand.h"
 #include "model/ControlParameter.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "protocol/ForwardingProtocol.h"
 #include "protocol/VerloException.h"
 #include "support/FirmwareImages.h"
+#include "support/RecordingDownloadHandler.h"
 #include "support/RecordingObserver.h"
+#include "support/RecordingProgress.h"
 #include "support/RecordingProtocol.h"
 #include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
@@ -47,22 +48,6 @@ public:
     }
 };
 
-class ProgressRecorder : public ProgressCommand {
-public:
-    std::vector<std::uint32_t> percents;
-    void execute(std::uint32_t percent) override { percents.push_back(percent); }
-};
-
-class HandlerRecorder : public DownloadExceptionHandler {
-public:
-    std::vector<std::string> host, verlo, fatal;
-    int unknown = 0;
-    void handleHostException(HostException& e) override { host.push_back(e.what()); }
-    void handleFatalFailure(VerloException& e) override { fatal.push_back(e.what()); }
-    void handleVerloException(VerloException& e) override { verlo.push_back(e.what()); }
-    void handleUnknownException() override { ++unknown; }
-};
-
 // A progress command that fails, for the handler's routing.
 template <class Exception> class FailingProgress : public ProgressCommand {
 public:
@@ -85,8 +70,8 @@ protected:
 
     TemporaryDirectory folder;
     BlockRecorder unit;
-    HandlerRecorder handler;
-    ProgressRecorder progress;
+    RecordingDownloadHandler handler;
+    RecordingProgress progress;
     FirmwareDownload download{unit, &handler};
 };
 
@@ -151,7 +136,7 @@ TEST_F(FirmwareDownloadTest, AFailedSelectionIsHandledAndKeepsThePreviousImage) 
 
     auto corrupted = good;
     corrupted[10] ^= 0x01;
-    ProgressRecorder other;
+    RecordingProgress other;
     download.selectImage(folder.write("bad.bin", corrupted), other);
     const std::string missing = (folder.path() / "missing.bin").string();
     download.selectImage(missing, other);

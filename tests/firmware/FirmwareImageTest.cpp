@@ -153,7 +153,8 @@ TEST_F(FirmwareImageTest, RefusesFilesWithoutRoomForAPayloadBeforeDigesting) {
     }
 
     // The smallest image that carries a payload is accepted.
-    FirmwareImage smallest(directory.write("smallest.bin", signedImage(patternPayload(1))), validator);
+    FirmwareImage smallest(directory.write("smallest.bin", signedImage(patternPayload(1))),
+                           validator);
     EXPECT_EQ(smallest.size(), 21u);
 }
 

@@ -52,8 +52,10 @@ TEST(ParameterIdTest, WireFormRejectsShortBuffers) {
               "not enough room for id in buffer");
     EXPECT_EQ(buffer[0], 0xEE);
     ParameterId id;
-    EXPECT_EQ(thrownMessage<VerloException>([&] { id.decode(buffer, 1); }), "id not found in buffer");
-    EXPECT_EQ(thrownMessage<VerloException>([&] { id.decode(nullptr, 0); }), "id not found in buffer");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { id.decode(buffer, 1); }),
+              "id not found in buffer");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { id.decode(nullptr, 0); }),
+              "id not found in buffer");
 }
 
 TEST(ParameterIdFileTest, SaveWritesBytesAndAddsSignedChecksum) {
@@ -94,7 +96,8 @@ TEST(ParameterIdFileTest, RestoreWithOneByteLeftRaises) {
     std::istringstream in(std::string("\x05", 1), std::ios::binary);
     std::int32_t checksum = 0;
     ParameterId id;
-    EXPECT_EQ(thrownMessage<VerloException>([&] { id.restore(in, checksum); }), "Error restoring a parameter id");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { id.restore(in, checksum); }),
+              "Error restoring a parameter id");
 }
 
 } // namespace

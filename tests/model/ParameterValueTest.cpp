@@ -64,8 +64,9 @@ TEST(ParameterValueWireTest, EncodeNeedsExactlyEncodedSize) {
     for (const ParameterValue& value :
          {ParameterValue(7), ParameterValue(std::string("text")), ParameterValue(std::string())}) {
         Bytes buffer(value.encodedSize(), 0xEE);
-        EXPECT_EQ(thrownMessage<VerloException>([&] { value.encode(buffer.data(), buffer.size() - 1); }),
-                  "not enough room for value in buffer");
+        EXPECT_EQ(
+            thrownMessage<VerloException>([&] { value.encode(buffer.data(), buffer.size() - 1); }),
+            "not enough room for value in buffer");
         EXPECT_EQ(buffer, Bytes(value.encodedSize(), 0xEE)) << "wrote before refusing";
         EXPECT_EQ(value.encode(buffer.data(), buffer.size()), value.encodedSize());
     }

@@ -1,11 +1,10 @@
 #include "protocol/ForwardingProtocol.h"
-#include "firmware/ProgressCommand.h"
 #include "protocol/VerloException.h"
 #include "support/FakeProtocolImplementation.h"
+#include "support/RecordingProgress.h"
 #include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
-
 
 namespace {
 
@@ -18,11 +17,6 @@ public:
     void getValues(const ParameterIdList&, ParameterValueMap& result) override {
         result.insert(answer.begin(), answer.end());
     }
-};
-
-class ProgressSink : public ProgressCommand {
-public:
-    void execute(std::uint32_t) override {}
 };
 
 TEST(ProtocolImplementationDefaults, ListOperationsAreBuiltFromSingleOnes) {
@@ -49,7 +43,7 @@ TEST(ProtocolImplementationDefaults, ListOperationsAreBuiltFromSingleOnes) {
     EXPECT_EQ(readBack, writes);
 
     EXPECT_FALSE(fake.hasDevice());
-    ProgressSink progress;
+    RecordingProgress progress;
     EXPECT_THROW(
         try { fake.downloadFile("image.bin", progress); } catch (const VerloException& e) {
             EXPECT_STREQ(e.what(), "Download not implemented for this protocol");

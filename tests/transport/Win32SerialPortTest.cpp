@@ -191,7 +191,8 @@ TEST_F(Win32SerialPortTest, CountsOpensAndRefusesAnotherRate) {
     port.close();
     EXPECT_EQ(port.openCount(), 0u);
 
-    EXPECT_EQ(thrownMessage<VerloException>([&] { port.setTimeout(10); }), "Error setting the serial port timeouts.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { port.setTimeout(10); }),
+              "Error setting the serial port timeouts.");
     EXPECT_EQ(thrownMessage<VerloException>([&] { port.write(ping.data(), ping.size()); }),
               "Error sending serial data.");
     EXPECT_NO_THROW(port.write(ping.data(), 0));
@@ -217,10 +218,14 @@ TEST(Win32SerialPortOpenTest, FailureNamesThePortAsGiven) {
 
     struct stat info {};
     ASSERT_NE(::stat("/dev/ttyS249", &info), 0) << "COM250 unexpectedly exists";
-    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }), "Error opening COM250");
-    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(0u, 115200); }), "Error opening COM0");
-    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/trx4-no-such-port"), 115200); }),
+    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }),
+              "Error opening COM250");
+    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(0u, 115200); }),
+              "Error opening COM0");
+    EXPECT_EQ(thrownMessage<VerloException>(
+                  [] { Win32SerialPort(std::string("/dev/trx4-no-such-port"), 115200); }),
               "Error opening /dev/trx4-no-such-port");
-    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
-              "Error opening /dev/null");
+    EXPECT_EQ(
+        thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
+        "Error opening /dev/null");
 }

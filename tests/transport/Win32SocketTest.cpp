@@ -143,8 +143,9 @@ TEST_F(Win32SocketTest, WriteToAClosedConnectionReportsTheSendError) {
     server.closePeer();
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
     const Bytes request(64, 0x55);
-    EXPECT_THAT(thrownMessage<VerloException>([&] { socket->write(request.data(), request.size()); }),
-                testing::StartsWith("send failed with error code "));
+    EXPECT_THAT(
+        thrownMessage<VerloException>([&] { socket->write(request.data(), request.size()); }),
+        testing::StartsWith("send failed with error code "));
 }
 
 TEST_F(Win32SocketTest, LargestPacketIsReceivedWhole) {

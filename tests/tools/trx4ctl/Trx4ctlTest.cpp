@@ -122,7 +122,8 @@ TEST_F(Trx4ctl, AnImageWithABadDigestIsNeverSent) {
 TEST_F(Trx4ctl, AnUnconfirmedUpdateSendsNothing) {
     start();
     const auto run =
-        ctl({"firmware", folder.write("good.bin", signedImage(filledPayload(100, "FW:2.0.0.1")))}, "n\n");
+        ctl({"firmware", folder.write("good.bin", signedImage(filledPayload(100, "FW:2.0.0.1")))},
+            "n\n");
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.out, HasSubstr("CANNOT be interrupted"));
     EXPECT_THAT(flashSteps(stopAndReadTrace()), IsEmpty());
@@ -130,9 +131,10 @@ TEST_F(Trx4ctl, AnUnconfirmedUpdateSendsNothing) {
 
 TEST_F(Trx4ctl, AGoodImageIsFlashedAndTheNewVersionShownAfterTheReboot) {
     start();
-    const auto run = ctl({"firmware", "--reboot-timeout", "30",
-                          folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")))},
-                         "y\n");
+    const auto run = ctl(
+        {"firmware", "--reboot-timeout", "30",
+         folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")))},
+        "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("Current firmware version: 0.0.0.0\n"));
     EXPECT_THAT(run.out, HasSubstr("100%\n"));

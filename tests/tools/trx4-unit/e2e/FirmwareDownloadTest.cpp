@@ -1,11 +1,11 @@
 #include "HostChain.h"
 #include "TracedUnitTest.h"
 #include "support/FirmwareImages.h"
+#include "support/RecordingDownloadHandler.h"
 #include "support/RecordingObserver.h"
 #include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
-#include "firmware/DownloadExceptionHandler.h"
 #include "firmware/DownloadProgressCommand.h"
 #include "firmware/FirmwareDownload.h"
 #include "model/ControlParameter.h"
@@ -21,15 +21,6 @@ namespace {
 using testing::ElementsAre;
 
 const ParameterId downloadProgress(std::uint16_t{0x0928});
-
-class HandlerRecorder : public DownloadExceptionHandler {
-public:
-    std::vector<std::string> messages;
-    void handleHostException(HostException& e) override { messages.push_back(e.what()); }
-    void handleFatalFailure(VerloException& e) override { messages.push_back(e.what()); }
-    void handleVerloException(VerloException& e) override { messages.push_back(e.what()); }
-    void handleUnknownException() override { messages.push_back("unknown"); }
-};
 
 // The download role over the application's chain and parameter set, with
 // Download Progress showing the percentage.
@@ -70,7 +61,7 @@ protected:
     std::unique_ptr<KORAParams> params;
     ControlParameter* progressParameter = nullptr;
     std::unique_ptr<DownloadProgressCommand> progress;
-    HandlerRecorder handler;
+    RecordingDownloadHandler handler;
     std::unique_ptr<FirmwareDownload> download;
     RecordingObserver progressObserver;
     std::vector<std::uint16_t> shownProgress;
@@ -78,9 +69,10 @@ protected:
 
 TEST_F(FirmwareDownloadSession, ThreeChunksGoBetweenOneEraseAndOneBurn) {
     start();
-    download->selectImage(folder.write("three.bin", signedImage(filledPayload(3 * 4096))), *progress);
+    download->selectImage(folder.write("three.bin", signedImage(filledPayload(3 * 4096))),
+                          *progress);
     EXPECT_EQ(sendAll(), 3);
-    EXPECT_TRUE(handler.messages.empty());
+    EXPECT_TRUE(handler.untouched());
     // 100 right after the last chunk, 0 once the image is rewound.
     EXPECT_THAT(shownProgress, ElementsAre(33, 66, 100, 0));
     EXPECT_EQ(progressParameter->value(), ParameterValue(0));
@@ -90,7 +82,8 @@ TEST_F(FirmwareDownloadSession, ThreeChunksGoBetweenOneEraseAndOneBurn) {
 
 TEST_F(FirmwareDownloadSession, AFailedFlashStepIsSentAgainOnTheNextStart) {
     start({"--flash-error", "download:2"});
-    download->selectImage(folder.write("two.bin", signedImage(filledPayload(4096 + 100))), *progress);
+    download->selectImage(folder.write("two.bin", signedImage(filledPayload(4096 + 100))),
+                          *progress);
     EXPECT_EQ(thrownMessage<FlashException>([&] { download->sendNextChunk(); }),
               "Error: The unit needs to be returned to Verlo for servicing");
     // The unit refused chunk 1, so a new start sends chunk 1 again, erase

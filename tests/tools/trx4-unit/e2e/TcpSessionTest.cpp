@@ -20,7 +20,6 @@ using testing::HasSubstr;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
 const ParameterId language(std::uint16_t{0x0319});
-const ParameterId firstMeter(std::uint16_t{0x0106});
 
 ParameterId id(std::uint16_t number) {
     return ParameterId(number);
@@ -72,36 +71,6 @@ TEST_F(TcpSession, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
     }
     EXPECT_EQ(sent, device);
     EXPECT_EQ(messages(trace, "received", "GetAll").size(), 1u);
-}
-
-TEST_F(TcpSession, PollingMovesTheLevelMeters) {
-    start({"--status-interval-ms", "50"});
-    TcpChain chain(unit->port());
-    KORAParams params(chain.retrying);
-    // Left, Right, Center, Subwoofer, Left and Right Surround play in the default scenario.
-    std::vector<std::set<std::uint16_t>> seen(8);
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    auto allMoved = [&seen] {
-        for (int output = 0; output < 6; ++output) {
-            if (seen[output].size() < 3) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (!allMoved() && std::chrono::steady_clock::now() < deadline) {
-        params.pollNext();
-        for (std::uint16_t output = 0; output < 8; ++output) {
-            const auto level = params.findParameter(id(0x0106 + output)).value().toInt();
-            EXPECT_LE(level, 20860);
-            seen[output].insert(level);
-        }
-        std::this_thread::sleep_for(30ms);
-    }
-    EXPECT_TRUE(allMoved());
-    // The outputs the scenario leaves silent stay at rest.
-    EXPECT_EQ(seen[6], std::set<std::uint16_t>{0});
-    EXPECT_EQ(seen[7], std::set<std::uint16_t>{0});
 }
 
 TEST_F(TcpSession, AControlWriteIsConfirmedAndKeptByTheUnit) {
