@@ -58,26 +58,6 @@ TEST(ParameterIdTest, WireFormRejectsShortBuffers) {
               "id not found in buffer");
 }
 
-TEST(ParameterIdFileTest, SaveWritesBytesAndAddsSignedChecksum) {
-    std::ostringstream out(std::ios::binary);
-    std::int32_t checksum = 10;
-    ParameterId(3, 1).save(out, checksum);
-    EXPECT_EQ(out.str(), std::string("\x03\x01", 2));
-    EXPECT_EQ(checksum, 14);
-
-    ParameterId(0xFF, 0x80).save(out, checksum);
-    EXPECT_EQ(checksum, 14 - 1 - 128);
-}
-
-TEST(ParameterIdFileTest, SaveToFailedStreamRaisesAndLeavesChecksum) {
-    std::ostringstream out(std::ios::binary);
-    out.setstate(std::ios::badbit);
-    std::int32_t checksum = 7;
-    EXPECT_EQ(thrownMessage<VerloException>([&] { ParameterId(3, 1).save(out, checksum); }),
-              "Error saving a parameter id");
-    EXPECT_EQ(checksum, 7);
-}
-
 TEST(ParameterIdFileTest, RestoreReadsRecordsUntilCleanEnd) {
     std::istringstream in(std::string("\x03\x01\xFF\xFE", 4), std::ios::binary);
     std::int32_t checksum = 0;
@@ -90,14 +70,6 @@ TEST(ParameterIdFileTest, RestoreReadsRecordsUntilCleanEnd) {
     EXPECT_FALSE(id.restore(in, checksum));
     EXPECT_FALSE(id.restore(in, checksum));
     EXPECT_EQ(checksum, 1);
-}
-
-TEST(ParameterIdFileTest, RestoreWithOneByteLeftRaises) {
-    std::istringstream in(std::string("\x05", 1), std::ios::binary);
-    std::int32_t checksum = 0;
-    ParameterId id;
-    EXPECT_EQ(thrownMessage<VerloException>([&] { id.restore(in, checksum); }),
-              "Error restoring a parameter id");
 }
 
 } // namespace

@@ -192,7 +192,8 @@ TEST_F(Win32SocketTest, DestructionEndsAReaderWaitingForRoom) {
 }
 
 TEST(Win32SocketSetUpTest, RefusedConnectionNamesTheErrorCode) {
-    const std::uint16_t port = LoopbackServer::closedPort();
+    const RefusingPort refusing;
+    const std::uint16_t port = refusing.port();
     EXPECT_EQ(thrownMessage<VerloException>([&] { Win32Socket("127.0.0.1", port); }),
               "connect failed with error code " + std::to_string(ECONNREFUSED) +
                   ".  This probably means that the unit is not listening on the port and address "

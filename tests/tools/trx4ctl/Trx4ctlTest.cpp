@@ -1,4 +1,3 @@
-#include "CtlProcess.h"
 #include "TracedUnitTest.h"
 #include "support/FirmwareImages.h"
 #include "support/ThrownMessage.h"
@@ -9,21 +8,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 
 namespace {
 
+ProcessResult runCtl(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    return runProcess(TRX4CTL_EXECUTABLE, arguments, input);
+}
+
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
-
-std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> all;
@@ -37,7 +34,7 @@ std::vector<std::string> lines(const std::string& text) {
 class Trx4ctl : public TracedUnitTest {
 protected:
     void start() { startUnit({"--reboot-seconds", "1"}); }
-    CtlResult ctl(std::vector<std::string> arguments, const std::string& input = {}) {
+    ProcessResult ctl(std::vector<std::string> arguments, const std::string& input = {}) {
         arguments.insert(arguments.begin(), {"--tcp", "127.0.0.1:" + std::to_string(unit->port())});
         return runCtl(arguments, input);
     }

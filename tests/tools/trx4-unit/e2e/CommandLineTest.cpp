@@ -23,17 +23,16 @@ TEST(CommandLine, UsageErrorsExitWithCodeTwo) {
                                                {"--scenario", "cinema"},
                                                {"--pty", "--listen", "127.0.0.1:0"},
                                                {"--set-error", "70000"}}) {
-        EXPECT_EQ(UnitProcess::runToEnd(arguments).first, 2) << arguments.front();
+        EXPECT_EQ(UnitProcess::runToEnd(arguments), 2) << arguments.front();
     }
 }
 
 TEST(CommandLine, AnAddressInUseOrAnUnwritableTraceExitWithCodeOne) {
     UnitProcess first({"--listen", "127.0.0.1:0"});
     const std::string taken = "127.0.0.1:" + first.firstLine();
-    EXPECT_EQ(UnitProcess::runToEnd({"--listen", taken}).first, 1);
+    EXPECT_EQ(UnitProcess::runToEnd({"--listen", taken}), 1);
     EXPECT_EQ(UnitProcess::runToEnd(
-                  {"--listen", "127.0.0.1:0", "--trace", "/nonexistent-folder/trace.jsonl"})
-                  .first,
+                  {"--listen", "127.0.0.1:0", "--trace", "/nonexistent-folder/trace.jsonl"}),
               1);
 }
 
