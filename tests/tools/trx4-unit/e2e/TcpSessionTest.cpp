@@ -11,7 +11,6 @@
 
 #include <memory>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -19,7 +18,6 @@ using namespace std::chrono_literals;
 using testing::HasSubstr;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
-const ParameterId language(std::uint16_t{0x0319});
 
 ParameterId id(std::uint16_t number) {
     return ParameterId(number);
@@ -112,21 +110,6 @@ TEST_F(TcpSession, TheUnitRefusesWhatItsCatalogueRefuses) {
     // The edge of the range is accepted, and a refused write changed nothing.
     chain.forwarding.setValue(surroundDelay, ParameterValue(150), 0);
     EXPECT_EQ(chain.forwarding.getValue(surroundDelay), ParameterValue(150));
-}
-
-TEST_F(TcpSession, AnInjectedSetErrorSurfacesAsHostExceptionAfterOneRetry) {
-    start({"--set-error", "2"});
-    {
-        TcpChain chain(unit->port());
-        EXPECT_EQ(thrownMessage<HostException>(
-                      [&] { chain.retrying.setValue(language, ParameterValue(2), 0); }),
-                  "Error: Illegal Parameter Value");
-    }
-    const auto trace = stopAndReadTrace();
-    EXPECT_EQ(messages(trace, "received", "Set").size(), 2u);
-    const auto errors = messages(trace, "sent", "Error");
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0]["status"], 2);
 }
 
 TEST_F(TcpSession, ADroppedConnectionRaisesWhatTheErrorHandlerTakesOffLine) {
