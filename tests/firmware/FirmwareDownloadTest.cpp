@@ -1,13 +1,15 @@
 #include "firmware/FirmwareDownload.h"
 
 #include "catalogue/KORAParams.h"
-#include "firmware/DownloadExceptionHandler.h"
 #include "firmware/DownloadProgressCommand.h"
 #include "model/ControlParameter.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "protocol/ForwardingProtocol.h"
 #include "protocol/VerloException.h"
+#include "support/FirmwareImages.h"
+#include "support/RecordingDownloadHandler.h"
 #include "support/RecordingObserver.h"
+#include "support/RecordingProgress.h"
 #include "support/RecordingProtocol.h"
 #include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
@@ -46,47 +48,11 @@ public:
     }
 };
 
-class ProgressRecorder : public ProgressCommand {
-public:
-    std::vector<std::uint32_t> percents;
-    void execute(std::uint32_t percent) override { percents.push_back(percent); }
-};
-
-class HandlerRecorder : public DownloadExceptionHandler {
-public:
-    std::vector<std::string> host, verlo, fatal;
-    int unknown = 0;
-    void handleHostException(HostException& e) override { host.push_back(e.what()); }
-    void handleFatalFailure(VerloException& e) override { fatal.push_back(e.what()); }
-    void handleVerloException(VerloException& e) override { verlo.push_back(e.what()); }
-    void handleUnknownException() override { ++unknown; }
-};
-
 // A progress command that fails, for the handler's routing.
 template <class Exception> class FailingProgress : public ProgressCommand {
 public:
     void execute(std::uint32_t) override { throw Exception("progress failed"); }
 };
-
-std::vector<std::uint8_t> makePayload(std::size_t length) {
-    std::vector<std::uint8_t> payload(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        payload[i] = static_cast<std::uint8_t>(i % 251);
-    }
-    return payload;
-}
-
-std::vector<std::uint8_t> makeImage(const std::vector<std::uint8_t>& payload) {
-    const std::string header = "HDR!";
-    std::vector<std::uint8_t> image(header.size() + payload.size() + MD5Validator::digestSize);
-    std::copy(header.begin(), header.end(), image.begin());
-    std::copy(payload.begin(), payload.end(), image.begin() + 4);
-    const std::size_t signedSize = header.size() + payload.size();
-    const auto digest = MD5Validator::digest(image.data(), signedSize);
-    std::copy(digest.begin(), digest.end(),
-              image.begin() + static_cast<std::ptrdiff_t>(signedSize));
-    return image;
-}
 
 class FirmwareDownloadTest : public testing::Test {
 protected:
@@ -104,14 +70,14 @@ protected:
 
     TemporaryDirectory folder;
     BlockRecorder unit;
-    HandlerRecorder handler;
-    ProgressRecorder progress;
+    RecordingDownloadHandler handler;
+    RecordingProgress progress;
     FirmwareDownload download{unit, &handler};
 };
 
 TEST_F(FirmwareDownloadTest, ThreeChunksAreNumberedFromOneAndOnlyTheLastBurns) {
-    const auto payload = makePayload(3 * 4096);
-    download.selectImage(folder.write("three.bin", makeImage(payload)), progress);
+    const auto payload = patternPayload(3 * 4096);
+    download.selectImage(folder.write("three.bin", signedImage(payload)), progress);
     ASSERT_TRUE(download.hasImage());
     EXPECT_EQ(download.imageName(), "three.bin");
 
@@ -143,8 +109,8 @@ TEST_F(FirmwareDownloadTest, ThreeChunksAreNumberedFromOneAndOnlyTheLastBurns) {
 }
 
 TEST_F(FirmwareDownloadTest, AShortImageIsOneChunkThatBurns) {
-    const auto payload = makePayload(904);
-    download.selectImage(folder.write("short.bin", makeImage(payload)), progress);
+    const auto payload = patternPayload(904);
+    download.selectImage(folder.write("short.bin", signedImage(payload)), progress);
 
     EXPECT_FALSE(download.sendNextChunk());
     ASSERT_EQ(unit.blocks.size(), 1u);
@@ -164,13 +130,13 @@ TEST_F(FirmwareDownloadTest, WithoutAnImageNothingIsSent) {
 }
 
 TEST_F(FirmwareDownloadTest, AFailedSelectionIsHandledAndKeepsThePreviousImage) {
-    const auto good = makeImage(makePayload(5000));
+    const auto good = signedImage(patternPayload(5000));
     download.selectImage(folder.write("good.bin", good), progress);
     ASSERT_TRUE(download.sendNextChunk());
 
     auto corrupted = good;
     corrupted[10] ^= 0x01;
-    ProgressRecorder other;
+    RecordingProgress other;
     download.selectImage(folder.write("bad.bin", corrupted), other);
     const std::string missing = (folder.path() / "missing.bin").string();
     download.selectImage(missing, other);
@@ -188,7 +154,7 @@ TEST_F(FirmwareDownloadTest, AFailedSelectionIsHandledAndKeepsThePreviousImage) 
 }
 
 TEST_F(FirmwareDownloadTest, ResetRoutesEachKindOfFailureToItsHandler) {
-    const std::string path = folder.write("image.bin", makeImage(makePayload(9000)));
+    const std::string path = folder.write("image.bin", signedImage(patternPayload(9000)));
     FailingProgress<HostException> host;
     FailingProgress<FlashException> flash;
     FailingProgress<std::runtime_error> unknown;
@@ -202,8 +168,8 @@ TEST_F(FirmwareDownloadTest, ResetRoutesEachKindOfFailureToItsHandler) {
 }
 
 TEST_F(FirmwareDownloadTest, AFailedChunkPropagatesAndTheNextCallSendsItAgain) {
-    const auto payload = makePayload(3 * 4096);
-    download.selectImage(folder.write("three.bin", makeImage(payload)), progress);
+    const auto payload = patternPayload(3 * 4096);
+    download.selectImage(folder.write("three.bin", signedImage(payload)), progress);
     unit.failingBlock = 2;
     ASSERT_TRUE(download.sendNextChunk());
     EXPECT_EQ(thrownMessage<FlashException>([&] { download.sendNextChunk(); }),
@@ -233,7 +199,7 @@ TEST_F(FirmwareDownloadTest, WithoutAHandlerFailuresReachTheCaller) {
 }
 
 TEST_F(FirmwareDownloadTest, ChunksGoToTheProtocolLastGiven) {
-    download.selectImage(folder.write("two.bin", makeImage(makePayload(5000))), progress);
+    download.selectImage(folder.write("two.bin", signedImage(patternPayload(5000))), progress);
     ASSERT_TRUE(download.sendNextChunk());
     BlockRecorder reopened;
     download.setProtocol(reopened);
@@ -248,7 +214,7 @@ TEST_F(FirmwareDownloadTest, ChunksGoToTheProtocolLastGiven) {
 TEST_F(FirmwareDownloadTest, ThePercentageOfALargeImageNeverWrapsAround) {
     const std::size_t payloadSize = 44u * 1024 * 1024;
     download.selectImage(
-        folder.write("large.bin", makeImage(std::vector<std::uint8_t>(payloadSize))), progress);
+        folder.write("large.bin", signedImage(std::vector<std::uint8_t>(payloadSize))), progress);
     ASSERT_TRUE(download.hasImage());
     const int chunks = static_cast<int>(payloadSize / FirmwareImage::chunkSize);
     EXPECT_EQ(sendAll(chunks + 1), chunks);

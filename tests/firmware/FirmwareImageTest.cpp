@@ -1,6 +1,7 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/MD5Validator.h"
 #include "protocol/VerloException.h"
+#include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 
 #include <gmock/gmock.h>
@@ -34,26 +35,6 @@ public:
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
-const std::vector<std::uint8_t> header = {0xDE, 0xAD, 0xBE, 0xEF};
-
-// Bytes that never repeat within 251, so a chunk read from a shifted offset
-// cannot match.
-std::vector<std::uint8_t> makePayload(std::size_t length) {
-    std::vector<std::uint8_t> payload(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        payload[i] = static_cast<std::uint8_t>(i % 251);
-    }
-    return payload;
-}
-
-std::vector<std::uint8_t> makeImage(const std::vector<std::uint8_t>& payload) {
-    std::vector<std::uint8_t> image = header;
-    image.insert(image.end(), payload.begin(), payload.end());
-    const auto digest = MD5Validator::digest(image.data(), image.size());
-    image.insert(image.end(), digest.begin(), digest.end());
-    return image;
-}
-
 struct Drained {
     std::vector<std::size_t> lengths;
     std::vector<std::uint8_t> bytes;
@@ -85,14 +66,6 @@ protected:
 
 } // namespace
 
-TEST_F(FirmwareImageTest, OpensAValidImageAtItsPayload) {
-    const auto bytes = makeImage(makePayload(100));
-    FirmwareImage image(directory.write("ok.bin", bytes), validator);
-    EXPECT_EQ(image.size(), bytes.size());
-    EXPECT_EQ(image.position(), 4u);
-    EXPECT_FALSE(image.atEnd());
-}
-
 TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRest) {
     struct Case {
         std::size_t payload;
@@ -100,8 +73,11 @@ TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRest) {
     };
     for (const Case& c : {Case{8192, {4096, 4096, 0}}, Case{5000, {4096, 904, 0}},
                           Case{4096, {4096, 0}}, Case{1, {1, 0}}, Case{4097, {4096, 1, 0}}}) {
-        const auto payload = makePayload(c.payload);
-        FirmwareImage image(directory.write("chunks.bin", makeImage(payload)), validator);
+        const auto payload = patternPayload(c.payload);
+        const auto bytes = signedImage(payload);
+        FirmwareImage image(directory.write("chunks.bin", bytes), validator);
+        EXPECT_EQ(image.size(), bytes.size());
+        EXPECT_EQ(image.position(), 4u);
         const Drained drained = drain(image);
         EXPECT_EQ(drained.lengths, c.lengths) << "payload " << c.payload;
         // Neither the header nor the digest ever reaches a chunk.
@@ -112,8 +88,8 @@ TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRest) {
 }
 
 TEST_F(FirmwareImageTest, RewindStartsOverWithoutSendingTheHeader) {
-    const auto payload = makePayload(5000);
-    FirmwareImage image(directory.write("again.bin", makeImage(payload)), validator);
+    const auto payload = patternPayload(5000);
+    FirmwareImage image(directory.write("again.bin", signedImage(payload)), validator);
     const Drained first = drain(image);
     image.rewind();
     EXPECT_EQ(image.position(), 0u);
@@ -124,7 +100,7 @@ TEST_F(FirmwareImageTest, RewindStartsOverWithoutSendingTheHeader) {
 }
 
 TEST_F(FirmwareImageTest, RejectsAnySingleChangedByte) {
-    const auto original = makeImage(makePayload(300));
+    const auto original = signedImage(patternPayload(300));
     for (std::size_t at = 0; at < original.size(); ++at) {
         auto bytes = original;
         bytes[at] ^= 0x10;
@@ -177,7 +153,8 @@ TEST_F(FirmwareImageTest, RefusesFilesWithoutRoomForAPayloadBeforeDigesting) {
     }
 
     // The smallest image that carries a payload is accepted.
-    FirmwareImage smallest(directory.write("smallest.bin", makeImage(makePayload(1))), validator);
+    FirmwareImage smallest(directory.write("smallest.bin", signedImage(patternPayload(1))),
+                           validator);
     EXPECT_EQ(smallest.size(), 21u);
 }
 
@@ -207,7 +184,7 @@ TEST_F(FirmwareImageTest, ChecksTheWholeFileAndPassesTheCheckersFailureOn) {
 }
 
 TEST_F(FirmwareImageTest, NeverHandsOutAPartialChunk) {
-    const auto bytes = makeImage(makePayload(8192));
+    const auto bytes = signedImage(patternPayload(8192));
     const std::string path = directory.write("shrinks.bin", bytes);
     FirmwareImage image(path, validator);
     std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};

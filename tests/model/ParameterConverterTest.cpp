@@ -39,18 +39,6 @@ TEST(IntParameterConverter, RendersSignedNumbersPaddedWithZeros) {
     EXPECT_EQ(back, ParameterValue(-5));
 }
 
-TEST(StringParameterConverter, CarriesTheBytesBothWays) {
-    const StringParameterConverter converter;
-    ParameterValue value;
-    ASSERT_TRUE(converter.parse(value, "10.0.0.1"));
-    EXPECT_EQ(value.bytes(), "10.0.0.1");
-    ASSERT_TRUE(converter.parse(value, ""));
-    EXPECT_EQ(value.length(), 0u);
-    std::string text;
-    converter.render(text, ParameterValue(std::string("trx4")));
-    EXPECT_EQ(text, "trx4");
-}
-
 TEST(ParameterEvaluator, IntEvaluatorMatchesOneNumber) {
     const IntEvaluator lit;
     EXPECT_TRUE(lit.evaluate(ParameterValue(1)));

@@ -43,12 +43,6 @@ TEST(EnumeratedFormatter, ShowsListedTextsAndOtherValuesAsSignedNumbers) {
     EXPECT_EQ(text(formatter, ParameterValue(8)), "") << "a later text replaces";
 }
 
-TEST(StringFormatter, WritesTheValuesBytes) {
-    StringFormatter formatter("Host Name");
-    EXPECT_EQ(text(formatter, ParameterValue(std::string("trx4"))), "trx4");
-    EXPECT_EQ(text(formatter, ParameterValue(std::string())), "");
-}
-
 TEST(ParameterFormatter, WritesItsNameAndReportsAFailedStream) {
     EnumeratedFormatter enumerated("Current Decoding");
     DialNormFormatter dialNorm("Dialog Normalization");

@@ -117,13 +117,6 @@ TEST_F(ParameterTransactionTest,
     EXPECT_EQ(unit.setValuesCalls[0].first, (ParameterValueMap{{videoId, ParameterValue(3)}}));
 }
 
-TEST_F(ParameterTransactionTest, AValueOutsideTheLimitsLeavesTheTransactionEmpty) {
-    ParameterTransaction transaction;
-    film.setValue(ParameterValue(9), &transaction);
-    transaction.commit();
-    EXPECT_THAT(unit.setValuesCalls, IsEmpty());
-}
-
 TEST_F(ParameterTransactionTest, AFailedWriteKeepsEveryRecordForTheRollback) {
     auto transaction = std::make_unique<ParameterTransaction>();
     film.setValue(ParameterValue(1), transaction.get());

@@ -39,33 +39,6 @@ struct Handler {
 
 } // namespace
 
-TEST(CommandType, RegistryHoldsEighteenNamedCodes) {
-    const std::vector<std::string> names = {"Ping Request",
-                                            "Ping Response",
-                                            "Set",
-                                            "GetAll",
-                                            "Status",
-                                            "Miniumum",
-                                            "Maximum",
-                                            "Enable",
-                                            "Error",
-                                            "Erase Flash",
-                                            "Download Data",
-                                            "Burn And Reboot",
-                                            "Flash Operation Done",
-                                            "Event Log",
-                                            "Error Log",
-                                            "Get All Response",
-                                            "Get Event Log",
-                                            "Get Error Log"};
-    for (std::uint8_t code = 0; code < CommandType::count; ++code) {
-        EXPECT_EQ(CommandType::lookUp(code).code(), code);
-        EXPECT_EQ(CommandType::lookUp(code).name(), names.at(code));
-    }
-    EXPECT_EQ(thrownMessage<VerloException>([] { CommandType::lookUp(18); }),
-              "unrecognized command type");
-}
-
 TEST(CommandDecoding, RejectsUnknownCodesAndMessagesTheHostNeverReceives) {
     for (const std::uint8_t code : {18, 127, 128, 255}) {
         EXPECT_EQ(thrownMessage<VerloException>([&] {

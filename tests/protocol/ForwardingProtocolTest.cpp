@@ -1,24 +1,14 @@
 #include "protocol/ForwardingProtocol.h"
-#include "firmware/ProgressCommand.h"
 #include "protocol/VerloException.h"
 #include "support/FakeProtocolImplementation.h"
+#include "support/RecordingProgress.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
 using Calls = std::vector<std::string>;
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ProtocolException& e) {
-        return e.what();
-    }
-    return "<no protocol exception>";
-}
 
 // Answers list requests with a scripted map instead of asking per identifier.
 class ScriptedListImplementation : public FakeProtocolImplementation {
@@ -27,11 +17,6 @@ public:
     void getValues(const ParameterIdList&, ParameterValueMap& result) override {
         result.insert(answer.begin(), answer.end());
     }
-};
-
-class ProgressSink : public ProgressCommand {
-public:
-    void execute(std::uint32_t) override {}
 };
 
 TEST(ProtocolImplementationDefaults, ListOperationsAreBuiltFromSingleOnes) {
@@ -58,7 +43,7 @@ TEST(ProtocolImplementationDefaults, ListOperationsAreBuiltFromSingleOnes) {
     EXPECT_EQ(readBack, writes);
 
     EXPECT_FALSE(fake.hasDevice());
-    ProgressSink progress;
+    RecordingProgress progress;
     EXPECT_THROW(
         try { fake.downloadFile("image.bin", progress); } catch (const VerloException& e) {
             EXPECT_STREQ(e.what(), "Download not implemented for this protocol");
@@ -103,7 +88,7 @@ TEST(ForwardingProtocolTest, ListChecksRejectInconsistentAnswers) {
     FakeProtocolImplementation fake;
     ForwardingProtocol protocol(&fake);
     ParameterValueMap result;
-    EXPECT_EQ(messageOf([&] {
+    EXPECT_EQ(thrownMessage<ProtocolException>([&] {
                   protocol.getValues({ParameterId(0x0101), ParameterId(0x0101)}, result);
               }),
               "The device did not return all of the requested parameters");
@@ -114,20 +99,20 @@ TEST(ForwardingProtocolTest, ListChecksRejectInconsistentAnswers) {
 
     scripted.answer = {{ParameterId(0x0101), ParameterValue(1)}};
     ParameterValueMap missing;
-    EXPECT_EQ(messageOf([&] { scriptedProtocol.getValues(asked, missing); }),
+    EXPECT_EQ(thrownMessage<ProtocolException>([&] { scriptedProtocol.getValues(asked, missing); }),
               "The device did not return all of the requested parameters");
 
     scripted.answer = {{ParameterId(0x0101), ParameterValue(1)},
                        {ParameterId(0x0102), ParameterValue(2)},
                        {ParameterId(0x0103), ParameterValue(3)}};
     ParameterValueMap extra;
-    EXPECT_EQ(messageOf([&] { scriptedProtocol.getValues(asked, extra); }),
+    EXPECT_EQ(thrownMessage<ProtocolException>([&] { scriptedProtocol.getValues(asked, extra); }),
               "The device returned some unasked for parameters");
 
     scripted.answer = {{ParameterId(0x0101), ParameterValue(1)},
                        {ParameterId(0x0109), ParameterValue(2)}};
     ParameterValueMap wrong;
-    EXPECT_EQ(messageOf([&] { scriptedProtocol.getValues(asked, wrong); }),
+    EXPECT_EQ(thrownMessage<ProtocolException>([&] { scriptedProtocol.getValues(asked, wrong); }),
               "The device returned some parameters that were not asked for.");
 }
 

@@ -1,11 +1,11 @@
 #include "protocol/QUIPProtocol.h"
 
-#include "firmware/ProgressCommand.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
 #include "protocol/SerialDevice.h"
 #include "protocol/VerloException.h"
 #include "support/ManualClock.h"
+#include "support/RecordingProgress.h"
 #include "support/ScriptedDevice.h"
 #include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
@@ -55,12 +55,6 @@ public:
 
 private:
     std::size_t handled_ = 0;
-};
-
-class RecordedProgress : public ProgressCommand {
-public:
-    void execute(std::uint32_t percent) override { percents.push_back(percent); }
-    std::vector<std::uint32_t> percents;
 };
 
 class ProtocolTest : public ::testing::Test {
@@ -329,7 +323,7 @@ protected:
 
     std::unique_ptr<QUIPProtocol> protocol;
     std::unique_ptr<Responder> unit;
-    RecordedProgress progress;
+    RecordingProgress progress;
     TemporaryDirectory directory;
 };
 

@@ -52,17 +52,6 @@ public:
 
     std::uint16_t port() const { return port_; }
 
-    // A loopback port on which nothing listens.
-    static std::uint16_t closedPort() {
-        const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback(0);
-        ::bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-        ::close(probe);
-        return ntohs(address.sin_port);
-    }
-
     // Accepts the client that connected; throws when none came in time.
     void accept(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
         pollfd ready{listener_, POLLIN, 0};
@@ -137,5 +126,28 @@ private:
 
     int listener_ = -1;
     int peer_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+// A loopback port that refuses connections while the object lives: it is
+// bound, so nobody else takes it, but never listens.
+class RefusingPort {
+public:
+    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(socket_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    std::uint16_t port() const { return port_; }
+
+private:
+    int socket_;
     std::uint16_t port_ = 0;
 };

@@ -2,12 +2,12 @@
 
 #include "protocol/VerloException.h"
 #include "support/LoopbackServer.h"
+#include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <string>
@@ -23,15 +23,6 @@ using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const VerloException& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
-}
 
 // The port opens the terminal side of a pseudo-terminal; the test plays the unit on the other.
 class Win32SerialPortTest : public testing::Test {
@@ -184,7 +175,7 @@ TEST_F(Win32SerialPortTest, CountsOpensAndRefusesAnotherRate) {
     Win32SerialPort port(path, 115200);
     port.open(115200);
     EXPECT_EQ(port.openCount(), 2u);
-    EXPECT_EQ(messageOf([&] { port.open(9600); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { port.open(9600); }),
               "Tried to re-open a port at a different baud rate.");
     EXPECT_EQ(port.openCount(), 2u);
     EXPECT_EQ(port.baudRate(), 115200u);
@@ -200,8 +191,9 @@ TEST_F(Win32SerialPortTest, CountsOpensAndRefusesAnotherRate) {
     port.close();
     EXPECT_EQ(port.openCount(), 0u);
 
-    EXPECT_EQ(messageOf([&] { port.setTimeout(10); }), "Error setting the serial port timeouts.");
-    EXPECT_EQ(messageOf([&] { port.write(ping.data(), ping.size()); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { port.setTimeout(10); }),
+              "Error setting the serial port timeouts.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { port.write(ping.data(), ping.size()); }),
               "Error sending serial data.");
     EXPECT_NO_THROW(port.write(ping.data(), 0));
     std::uint8_t byte = 0;
@@ -214,7 +206,7 @@ TEST_F(Win32SerialPortTest, CountsOpensAndRefusesAnotherRate) {
 }
 
 TEST_F(Win32SerialPortTest, UnsupportedRateFailsToSetTheLine) {
-    EXPECT_EQ(messageOf([&] { Win32SerialPort(path, 12345); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { Win32SerialPort(path, 12345); }),
               "Error setting the serial port state.");
     Win32SerialPort port(path, 115200);
     EXPECT_TRUE(port.isOpen());
@@ -226,10 +218,14 @@ TEST(Win32SerialPortOpenTest, FailureNamesThePortAsGiven) {
 
     struct stat info {};
     ASSERT_NE(::stat("/dev/ttyS249", &info), 0) << "COM250 unexpectedly exists";
-    EXPECT_EQ(messageOf([] { Win32SerialPort(250, 115200); }), "Error opening COM250");
-    EXPECT_EQ(messageOf([] { Win32SerialPort(0u, 115200); }), "Error opening COM0");
-    EXPECT_EQ(messageOf([] { Win32SerialPort(std::string("/dev/trx4-no-such-port"), 115200); }),
+    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }),
+              "Error opening COM250");
+    EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(0u, 115200); }),
+              "Error opening COM0");
+    EXPECT_EQ(thrownMessage<VerloException>(
+                  [] { Win32SerialPort(std::string("/dev/trx4-no-such-port"), 115200); }),
               "Error opening /dev/trx4-no-such-port");
-    EXPECT_EQ(messageOf([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
-              "Error opening /dev/null");
+    EXPECT_EQ(
+        thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
+        "Error opening /dev/null");
 }

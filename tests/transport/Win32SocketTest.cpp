@@ -2,13 +2,13 @@
 
 #include "protocol/VerloException.h"
 #include "support/LoopbackServer.h"
+#include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,15 +26,6 @@ Bytes pattern(std::size_t count) {
         bytes[i] = static_cast<std::uint8_t>(i ^ (i >> 8) ^ (i >> 13));
     }
     return bytes;
-}
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const VerloException& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
 }
 
 class Win32SocketTest : public testing::Test {
@@ -127,11 +118,11 @@ TEST_F(Win32SocketTest, AfterThePeerClosesQueuedBytesAreReadThenTheEndIsReported
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
 
     socket->setTimeout(1000);
-    EXPECT_EQ(messageOf([&] { read(6); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(6); }), "Socket read thread exited.");
     EXPECT_EQ(read(2), (Bytes{1, 2}));
     socket->setTimeout(0);
     EXPECT_EQ(read(3), (Bytes{3, 4, 5}));
-    EXPECT_EQ(messageOf([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
 }
 
 TEST_F(Win32SocketTest, WaitingReadLearnsOfTheCloseWithoutSittingOutItsTimeOut) {
@@ -142,7 +133,7 @@ TEST_F(Win32SocketTest, WaitingReadLearnsOfTheCloseWithoutSittingOutItsTimeOut) 
         server.closePeer();
     });
     const auto start = Clock::now();
-    EXPECT_EQ(messageOf([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
     EXPECT_LT(Clock::now() - start, 5s);
     unit.join();
 }
@@ -152,8 +143,9 @@ TEST_F(Win32SocketTest, WriteToAClosedConnectionReportsTheSendError) {
     server.closePeer();
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
     const Bytes request(64, 0x55);
-    EXPECT_THAT(messageOf([&] { socket->write(request.data(), request.size()); }),
-                testing::StartsWith("send failed with error code "));
+    EXPECT_THAT(
+        thrownMessage<VerloException>([&] { socket->write(request.data(), request.size()); }),
+        testing::StartsWith("send failed with error code "));
 }
 
 TEST_F(Win32SocketTest, LargestPacketIsReceivedWhole) {
@@ -178,7 +170,7 @@ TEST_F(Win32SocketTest, QueueStayingFullEndsTheConnectionButKeepsWhatWasQueued) 
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
 
     EXPECT_EQ(read(16), Bytes(sent.begin(), sent.begin() + 16));
-    EXPECT_EQ(messageOf([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
     EXPECT_TRUE(server.sawEndOfStream());
 }
 
@@ -200,15 +192,16 @@ TEST_F(Win32SocketTest, DestructionEndsAReaderWaitingForRoom) {
 }
 
 TEST(Win32SocketSetUpTest, RefusedConnectionNamesTheErrorCode) {
-    const std::uint16_t port = LoopbackServer::closedPort();
-    EXPECT_EQ(messageOf([&] { Win32Socket("127.0.0.1", port); }),
+    const RefusingPort refusing;
+    const std::uint16_t port = refusing.port();
+    EXPECT_EQ(thrownMessage<VerloException>([&] { Win32Socket("127.0.0.1", port); }),
               "connect failed with error code " + std::to_string(ECONNREFUSED) +
                   ".  This probably means that the unit is not listening on the port and address "
                   "provided.  Check the TCP/IP settings and try again.");
 }
 
 TEST(Win32SocketSetUpTest, UnknownNameNamesTheHost) {
-    EXPECT_EQ(messageOf([] { Win32Socket("trx4-booth.invalid", 4444); }),
+    EXPECT_EQ(thrownMessage<VerloException>([] { Win32Socket("trx4-booth.invalid", 4444); }),
               "Unable to resolve server: trx4-booth.invalid.  This probably means that the TCP "
               "address is not valid.  You may want to try entering the address in number format "
               "instead (127.12.23.12, for example).");

@@ -3,8 +3,13 @@
 #include "model/ParameterSet.h"
 #include "protocol/VerloException.h"
 #include "ui/ExceptionHandler.h"
+#include "ui/Win32Controller.h"
 
 #include "support/RecordingProtocol.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -83,6 +88,20 @@ private:
             onHandle();
         }
     }
+};
+
+// The test set, its controller and a window to put controls in.
+class BoundSet : public ::testing::Test {
+protected:
+    BoundSet() : set(makeSet(unit)), controller(set.get(), &handler) {}
+
+    ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
+
+    RecordingProtocol unit;
+    std::unique_ptr<TestSet> set;
+    RecordingHandler handler;
+    Win32Controller controller;
+    QWidget window;
 };
 
 } // namespace binding

@@ -1,5 +1,5 @@
 #include "TemporaryProfile.h"
-#include "UnitProcess.h"
+#include "TracedUnitTest.h"
 #include "support/ScriptedModalRunner.h"
 
 #include "ui/CBasicSettings.h"
@@ -19,12 +19,10 @@
 // The settings dialog on the main window's connection to a trx4-unit.
 namespace {
 
-class CBasicSettingsWithUnit : public ::testing::Test {
+class CBasicSettingsWithUnit : public TracedUnitTest {
 protected:
     void connect(const std::vector<std::string>& options) {
-        std::vector<std::string> arguments{"--listen", "127.0.0.1:0", "--trace", tracePath};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        unit = std::make_unique<UnitProcess>(arguments);
+        startUnit(options);
         window = std::make_unique<CKORARemoteGUIDlg>(
             ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr, unit->port());
         window->initialise();
@@ -44,9 +42,8 @@ protected:
     std::vector<std::string> setIds() {
         settings.reset();
         window.reset();
-        EXPECT_EQ(unit->stop(), 0);
         std::vector<std::string> ids;
-        for (const auto& set : messages(readTrace(tracePath), "received", "Set")) {
+        for (const auto& set : messages(stopAndReadTrace(), "received", "Set")) {
             for (const auto& id : set["ids"]) {
                 ids.push_back(id.get<std::string>());
             }
@@ -55,9 +52,6 @@ protected:
     }
 
     TemporaryProfile profile;
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
     std::unique_ptr<CKORARemoteGUIDlg> window;
     std::unique_ptr<CBasicSettings> settings;
 };

@@ -1,12 +1,11 @@
 #include "BindingTestSet.h"
-#include "UnitProcess.h"
+#include "TracedUnitTest.h"
+#include "support/FirmwareImages.h"
 #include "support/ManualClock.h"
 #include "support/RecordingObserver.h"
 #include "support/ScriptedModalRunner.h"
-#include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
 
-#include "firmware/MD5Validator.h"
 #include "ui/CDownload.h"
 #include "ui/CKORARemoteGUIDlg.h"
 #include "ui/ConfirmDownloadDialog.h"
@@ -24,8 +23,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace {
@@ -34,14 +31,6 @@ using testing::Contains;
 using testing::ElementsAre;
 
 // A firmware file: header, payload (starting with head), digest.
-std::vector<std::uint8_t> makeImage(std::size_t payloadSize, const std::string& head = {}) {
-    std::vector<std::uint8_t> image(4 + payloadSize, 0x5A);
-    std::copy(head.begin(), head.end(), image.begin() + 4);
-    const auto digest = MD5Validator::digest(image.data(), image.size());
-    image.insert(image.end(), digest.begin(), digest.end());
-    return image;
-}
-
 QString text(const QWidget& window, int id) {
     return findControl<QLabel>(&window, id)->text();
 }
@@ -55,11 +44,10 @@ void click(const QWidget& window, int id) {
 }
 
 // The dialog over a main window connected to the unit emulator.
-class UpdateDialog : public testing::Test {
+class UpdateDialog : public TracedUnitTest {
 protected:
     void connectToUnit(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"--listen", "127.0.0.1:0", "--trace", tracePath});
-        unit = std::make_unique<UnitProcess>(options);
+        startUnit(std::move(options));
         window = std::make_unique<CKORARemoteGUIDlg>(
             ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr, unit->port());
         window->initialise();
@@ -83,34 +71,19 @@ protected:
         return findControl<QWidget>(dialog.get(), CDownload::kPercentText)->isHidden() &&
                findControl<QWidget>(dialog.get(), CDownload::kPercentSign)->isHidden();
     }
-    bool awaitTrace(const std::string& event) const {
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            std::ifstream file(tracePath);
-            const std::string content{std::istreambuf_iterator<char>(file), {}};
-            if (content.find("\"" + event + "\"") != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
     // The block numbers of the chunks the unit received, after stopping it.
     std::vector<int> receivedBlocks() {
         dialog.reset();
         window.reset();
-        EXPECT_EQ(unit->stop(), 0);
         std::vector<int> blocks;
-        for (const auto& line : messages(readTrace(tracePath), "received", "Download Data")) {
+        for (const auto& line : messages(stopAndReadTrace(), "received", "Download Data")) {
             blocks.push_back(line["blocks"].get<int>());
         }
         return blocks;
     }
 
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
     ScriptedModalRunner runner;
     ManualClock clock;
-    std::unique_ptr<UnitProcess> unit;
     std::unique_ptr<CKORARemoteGUIDlg> window;
     std::unique_ptr<CDownload> dialog;
 };
@@ -120,7 +93,7 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
     window->exceptionHandler().registerWindow(dialog.get());
     QSignalSpy closed(dialog.get(), &QDialog::finished);
     EXPECT_FALSE(enabled(*dialog, CDownload::kStartUpdateButton));
-    select("v2.bin", makeImage(3 * 4096, "FW:2.5.0.1"));
+    select("v2.bin", signedImage(filledPayload(3 * 4096, "FW:2.5.0.1")));
     EXPECT_EQ(text(*dialog, CDownload::kFileNameText), "v2.bin");
     EXPECT_EQ(runner.fileRequests()[0].filter, "Binary Files (*.bin);;All Files (*)");
 
@@ -144,7 +117,7 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
     EXPECT_EQ(text(*dialog, CDownload::kStateLabel), "Rebooting");
     EXPECT_TRUE(percentageHidden());
 
-    ASSERT_TRUE(awaitTrace("rebooted"));
+    ASSERT_TRUE(awaitEvent("rebooted"));
     clock.advance(17);
     dialog->timerTick();
     EXPECT_EQ(dialog->state(), CDownload::State::Rebooting);
@@ -172,12 +145,12 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
 
 TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
     connectToUnit({"--reboot-seconds", "600"});
-    select("small.bin", makeImage(100));
+    select("small.bin", signedImage(filledPayload(100)));
     startUpdate();
     dialog->timerTick();
     ASSERT_EQ(dialog->state(), CDownload::State::Rebooting);
     EXPECT_TRUE(window->exceptionHandler().busy());
-    ASSERT_TRUE(awaitTrace("rebooting"));
+    ASSERT_TRUE(awaitEvent("rebooting"));
 
     // Each attempt replaces the main window's parameter set, which tells the
     // observers of the one it destroys.
@@ -207,7 +180,7 @@ TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
 
 TEST_F(UpdateDialog, AWrongDigestNeverStartsATransfer) {
     connectToUnit();
-    auto image = makeImage(5000);
+    auto image = signedImage(filledPayload(5000));
     image[10] ^= 0x01;
     runner.clickInDialog(MessageDialog::kOkButton);
     select("bad.bin", image);
@@ -215,7 +188,7 @@ TEST_F(UpdateDialog, AWrongDigestNeverStartsATransfer) {
     EXPECT_EQ(text(*dialog, CDownload::kFileNameText), "None");
     EXPECT_FALSE(enabled(*dialog, CDownload::kStartUpdateButton));
     // Now off line, where no unit takes an image.
-    select("good.bin", makeImage(5000));
+    select("good.bin", signedImage(filledPayload(5000)));
     EXPECT_EQ(text(*dialog, CDownload::kFileNameText), "good.bin");
     EXPECT_FALSE(enabled(*dialog, CDownload::kStartUpdateButton));
     EXPECT_TRUE(receivedBlocks().empty());
@@ -223,7 +196,7 @@ TEST_F(UpdateDialog, AWrongDigestNeverStartsATransfer) {
 
 TEST_F(UpdateDialog, AFailedFlashStepIsAHardwareFailure) {
     connectToUnit({"--flash-error", "download:2"});
-    select("two.bin", makeImage(4096 + 100));
+    select("two.bin", signedImage(filledPayload(4096 + 100)));
     startUpdate();
     runner.clickInDialog(MessageDialog::kOkButton);
     dialog->timerTick();

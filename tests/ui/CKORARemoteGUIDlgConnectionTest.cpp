@@ -1,5 +1,6 @@
 #include "TemporaryProfile.h"
 #include "UnitProcess.h"
+#include "support/LoopbackServer.h"
 #include "support/ScriptedModalRunner.h"
 
 #include "ui/CKORARemoteGUIApp.h"
@@ -12,10 +13,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <chrono>
 #include <memory>
@@ -31,27 +28,6 @@ QString text(const QWidget& window, int id) {
     const auto* label = findControl<QLabel>(&window, id);
     return label != nullptr ? label->text() : QStringLiteral("<missing %1>").arg(id);
 }
-
-// A loopback port that refuses connections while the object lives: it is
-// bound, so nobody else takes it, but never listens.
-class RefusingPort {
-public:
-    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(socket_); }
-    std::uint16_t port() const { return port_; }
-
-private:
-    int socket_;
-    std::uint16_t port_ = 0;
-};
 
 class MainWindowConnection : public testing::Test {
 protected:

@@ -14,8 +14,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sys/resource.h>
 
 namespace {
@@ -23,11 +21,6 @@ namespace {
 using testing::Contains;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
-
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 class MainWindowCommands : public testing::Test {
 protected:
@@ -115,7 +108,7 @@ TEST_F(MainWindowCommands, AFailedSaveLeavesTheExistingFileIntact) {
     }
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(contents(path), "keep");
+    EXPECT_EQ(fileText(path), "keep");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 

@@ -27,21 +27,13 @@ protected:
     TemporaryProfile profile;
 };
 
-TEST_F(OpenDeviceDialogTest, AnEmptyProfileOffersOffLineOnCom1WithTheAddressDisabled) {
+TEST_F(OpenDeviceDialogTest, OffLineOnCom1AtFirstAndEachConnectionEnablesOnlyItsControl) {
     OpenDeviceDialog dialog;
     const Controls controls = controlsOf(dialog);
     EXPECT_EQ(controls.connection->currentText(), "Off Line");
     EXPECT_EQ(controls.port->currentText(), "COM1");
     EXPECT_TRUE(controls.address->text().isEmpty());
-    EXPECT_FALSE(controls.address->isEnabled());
-    EXPECT_FALSE(controls.port->isEnabled());
-    EXPECT_EQ(dialog.connectionType(), ConnectionType::OffLine);
     EXPECT_EQ(dialog.serialPort(), 1);
-}
-
-TEST_F(OpenDeviceDialogTest, EachConnectionEnablesOnlyItsOwnControl) {
-    OpenDeviceDialog dialog;
-    const Controls controls = controlsOf(dialog);
     struct Case {
         int index;
         bool address;

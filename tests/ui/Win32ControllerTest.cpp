@@ -20,18 +20,7 @@ using namespace binding;
 
 namespace {
 
-class Win32ControllerTest : public ::testing::Test {
-protected:
-    Win32ControllerTest() : set(makeSet(unit)), controller(set.get(), &handler) {}
-
-    ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
-
-    RecordingProtocol unit;
-    std::unique_ptr<TestSet> set;
-    RecordingHandler handler;
-    Win32Controller controller;
-    QWidget window;
-};
+using Win32ControllerTest = BoundSet;
 
 // Where an operator's change sends what the unit throws at it.
 TEST_F(Win32ControllerTest, FailuresOfAChangeGoToTheMatchingHandlerOperation) {

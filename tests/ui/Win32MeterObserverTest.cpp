@@ -24,9 +24,9 @@ public:
     }
 };
 
-class Win32MeterObserverTest : public ::testing::Test {
+class Win32MeterObserverTest : public BoundSet {
 protected:
-    Win32MeterObserverTest() : set(makeSet(unit)), controller(set.get(), &handler) {
+    Win32MeterObserverTest() {
         meter.resize(10, 100);
         configuration.floor = -60;
         configuration.top = 0;
@@ -50,10 +50,6 @@ protected:
     }
     QRgb pixelAt(int y) const { return meter.image().pixel(5, y); }
 
-    RecordingProtocol unit;
-    std::unique_ptr<TestSet> set;
-    RecordingHandler handler;
-    Win32Controller controller;
     LinearScaler scaler;
     MeterConfiguration configuration;
     MeterWidget meter;

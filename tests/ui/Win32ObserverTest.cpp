@@ -19,11 +19,8 @@ using namespace binding;
 
 namespace {
 
-class Win32ObserverTest : public ::testing::Test {
+class Win32ObserverTest : public BoundSet {
 protected:
-    Win32ObserverTest() : set(makeSet(unit)), controller(set.get(), &handler) {}
-
-    ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
     QStringList entries(const QComboBox& combo) {
         QStringList texts;
         for (int i = 0; i < combo.count(); ++i) {
@@ -31,12 +28,6 @@ protected:
         }
         return texts;
     }
-
-    RecordingProtocol unit;
-    std::unique_ptr<TestSet> set;
-    RecordingHandler handler;
-    Win32Controller controller;
-    QWidget window;
 };
 
 TEST_F(Win32ObserverTest, TextShowsAnAmpersandOnceAndFollowsAvailability) {

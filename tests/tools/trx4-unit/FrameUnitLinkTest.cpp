@@ -3,10 +3,10 @@
 #include "TraceWriter.h"
 
 #include "protocol/Command.h"
-#include "protocol/Crc16.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/SerialDevice.h"
 #include "protocol/VerloException.h"
+#include "support/UnitWire.h"
 
 #include <gtest/gtest.h>
 
@@ -16,34 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// The wire form of a frame; a data frame carries the packet of body.
-std::vector<std::uint8_t> frame(std::uint8_t type, const std::vector<std::uint8_t>& body = {},
-                                bool goodCrc = true) {
-    std::vector<std::uint8_t> data;
-    if (!body.empty()) {
-        const auto length = static_cast<std::uint32_t>(body.size() + 4);
-        data = {0, 0, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
-        data.insert(data.end(), body.begin(), body.end());
-    }
-    std::vector<std::uint8_t> wire{'Q',
-                                   'U',
-                                   'I',
-                                   'P',
-                                   type,
-                                   0,
-                                   0,
-                                   static_cast<std::uint8_t>(data.size() >> 8),
-                                   static_cast<std::uint8_t>(data.size())};
-    for (const std::uint8_t byte : data) {
-        wire.push_back(byte);
-    }
-    std::uint16_t crc = Crc16::compute(wire.data(), wire.size());
-    crc ^= goodCrc ? 0 : 1;
-    wire.push_back(static_cast<std::uint8_t>(crc >> 8));
-    wire.push_back(static_cast<std::uint8_t>(crc));
-    return wire;
-}
 
 // The unit's link on one end of a socket pair; the test plays the host on
 // the other, writing raw bytes and reading frames with the host's own link.
@@ -78,7 +50,7 @@ protected:
 TEST_F(FrameUnitLinkTest, AcknowledgesADataFrameAndFindsItsStartAfterNoise) {
     FrameUnitLink link(*unitEnd, &trace, 0);
     std::vector<std::uint8_t> bytes{'Q', 'U', 'x', 0x00};
-    const auto data = frame(QUIPFrame::Data, {CommandType::GetAll});
+    const auto data = unitwire::frame(QUIPFrame::Data, unitwire::packet({CommandType::GetAll}));
     bytes.insert(bytes.end(), data.begin(), data.end());
     hostWrites(bytes);
     EXPECT_EQ(link.receive(1000ms), std::vector<std::uint8_t>{CommandType::GetAll});
@@ -88,7 +60,7 @@ TEST_F(FrameUnitLinkTest, AcknowledgesADataFrameAndFindsItsStartAfterNoise) {
 
 TEST_F(FrameUnitLinkTest, AnswersABadCrcWithACrcErrorFrameAndKeepsNothing) {
     FrameUnitLink link(*unitEnd, &trace, 0);
-    hostWrites(frame(QUIPFrame::Data, {CommandType::GetAll}, false));
+    hostWrites(unitwire::frame(QUIPFrame::Data, unitwire::packet({CommandType::GetAll}), true));
     EXPECT_FALSE(link.receive(200ms));
     EXPECT_THROW(nextFrameType(), ProtocolException);
     EXPECT_FALSE(link.hostGone());
@@ -97,8 +69,8 @@ TEST_F(FrameUnitLinkTest, AnswersABadCrcWithACrcErrorFrameAndKeepsNothing) {
 TEST_F(FrameUnitLinkTest, KeepsARequestThatCrossesItsOwnFrame) {
     FrameUnitLink link(*unitEnd, &trace, 0);
     // The host's request is on its way before the acknowledgement.
-    auto bytes = frame(QUIPFrame::Data, {CommandType::GetEventLog});
-    const auto ack = frame(QUIPFrame::Acknowledgement);
+    auto bytes = unitwire::frame(QUIPFrame::Data, unitwire::packet({CommandType::GetEventLog}));
+    const auto ack = unitwire::frame(QUIPFrame::Acknowledgement);
     bytes.insert(bytes.end(), ack.begin(), ack.end());
     hostWrites(bytes);
     EXPECT_FALSE(link.send(PingRequestCommand()));
@@ -112,15 +84,15 @@ TEST_F(FrameUnitLinkTest, HoldsBackUnaskedMessagesWhileTheHostLeavesFramesUnackn
     FrameUnitLink link(*unitEnd, &trace, 0);
     link.send(PingRequestCommand());
     EXPECT_FALSE(link.readyForUnsolicited());
-    hostWrites(frame(QUIPFrame::Filler));
+    hostWrites(unitwire::frame(QUIPFrame::Filler));
     EXPECT_FALSE(link.receive(200ms));
     EXPECT_TRUE(link.readyForUnsolicited());
 }
 
 TEST_F(FrameUnitLinkTest, CorruptsEveryNthFrameItSends) {
     FrameUnitLink link(*unitEnd, &trace, 2);
-    hostWrites(frame(QUIPFrame::Filler));
-    hostWrites(frame(QUIPFrame::Filler));
+    hostWrites(unitwire::frame(QUIPFrame::Filler));
+    hostWrites(unitwire::frame(QUIPFrame::Filler));
     link.receive(200ms);
     EXPECT_EQ(link.framesSent(), 2u);
     // The host finds the first acknowledgement good and the second bad,
@@ -137,7 +109,7 @@ TEST_F(FrameUnitLinkTest, CorruptsEveryNthFrameItSends) {
 
 TEST_F(FrameUnitLinkTest, ADisconnectFrameEndsTheHostWithoutAnAcknowledgement) {
     FrameUnitLink link(*unitEnd, &trace, 0);
-    hostWrites(frame(QUIPFrame::Disconnect));
+    hostWrites(unitwire::frame(QUIPFrame::Disconnect));
     EXPECT_FALSE(link.receive(200ms));
     EXPECT_TRUE(link.hostGone());
     EXPECT_EQ(link.framesSent(), 0u);

@@ -17,17 +17,6 @@ UnitOptions parse(std::vector<std::string> arguments) {
     return options;
 }
 
-TEST(UnitOptions, DefaultsServeTheApplicationsPort) {
-    const UnitOptions options = parse({});
-    EXPECT_EQ(options.listenHost, "127.0.0.1");
-    EXPECT_EQ(options.listenPort, 4444);
-    EXPECT_EQ(options.statusIntervalMs, 100u);
-    EXPECT_EQ(options.rebootSeconds, 20u);
-    EXPECT_EQ(options.scenario, "digital");
-    EXPECT_FALSE(options.setError);
-    EXPECT_FALSE(options.flashError);
-}
-
 TEST(UnitOptions, ParsesAddressesAndFaults) {
     EXPECT_EQ(UnitOptions::parseListen("[::1]:0"),
               (std::pair<std::string, std::uint16_t>{"::1", 0}));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProcessRun.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -92,25 +94,9 @@ public:
     }
 
     // Runs the emulator to completion (for options that end it at once) and
-    // returns its exit code and standard output.
-    static std::pair<int, std::string> runToEnd(const std::vector<std::string>& arguments) {
-        std::string command = std::string(TRX4_UNIT_EXECUTABLE);
-        for (const std::string& argument : arguments) {
-            command += " '" + argument + "'";
-        }
-        command += " 2>/dev/null";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            throw std::runtime_error("popen failed");
-        }
-        std::string output;
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, n);
-        }
-        const int status = ::pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    // returns its exit code.
+    static int runToEnd(const std::vector<std::string>& arguments) {
+        return runProcess(TRX4_UNIT_EXECUTABLE, arguments).status;
     }
 
 private:

@@ -28,17 +28,6 @@ TEST_F(UnitStateTest, HoldsTheEightyDeviceParametersWithTheSimulatedUnitsValues)
     EXPECT_FALSE(state.value(id(0x0D00)));
 }
 
-TEST_F(UnitStateTest, TakesTheLimitsOfTheCatalogue) {
-    const ParameterRangeMap& ranges = state.ranges();
-    EXPECT_EQ(ranges.at(id(0x0303)).minimum, ParameterValue(20));
-    EXPECT_EQ(ranges.at(id(0x0303)).maximum, ParameterValue(150));
-    EXPECT_EQ(ranges.at(id(0x0106)).maximum, ParameterValue(20860));
-    EXPECT_EQ(ranges.at(id(0x050A)).maximum, ParameterValue(7));
-    EXPECT_EQ(ranges.at(id(0x0518)).maximum, ParameterValue(0));
-    EXPECT_TRUE(ranges.at(id(0x0701)).unlimited());
-    EXPECT_FALSE(ranges.at(id(0x0700)).unlimited());
-}
-
 TEST_F(UnitStateTest, RefusesUnknownReadOnlyAndOutOfRangeWrites) {
     EXPECT_EQ(state.check({{id(0x0303), ParameterValue(20)}}), 0);
     EXPECT_EQ(state.check({{id(0x0303), ParameterValue(150)}}), 0);
@@ -88,13 +77,6 @@ TEST_F(UnitStateTest, OtherWritesReportOnlyWhatWasWritten) {
         {{id(0x0303), ParameterValue(40)}, {id(0x0701), ParameterValue(std::string("x"))}});
     EXPECT_EQ(reported, (std::vector<ParameterId>{id(0x0303), id(0x0701)}));
     EXPECT_EQ(*state.value(id(0x0701)), ParameterValue(std::string("x")));
-}
-
-TEST_F(UnitStateTest, KeepsTheFirmwareVersionInTwoWords) {
-    state.setFirmwareVersion({1, 4, 2, 7});
-    EXPECT_EQ(*state.value(id(0x0114)), ParameterValue(0x0104));
-    EXPECT_EQ(*state.value(id(0x0113)), ParameterValue(0x0207));
-    EXPECT_EQ(state.firmwareVersion(), (UnitState::Version{1, 4, 2, 7}));
 }
 
 TEST(UnitStateProgramSelection, FollowsTheConfigurationList) {

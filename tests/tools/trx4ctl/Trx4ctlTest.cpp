@@ -1,30 +1,26 @@
-#include "CtlProcess.h"
-#include "UnitProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "TracedUnitTest.h"
+#include "support/FirmwareImages.h"
 #include "support/ThrownMessage.h"
 
-#include "firmware/MD5Validator.h"
 #include "model/ParameterValueMap.h"
 #include "protocol/VerloException.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 
 namespace {
 
+ProcessResult runCtl(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    return runProcess(TRX4CTL_EXECUTABLE, arguments, input);
+}
+
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
-
-std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> all;
@@ -35,44 +31,14 @@ std::vector<std::string> lines(const std::string& text) {
     return all;
 }
 
-// The flash commands the unit received, in order, with the block count the
-// unit reported for each.
-std::vector<std::string> flashSteps(const std::vector<nlohmann::json>& trace) {
-    std::vector<std::string> steps;
-    for (const nlohmann::json& line : trace) {
-        const std::string command = line.value("command", "");
-        if (line.value("direction", "") == "received" &&
-            (command == "Erase Flash" || command == "Download Data" ||
-             command == "Burn And Reboot")) {
-            steps.push_back(line.contains("blocks")
-                                ? command + " " + std::to_string(line["blocks"].get<int>())
-                                : command);
-        }
-    }
-    return steps;
-}
-
-class Trx4ctl : public testing::Test {
+class Trx4ctl : public TracedUnitTest {
 protected:
-    void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{"--listen", "127.0.0.1:0",      "--trace",
-                                           tracePath,  "--reboot-seconds", "1"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        unit = std::make_unique<UnitProcess>(arguments);
-    }
-    CtlResult ctl(std::vector<std::string> arguments, const std::string& input = {}) {
+    void start() { startUnit({"--reboot-seconds", "1"}); }
+    ProcessResult ctl(std::vector<std::string> arguments, const std::string& input = {}) {
         arguments.insert(arguments.begin(), {"--tcp", "127.0.0.1:" + std::to_string(unit->port())});
         return runCtl(arguments, input);
     }
-    std::vector<nlohmann::json> stopAndReadTrace() {
-        EXPECT_EQ(unit->stop(), 0);
-        return readTrace(tracePath);
-    }
     std::string file(const std::string& name) const { return (folder.path() / name).string(); }
-
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
 };
 
 TEST_F(Trx4ctl, ASavedConfigurationLoadsBackByteForByte) {
@@ -140,17 +106,9 @@ TEST_F(Trx4ctl, AnOutOfRangeValueIsRefusedAndNothingIsWritten) {
     EXPECT_THAT(messages(stopAndReadTrace(), "received", "Set"), IsEmpty());
 }
 
-std::vector<std::uint8_t> makeImage(const std::string& head, std::size_t payloadSize) {
-    std::vector<std::uint8_t> image(4 + payloadSize + MD5Validator::digestSize, 0x33);
-    std::copy(head.begin(), head.end(), image.begin() + 4);
-    const auto digest = MD5Validator::digest(image.data(), 4 + payloadSize);
-    std::copy(digest.begin(), digest.end(), image.end() - MD5Validator::digestSize);
-    return image;
-}
-
 TEST_F(Trx4ctl, AnImageWithABadDigestIsNeverSent) {
     start();
-    auto image = makeImage("FW:2.0.0.1", 5000);
+    auto image = signedImage(filledPayload(5000, "FW:2.0.0.1"));
     image[100] ^= 0x01;
     const auto run = ctl({"firmware", "--yes", folder.write("bad.bin", image)});
     EXPECT_EQ(run.status, 4);
@@ -161,7 +119,8 @@ TEST_F(Trx4ctl, AnImageWithABadDigestIsNeverSent) {
 TEST_F(Trx4ctl, AnUnconfirmedUpdateSendsNothing) {
     start();
     const auto run =
-        ctl({"firmware", folder.write("good.bin", makeImage("FW:2.0.0.1", 100))}, "n\n");
+        ctl({"firmware", folder.write("good.bin", signedImage(filledPayload(100, "FW:2.0.0.1")))},
+            "n\n");
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.out, HasSubstr("CANNOT be interrupted"));
     EXPECT_THAT(flashSteps(stopAndReadTrace()), IsEmpty());
@@ -169,9 +128,10 @@ TEST_F(Trx4ctl, AnUnconfirmedUpdateSendsNothing) {
 
 TEST_F(Trx4ctl, AGoodImageIsFlashedAndTheNewVersionShownAfterTheReboot) {
     start();
-    const auto run = ctl({"firmware", "--reboot-timeout", "30",
-                          folder.write("good.bin", makeImage("FW:1.4.2.7 build 9", 2 * 4096 + 10))},
-                         "y\n");
+    const auto run = ctl(
+        {"firmware", "--reboot-timeout", "30",
+         folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")))},
+        "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("Current firmware version: 0.0.0.0\n"));
     EXPECT_THAT(run.out, HasSubstr("100%\n"));
@@ -206,7 +166,7 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
 }
 
 TEST_F(Trx4ctl, ReachesTheUnitOverASerialLine) {
-    unit = std::make_unique<UnitProcess>(std::vector<std::string>{"--pty", "--trace", tracePath});
+    startSerialUnit();
     const std::string line = unit->firstLine();
     const auto set = runCtl({"--serial", line, "set", "Cinema Processor=Arvo D"});
     EXPECT_EQ(set.status, 0) << set.err;

@@ -1,11 +1,11 @@
 #include "HostChain.h"
-#include "UnitProcess.h"
+#include "TracedUnitTest.h"
+#include "support/FirmwareImages.h"
+#include "support/RecordingDownloadHandler.h"
 #include "support/RecordingObserver.h"
-#include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
-#include "firmware/DownloadExceptionHandler.h"
 #include "firmware/DownloadProgressCommand.h"
 #include "firmware/FirmwareDownload.h"
 #include "model/ControlParameter.h"
@@ -22,49 +22,13 @@ using testing::ElementsAre;
 
 const ParameterId downloadProgress(std::uint16_t{0x0928});
 
-class HandlerRecorder : public DownloadExceptionHandler {
-public:
-    std::vector<std::string> messages;
-    void handleHostException(HostException& e) override { messages.push_back(e.what()); }
-    void handleFatalFailure(VerloException& e) override { messages.push_back(e.what()); }
-    void handleVerloException(VerloException& e) override { messages.push_back(e.what()); }
-    void handleUnknownException() override { messages.push_back("unknown"); }
-};
-
-std::vector<std::uint8_t> makeImage(std::size_t payloadSize) {
-    std::vector<std::uint8_t> image(4 + payloadSize, 0x5A);
-    const auto digest = MD5Validator::digest(image.data(), image.size());
-    image.insert(image.end(), digest.begin(), digest.end());
-    return image;
-}
-
-// The flash commands the unit received, in order, each with the block count
-// it reported ("Erase Flash", "Download Data 2", "Burn And Reboot 3").
-std::vector<std::string> flashSteps(const std::vector<nlohmann::json>& trace) {
-    std::vector<std::string> steps;
-    for (const nlohmann::json& line : trace) {
-        const std::string command = line.value("command", "");
-        if (line.value("direction", "") != "received" ||
-            (command != "Erase Flash" && command != "Download Data" &&
-             command != "Burn And Reboot")) {
-            continue;
-        }
-        steps.push_back(line.contains("blocks")
-                            ? command + " " + std::to_string(line["blocks"].get<int>())
-                            : command);
-    }
-    return steps;
-}
-
 // The download role over the application's chain and parameter set, with
 // Download Progress showing the percentage.
-class FirmwareDownloadSession : public testing::Test {
+class FirmwareDownloadSession : public TracedUnitTest {
 protected:
     void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{"--listen", "127.0.0.1:0",      "--trace",
-                                           tracePath,  "--reboot-seconds", "1"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        unit = std::make_unique<UnitProcess>(arguments);
+        extra.insert(extra.begin(), {"--reboot-seconds", "1"});
+        startUnit(extra);
         chain = std::make_unique<TcpChain>(unit->port());
         params = std::make_unique<KORAParams>(chain->retrying);
         progressParameter =
@@ -90,18 +54,14 @@ protected:
         download.reset();
         params.reset();
         chain.reset();
-        EXPECT_EQ(unit->stop(), 0);
-        return flashSteps(readTrace(tracePath));
+        return flashSteps(stopAndReadTrace());
     }
 
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
     std::unique_ptr<TcpChain> chain;
     std::unique_ptr<KORAParams> params;
     ControlParameter* progressParameter = nullptr;
     std::unique_ptr<DownloadProgressCommand> progress;
-    HandlerRecorder handler;
+    RecordingDownloadHandler handler;
     std::unique_ptr<FirmwareDownload> download;
     RecordingObserver progressObserver;
     std::vector<std::uint16_t> shownProgress;
@@ -109,9 +69,10 @@ protected:
 
 TEST_F(FirmwareDownloadSession, ThreeChunksGoBetweenOneEraseAndOneBurn) {
     start();
-    download->selectImage(folder.write("three.bin", makeImage(3 * 4096)), *progress);
+    download->selectImage(folder.write("three.bin", signedImage(filledPayload(3 * 4096))),
+                          *progress);
     EXPECT_EQ(sendAll(), 3);
-    EXPECT_TRUE(handler.messages.empty());
+    EXPECT_TRUE(handler.untouched());
     // 100 right after the last chunk, 0 once the image is rewound.
     EXPECT_THAT(shownProgress, ElementsAre(33, 66, 100, 0));
     EXPECT_EQ(progressParameter->value(), ParameterValue(0));
@@ -119,18 +80,10 @@ TEST_F(FirmwareDownloadSession, ThreeChunksGoBetweenOneEraseAndOneBurn) {
                                                 "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(FirmwareDownloadSession, AShortImageIsOneChunkWithEraseAndBurn) {
-    start();
-    download->selectImage(folder.write("short.bin", makeImage(1000)), *progress);
-    EXPECT_EQ(sendAll(), 1);
-    EXPECT_THAT(shownProgress, ElementsAre(100, 0));
-    EXPECT_THAT(stopAndReadSteps(),
-                ElementsAre("Erase Flash", "Download Data 1", "Burn And Reboot 1"));
-}
-
 TEST_F(FirmwareDownloadSession, AFailedFlashStepIsSentAgainOnTheNextStart) {
     start({"--flash-error", "download:2"});
-    download->selectImage(folder.write("two.bin", makeImage(4096 + 100)), *progress);
+    download->selectImage(folder.write("two.bin", signedImage(filledPayload(4096 + 100))),
+                          *progress);
     EXPECT_EQ(thrownMessage<FlashException>([&] { download->sendNextChunk(); }),
               "Error: The unit needs to be returned to Verlo for servicing");
     // The unit refused chunk 1, so a new start sends chunk 1 again, erase
@@ -140,25 +93,13 @@ TEST_F(FirmwareDownloadSession, AFailedFlashStepIsSentAgainOnTheNextStart) {
     download.reset();
     params.reset();
     chain.reset();
-    EXPECT_EQ(unit->stop(), 0);
-    const auto trace = readTrace(tracePath);
+    const auto trace = stopAndReadTrace();
     EXPECT_THAT(flashSteps(trace),
                 ElementsAre("Erase Flash", "Download Data", "Erase Flash", "Download Data"));
     const auto blocks = messages(trace, "received", "Download Data");
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0]["length"], 4097);
     EXPECT_EQ(blocks[1]["length"], 4097);
-}
-
-TEST_F(FirmwareDownloadSession, AnImageWithABadDigestIsHandledAndNothingIsSent) {
-    start();
-    auto image = makeImage(5000);
-    image[4] ^= 0x80;
-    download->selectImage(folder.write("bad.bin", image), *progress);
-    EXPECT_THAT(handler.messages, ElementsAre("MD5 checksum error"));
-    EXPECT_FALSE(download->sendNextChunk());
-    EXPECT_TRUE(shownProgress.empty());
-    EXPECT_TRUE(stopAndReadSteps().empty());
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "HostChain.h"
-#include "UnitProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "TracedUnitTest.h"
 #include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
@@ -17,21 +16,9 @@ using namespace std::chrono_literals;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
 
-class SerialSession : public testing::Test {
+class SerialSession : public TracedUnitTest {
 protected:
-    void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{"--pty", "--trace", tracePath};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        unit = std::make_unique<UnitProcess>(arguments);
-    }
-    std::vector<nlohmann::json> stopAndReadTrace() {
-        EXPECT_EQ(unit->stop(), 0);
-        return readTrace(tracePath);
-    }
-
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
+    void start(std::vector<std::string> extra = {}) { startSerialUnit(std::move(extra)); }
 };
 
 TEST_F(SerialSession, ServesTheCatalogueOverAcknowledgedFrames) {

@@ -1,6 +1,5 @@
 #include "HostChain.h"
-#include "UnitProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "TracedUnitTest.h"
 #include "support/ThrownMessage.h"
 
 #include "catalogue/KORAParams.h"
@@ -12,7 +11,6 @@
 
 #include <memory>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -20,33 +18,19 @@ using namespace std::chrono_literals;
 using testing::HasSubstr;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
-const ParameterId language(std::uint16_t{0x0319});
-const ParameterId firstMeter(std::uint16_t{0x0106});
 
 ParameterId id(std::uint16_t number) {
     return ParameterId(number);
 }
 
-class TcpSession : public testing::Test {
+class TcpSession : public TracedUnitTest {
 protected:
-    void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{"--listen", "127.0.0.1:0", "--trace", tracePath};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        unit = std::make_unique<UnitProcess>(arguments);
-    }
-    std::vector<nlohmann::json> stopAndReadTrace() {
-        EXPECT_EQ(unit->stop(), 0);
-        return readTrace(tracePath);
-    }
+    void start(std::vector<std::string> extra = {}) { startUnit(std::move(extra)); }
     // What a newly connected host reads from the unit.
     ParameterValue unitValue(ParameterId parameter) {
         TcpChain probe(unit->port());
         return probe.protocol.getValue(parameter);
     }
-
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
 };
 
 TEST_F(TcpSession, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
@@ -85,36 +69,6 @@ TEST_F(TcpSession, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
     }
     EXPECT_EQ(sent, device);
     EXPECT_EQ(messages(trace, "received", "GetAll").size(), 1u);
-}
-
-TEST_F(TcpSession, PollingMovesTheLevelMeters) {
-    start({"--status-interval-ms", "50"});
-    TcpChain chain(unit->port());
-    KORAParams params(chain.retrying);
-    // Left, Right, Center, Subwoofer, Left and Right Surround play in the default scenario.
-    std::vector<std::set<std::uint16_t>> seen(8);
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    auto allMoved = [&seen] {
-        for (int output = 0; output < 6; ++output) {
-            if (seen[output].size() < 3) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (!allMoved() && std::chrono::steady_clock::now() < deadline) {
-        params.pollNext();
-        for (std::uint16_t output = 0; output < 8; ++output) {
-            const auto level = params.findParameter(id(0x0106 + output)).value().toInt();
-            EXPECT_LE(level, 20860);
-            seen[output].insert(level);
-        }
-        std::this_thread::sleep_for(30ms);
-    }
-    EXPECT_TRUE(allMoved());
-    // The outputs the scenario leaves silent stay at rest.
-    EXPECT_EQ(seen[6], std::set<std::uint16_t>{0});
-    EXPECT_EQ(seen[7], std::set<std::uint16_t>{0});
 }
 
 TEST_F(TcpSession, AControlWriteIsConfirmedAndKeptByTheUnit) {
@@ -156,21 +110,6 @@ TEST_F(TcpSession, TheUnitRefusesWhatItsCatalogueRefuses) {
     // The edge of the range is accepted, and a refused write changed nothing.
     chain.forwarding.setValue(surroundDelay, ParameterValue(150), 0);
     EXPECT_EQ(chain.forwarding.getValue(surroundDelay), ParameterValue(150));
-}
-
-TEST_F(TcpSession, AnInjectedSetErrorSurfacesAsHostExceptionAfterOneRetry) {
-    start({"--set-error", "2"});
-    {
-        TcpChain chain(unit->port());
-        EXPECT_EQ(thrownMessage<HostException>(
-                      [&] { chain.retrying.setValue(language, ParameterValue(2), 0); }),
-                  "Error: Illegal Parameter Value");
-    }
-    const auto trace = stopAndReadTrace();
-    EXPECT_EQ(messages(trace, "received", "Set").size(), 2u);
-    const auto errors = messages(trace, "sent", "Error");
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0]["status"], 2);
 }
 
 TEST_F(TcpSession, ADroppedConnectionRaisesWhatTheErrorHandlerTakesOffLine) {
@@ -218,33 +157,6 @@ TEST_F(TcpSession, TheLogsAreMultiLineTextsThatTellWhatHappened) {
     params.getErrorLog(errors);
     EXPECT_THAT(errors, testing::StartsWith("TRX4 error log\n"));
     EXPECT_THAT(errors, HasSubstr("Set refused: 0x0303 = 10 (out of range)\n"));
-}
-
-TEST_F(TcpSession, AConfigurationSavedFromTheUnitLoadsBackIntoIt) {
-    start();
-    std::stringstream file;
-    {
-        TcpChain chain(unit->port());
-        KORAParams params(chain.retrying);
-        params.controlParameters().find(surroundDelay).setValue(ParameterValue(42));
-        params.controlParameters().find(language).setValue(ParameterValue(3));
-        chain.retrying.setValue(id(0x0701), ParameterValue(std::string("booth-2")), 0);
-        params.refreshControls();
-        params.saveControls(file);
-
-        params.controlParameters().find(surroundDelay).setValue(ParameterValue(99));
-        params.controlParameters().find(language).setValue(ParameterValue(6));
-        chain.retrying.setValue(id(0x0701), ParameterValue(std::string("other")), 0);
-        params.refreshControls();
-        ASSERT_EQ(chain.protocol.getValue(surroundDelay), ParameterValue(99));
-
-        file.seekg(0);
-        params.restoreControls(file);
-    }
-    TcpChain probe(unit->port());
-    EXPECT_EQ(probe.protocol.getValue(surroundDelay), ParameterValue(42));
-    EXPECT_EQ(probe.protocol.getValue(language), ParameterValue(3));
-    EXPECT_EQ(probe.protocol.getValue(id(0x0701)), ParameterValue(std::string("booth-2")));
 }
 
 TEST_F(TcpSession, ASilentUnitFailsTheConnection) {

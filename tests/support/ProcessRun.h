@@ -15,16 +15,18 @@
 
 extern char** environ;
 
-// One run of trx4ctl to its end: standard input given, standard output and
+// One run of a program to its end: standard input given, standard output and
 // error collected, killed when it outlives the deadline.
-struct CtlResult {
+struct ProcessResult {
     int status = -1;
     std::string out;
     std::string err;
 };
 
-inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::string& input = {},
-                        std::chrono::seconds deadline = std::chrono::seconds(60)) {
+inline ProcessResult runProcess(const std::string& executable,
+                                const std::vector<std::string>& arguments,
+                                const std::string& input = {},
+                                std::chrono::seconds deadline = std::chrono::seconds(60)) {
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         throw std::runtime_error("pipe failed");
@@ -37,7 +39,7 @@ inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::st
     for (const int end : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
         posix_spawn_file_actions_addclose(&actions, end);
     }
-    std::vector<std::string> all{TRX4CTL_EXECUTABLE};
+    std::vector<std::string> all{executable};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) {
@@ -46,7 +48,7 @@ inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::st
     argv.push_back(nullptr);
     pid_t pid = -1;
     const int spawned =
-        posix_spawn(&pid, TRX4CTL_EXECUTABLE, &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
@@ -55,7 +57,7 @@ inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::st
         ::close(in[1]);
         ::close(out[0]);
         ::close(err[0]);
-        throw std::runtime_error("cannot start " + std::string(TRX4CTL_EXECUTABLE));
+        throw std::runtime_error("cannot start " + executable);
     }
     // Small inputs fit the pipe; closing it gives the program its end of file.
     if (!input.empty() && ::write(in[1], input.data(), input.size()) < 0) {
@@ -63,7 +65,7 @@ inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::st
     }
     ::close(in[1]);
 
-    CtlResult result;
+    ProcessResult result;
     const auto end = std::chrono::steady_clock::now() + deadline;
     pollfd ends[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
@@ -72,7 +74,7 @@ inline CtlResult runCtl(const std::vector<std::string>& arguments, const std::st
             end - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(pid, SIGKILL);
-            ADD_FAILURE() << "trx4ctl outlived its deadline";
+            ADD_FAILURE() << executable << " outlived its deadline";
             break;
         }
         if (::poll(ends, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
