@@ -112,6 +112,22 @@ TEST_F(TcpSession, TheUnitRefusesWhatItsCatalogueRefuses) {
     EXPECT_EQ(chain.forwarding.getValue(surroundDelay), ParameterValue(150));
 }
 
+// The retrying front end tries once more, then lets the unit's refusal through.
+TEST_F(TcpSession, AnInjectedSetErrorSurfacesAsHostExceptionAfterOneRetry) {
+    start({"--set-error", "2"});
+    {
+        TcpChain chain(unit->port());
+        EXPECT_EQ(thrownMessage<HostException>(
+                      [&] { chain.retrying.setValue(id(0x0319), ParameterValue(2), 0); }),
+                  "Error: Illegal Parameter Value");
+    }
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(messages(trace, "received", "Set").size(), 2u);
+    const auto errors = messages(trace, "sent", "Error");
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0]["status"], 2);
+}
+
 TEST_F(TcpSession, ADroppedConnectionRaisesWhatTheErrorHandlerTakesOffLine) {
     start({"--drop-after-seconds", "0.5"});
     {
