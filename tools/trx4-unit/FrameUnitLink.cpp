@@ -93,6 +93,25 @@ bool FrameUnitLink::send(const Command& command) {
     return corrupted;
 }
 
+void FrameUnitLink::sendMalformed(WireFault::Kind fault) {
+    if (hostGone()) {
+        return;
+    }
+    try {
+        if (fault == WireFault::Garbage) {
+            std::vector<std::uint8_t> wire(64);
+            std::generate(wire.begin(), wire.end(),
+                          [this] { return static_cast<std::uint8_t>(random_()); });
+            device_.write(wire.data(), wire.size());
+        } else {
+            writeFrame(QUIPFrame::Data,
+                       std::vector<std::uint8_t>(QUIPFrame::maximumDataLength + 1, 0));
+        }
+    } catch (const VerloException& error) {
+        event("link-error", error.what());
+    }
+}
+
 void FrameUnitLink::disconnect() {
     try {
         writeFrame(QUIPFrame::Disconnect, {});
