@@ -1,14 +1,21 @@
 // The application's TCP connection chain against a trx4-unit process on the
 // loopback interface: what the operator waits for when connecting, polling
-// and writing one value.
+// and writing one value, and a firmware update's transfer.
 #include "UnitProcess.h"
 #include "e2e/HostChain.h"
 
 #include "catalogue/KORAParams.h"
+#include "firmware/FirmwareDownload.h"
+#include "firmware/MD5Validator.h"
+#include "firmware/ProgressCommand.h"
+#include "protocol/VerloException.h"
+#include "support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -56,5 +63,64 @@ void confirmedWrite(benchmark::State& state) {
     }
 }
 BENCHMARK(confirmedWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A 4 MiB image, checked by its MD5 digest.
+std::vector<std::uint8_t> firmwareImage() {
+    std::vector<std::uint8_t> image((std::size_t{4} << 20) - MD5Validator::digestSize);
+    std::uint32_t state = 4444;
+    for (auto& byte : image) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    const auto digest = MD5Validator::digest(image.data(), image.size());
+    image.insert(image.end(), digest.begin(), digest.end());
+    return image;
+}
+
+class IgnoredProgress : public ProgressCommand {
+public:
+    void execute(std::uint32_t) override {}
+};
+
+// After a burn the unit reboots; it takes hosts again once it is back.
+std::unique_ptr<TcpChain> connectAfterReboot(std::uint16_t port) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        try {
+            return std::make_unique<TcpChain>(port);
+        } catch (const VerloException&) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                throw;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+// The command-line path of an update: every chunk sent back to back, from the
+// erase before the first to the burn after the last; connecting and checking
+// the image are not timed.
+void firmwareTransfer(benchmark::State& state) {
+    const TemporaryDirectory folder;
+    const std::vector<std::uint8_t> image = firmwareImage();
+    const std::string path = folder.write("image.bin", image);
+    UnitProcess unit(
+        {"--listen", "127.0.0.1:0", "--status-interval-ms", "0", "--reboot-seconds", "0"});
+    IgnoredProgress progress;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto chain = connectAfterReboot(unit.port());
+        FirmwareDownload download(chain->retrying, nullptr);
+        download.selectImage(path, progress);
+        state.ResumeTiming();
+        while (download.sendNextChunk()) {
+        }
+        state.PauseTiming();
+        chain.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+BENCHMARK(firmwareTransfer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
