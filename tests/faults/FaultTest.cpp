@@ -118,6 +118,13 @@ protected:
     std::unique_ptr<UnitProcess> unit;
 
 private:
+    // A sanitizer's runtime starts a thread of its own along with the first
+    // thread of the program; it is started before the count.
+    struct FirstThread {
+        FirstThread() {
+            std::thread([] {}).join();
+        }
+    } firstThread_;
     Resources before_;
     std::thread killer_;
     std::atomic<SteadyClock::rep> faultAt_{0};
