@@ -17,6 +17,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <thread>
 
 namespace {
@@ -171,10 +172,15 @@ TEST_F(Faults, TheUnitVanishingDuringAWriteTakesTheWindowOffLine) {
 // Block 2 without the burn is a download alone; block 1 starts with the erase;
 // the burn follows the download of the last block.
 struct FlashStepCase {
+    const char* name;
     const char* request;
     std::uint32_t block;
     bool burn;
 };
+
+void PrintTo(const FlashStepCase& step, std::ostream* out) {
+    *out << step.request;
+}
 
 class FlashFaults : public Faults, public testing::WithParamInterface<FlashStepCase> {};
 
@@ -195,9 +201,10 @@ TEST_P(FlashFaults, TheUnitVanishingDuringAFlashStepFailsTheUpdate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, FlashFaults,
-                         testing::Values(FlashStepCase{"Erase Flash", 1, false},
-                                         FlashStepCase{"Download Data", 2, false},
-                                         FlashStepCase{"Burn And Reboot", 2, true}));
+                         testing::Values(FlashStepCase{"Erase", "Erase Flash", 1, false},
+                                         FlashStepCase{"Download", "Download Data", 2, false},
+                                         FlashStepCase{"Burn", "Burn And Reboot", 2, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Faults, GarbageAndOversizeMessagesEndTheConversation) {
     for (const char* fault : {"garbage", "oversize"}) {
