@@ -72,8 +72,7 @@ protected:
         killer_ = std::thread([this, pid, command] {
             const auto deadline = SteadyClock::now() + 10s;
             while (SteadyClock::now() < deadline) {
-                if (std::filesystem::exists(tracePath) &&
-                    !messages(readTrace(tracePath), "received", command).empty()) {
+                if (received(command)) {
                     faultAt_ = SteadyClock::now().time_since_epoch().count();
                     ::kill(pid, SIGKILL);
                     return;
@@ -81,6 +80,15 @@ protected:
                 std::this_thread::sleep_for(5ms);
             }
         });
+    }
+    bool received(const std::string& command) const {
+        try {
+            return std::filesystem::exists(tracePath) &&
+                   !messages(readTrace(tracePath), "received", command).empty();
+        } catch (const nlohmann::json::parse_error&) {
+            // The line being written is not complete yet.
+            return false;
+        }
     }
     void vanishNow() {
         faultAt_ = SteadyClock::now().time_since_epoch().count();
