@@ -214,12 +214,32 @@ INSTANTIATE_TEST_SUITE_P(EachStep, FlashFaults,
                                          FlashStepCase{"Burn", "Burn And Reboot", 2, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+template <class Chain> Outcome pollUntilFailure(Chain& chain) {
+    KORAParams params(chain.retrying);
+    Outcome outcome = Outcome::Nothing;
+    const auto end = SteadyClock::now() + 3s;
+    while (outcome == Outcome::Nothing && SteadyClock::now() < end) {
+        try {
+            params.pollNext();
+            std::this_thread::sleep_for(30ms);
+        } catch (const HostException&) {
+            outcome = Outcome::HostError;
+        } catch (const VerloException&) {
+            outcome = Outcome::FailedConversation;
+        }
+    }
+    return outcome;
+}
+
 TEST_F(Faults, GarbageAndOversizeMessagesEndTheConversation) {
     for (const char* fault : {"garbage", "oversize"}) {
         startTcp({"--status-interval-ms", "30", "--wire-fault", fault});
-        TcpChain chain(unit->port());
-        KORAParams params(chain.retrying);
-        EXPECT_EQ(outcomeOf([&] { params.pollNext(); }, 3s), Outcome::FailedConversation) << fault;
+        TcpChain tcp(unit->port());
+        EXPECT_EQ(pollUntilFailure(tcp), Outcome::FailedConversation) << fault;
+
+        start({"--pty", "--status-interval-ms", "30", "--wire-fault", fault});
+        SerialChain serial(unit->firstLine());
+        EXPECT_EQ(pollUntilFailure(serial), Outcome::FailedConversation) << fault << " (serial)";
     }
 }
 

@@ -3,6 +3,7 @@
 #include "FileDescriptorDevice.h"
 #include "TraceWriter.h"
 
+#include "protocol/CommandType.h"
 #include "protocol/Crc16.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
@@ -104,8 +105,11 @@ void FrameUnitLink::sendMalformed(WireFault::Kind fault) {
                           [this] { return static_cast<std::uint8_t>(random_()); });
             device_.write(wire.data(), wire.size());
         } else {
-            writeFrame(QUIPFrame::Data,
-                       std::vector<std::uint8_t>(QUIPFrame::maximumDataLength + 1, 0));
+            // Filled as the packet link fills its oversize packet, not with
+            // zeros: the host does not check the magic, so after refusing the
+            // frame it would take the zeros that follow for acknowledgements.
+            writeFrame(QUIPFrame::Data, std::vector<std::uint8_t>(QUIPFrame::maximumDataLength + 1,
+                                                                  CommandType::Status));
         }
     } catch (const VerloException& error) {
         event("link-error", error.what());
