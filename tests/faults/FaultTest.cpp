@@ -38,8 +38,7 @@ struct Resources {
     std::size_t threads = entries("/proc/self/task");
 };
 
-// How a fault ended: the exception's class as the error handler sorts it,
-// and how long after the fault it came.
+// How a fault ended: the exception's class as the error handler sorts it.
 enum class Outcome { Nothing, HostError, FailedConversation };
 
 class Faults : public testing::Test {
@@ -214,32 +213,18 @@ INSTANTIATE_TEST_SUITE_P(EachStep, FlashFaults,
                                          FlashStepCase{"Burn", "Burn And Reboot", 2, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-template <class Chain> Outcome pollUntilFailure(Chain& chain) {
-    KORAParams params(chain.retrying);
-    Outcome outcome = Outcome::Nothing;
-    const auto end = SteadyClock::now() + 3s;
-    while (outcome == Outcome::Nothing && SteadyClock::now() < end) {
-        try {
-            params.pollNext();
-            std::this_thread::sleep_for(30ms);
-        } catch (const HostException&) {
-            outcome = Outcome::HostError;
-        } catch (const VerloException&) {
-            outcome = Outcome::FailedConversation;
-        }
-    }
-    return outcome;
-}
-
 TEST_F(Faults, GarbageAndOversizeMessagesEndTheConversation) {
     for (const char* fault : {"garbage", "oversize"}) {
         startTcp({"--status-interval-ms", "30", "--wire-fault", fault});
         TcpChain tcp(unit->port());
-        EXPECT_EQ(pollUntilFailure(tcp), Outcome::FailedConversation) << fault;
+        KORAParams overTcp(tcp.retrying);
+        EXPECT_EQ(outcomeOf([&] { overTcp.pollNext(); }, 3s), Outcome::FailedConversation) << fault;
 
         start({"--pty", "--status-interval-ms", "30", "--wire-fault", fault});
         SerialChain serial(unit->firstLine());
-        EXPECT_EQ(pollUntilFailure(serial), Outcome::FailedConversation) << fault << " (serial)";
+        KORAParams overSerial(serial.retrying);
+        EXPECT_EQ(outcomeOf([&] { overSerial.pollNext(); }, 3s), Outcome::FailedConversation)
+            << fault << " over the serial line";
     }
 }
 
