@@ -1,14 +1,16 @@
-# Shared by the project's scripts: install what is missing from scripts/packages.
+# Shared by the project's scripts: install what is missing from scripts/packages
+# (or from another list of the same form).
 # shellcheck shell=bash
 
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 install_missing_packages() {
+  local list=${1:-$project_root/scripts/packages}
   local wanted missing=()
   while read -r wanted; do
     [[ -z $wanted || $wanted == \#* ]] && continue
     dpkg-query -W -f='${Status}' "$wanted" 2>/dev/null | grep -q 'install ok installed' || missing+=("$wanted")
-  done < "$project_root/scripts/packages"
+  done < "$list"
   ((${#missing[@]} == 0)) && return 0
 
   echo "Installing missing packages: ${missing[*]}"

@@ -3,6 +3,7 @@
 #include "FileDescriptorDevice.h"
 #include "TraceWriter.h"
 
+#include "protocol/CommandType.h"
 #include "protocol/Crc16.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
@@ -91,6 +92,28 @@ bool FrameUnitLink::send(const Command& command) {
         event("link-error", error.what());
     }
     return corrupted;
+}
+
+void FrameUnitLink::sendMalformed(WireFault::Kind fault) {
+    if (hostGone()) {
+        return;
+    }
+    try {
+        if (fault == WireFault::Garbage) {
+            std::vector<std::uint8_t> wire(64);
+            std::generate(wire.begin(), wire.end(),
+                          [this] { return static_cast<std::uint8_t>(random_()); });
+            device_.write(wire.data(), wire.size());
+        } else {
+            // Filled as the packet link fills its oversize packet, not with
+            // zeros: the host does not check the magic, so after refusing the
+            // frame it would take the zeros that follow for acknowledgements.
+            writeFrame(QUIPFrame::Data, std::vector<std::uint8_t>(QUIPFrame::maximumDataLength + 1,
+                                                                  CommandType::Status));
+        }
+    } catch (const VerloException& error) {
+        event("link-error", error.what());
+    }
 }
 
 void FrameUnitLink::disconnect() {

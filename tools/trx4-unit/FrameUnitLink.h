@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <random>
 #include <vector>
 
 class FileDescriptorDevice;
@@ -29,6 +30,8 @@ public:
 
     std::optional<std::vector<std::uint8_t>> receive(std::chrono::milliseconds timeout) override;
     bool send(const Command& command) override;
+    // Garbage: random bytes; oversize: a data frame one byte above the largest data.
+    void sendMalformed(WireFault::Kind fault) override;
     // Sends a disconnect frame; the host does not acknowledge it.
     void disconnect() override;
     bool hostGone() const override;
@@ -51,6 +54,7 @@ private:
     TraceWriter* trace_;
     std::uint32_t corruptEvery_;
     std::uint32_t framesSent_ = 0;
+    std::minstd_rand random_;
     std::deque<std::vector<std::uint8_t>> pending_;
     bool hostLeft_ = false;
     // The host left a frame unacknowledged: send nothing unasked until it

@@ -66,7 +66,15 @@ HostSession::End HostSession::run() {
         }
         if (statusesStarted_ && now >= nextStatus) {
             if (link_.readyForUnsolicited()) {
-                deliver(*responder_.liveStatus(uptime()));
+                ++statusesDue_;
+                if (options_.wireFault && statusesDue_ % options_.wireFault->every == 0) {
+                    link_.sendMalformed(options_.wireFault->kind);
+                    if (trace_ != nullptr) {
+                        trace_->event("malformed-sent");
+                    }
+                } else {
+                    deliver(*responder_.liveStatus(uptime()));
+                }
             }
             // A late tick is not made up for: the meters only need the newest values.
             nextStatus += interval;

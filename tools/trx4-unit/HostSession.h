@@ -43,4 +43,6 @@ private:
     std::chrono::steady_clock::time_point started_;
     bool statusesStarted_ = false;
     bool heardFromHost_ = false;
+    // Unsolicited Status messages due so far, for the wire fault's period.
+    std::uint32_t statusesDue_ = 0;
 };

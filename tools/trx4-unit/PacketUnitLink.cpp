@@ -3,8 +3,11 @@
 #include "FileDescriptorDevice.h"
 #include "TraceWriter.h"
 
+#include "protocol/CommandType.h"
 #include "protocol/QUIPPacket.h"
 #include "protocol/VerloException.h"
+
+#include <algorithm>
 
 PacketUnitLink::PacketUnitLink(FileDescriptorDevice& device, TraceWriter* trace,
                                std::chrono::milliseconds lengthTimeout)
@@ -63,4 +66,28 @@ bool PacketUnitLink::send(const Command& command) {
         fail(error.what());
     }
     return false;
+}
+
+void PacketUnitLink::sendMalformed(WireFault::Kind fault) {
+    if (hostGone()) {
+        return;
+    }
+    std::vector<std::uint8_t> wire;
+    if (fault == WireFault::Garbage) {
+        wire.resize(64);
+        std::generate(wire.begin(), wire.end(),
+                      [this] { return static_cast<std::uint8_t>(random_()); });
+    } else {
+        wire.assign(QUIPPacket::lengthFieldSize + QUIPPacket::maximumBodyLength + 1,
+                    CommandType::Status);
+        const auto length = static_cast<std::uint32_t>(wire.size());
+        for (std::size_t byte = 0; byte < QUIPPacket::lengthFieldSize; ++byte) {
+            wire[byte] = static_cast<std::uint8_t>(length >> (24 - 8 * byte));
+        }
+    }
+    try {
+        adapter_.write(wire.data(), wire.size());
+    } catch (const VerloException& error) {
+        fail(error.what());
+    }
 }

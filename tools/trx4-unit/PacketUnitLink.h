@@ -5,6 +5,7 @@
 #include "protocol/SerialDevice.h"
 
 #include <optional>
+#include <random>
 #include <string>
 
 class FileDescriptorDevice;
@@ -24,6 +25,8 @@ public:
 
     std::optional<std::vector<std::uint8_t>> receive(std::chrono::milliseconds timeout) override;
     bool send(const Command& command) override;
+    // Garbage: random bytes; oversize: a packet one byte above the largest body.
+    void sendMalformed(WireFault::Kind fault) override;
     // TCP has no goodbye message; the server closes the connection.
     void disconnect() override {}
     bool hostGone() const override;
@@ -36,5 +39,6 @@ private:
     TraceWriter* trace_;
     std::chrono::milliseconds lengthTimeout_;
     bool failed_ = false;
+    std::minstd_rand random_;
     std::optional<std::chrono::steady_clock::time_point> partialSince_;
 };

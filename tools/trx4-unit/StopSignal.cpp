@@ -2,38 +2,49 @@
 
 #include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <thread>
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+bool stopRequested = false;
+bool installed = false;
 
-extern "C" void onStopSignal(int) {
-    stopRequested = 1;
+sigset_t stopSignals() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    return stops;
 }
 
 } // namespace
 
 void StopSignal::install() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // The stop signals are blocked and stay pending until requested() takes
+    // them: no handler runs, so none can be deferred and lost (as a sanitizer
+    // runtime may do with a handler while its thread sits in a system call).
+    const sigset_t stops = stopSignals();
+    sigprocmask(SIG_BLOCK, &stops, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    installed = true;
 }
 
 bool StopSignal::requested() {
-    return stopRequested != 0;
+    if (!stopRequested && installed) {
+        const sigset_t stops = stopSignals();
+        const timespec noWait{};
+        stopRequested = sigtimedwait(&stops, nullptr, &noWait) > 0;
+    }
+    return stopRequested;
 }
 
 void StopSignal::request() {
-    stopRequested = 1;
+    stopRequested = true;
 }
 
 void StopSignal::reset() {
-    stopRequested = 0;
+    stopRequested = false;
 }
 
 bool StopSignal::sleepFor(std::chrono::milliseconds duration) {

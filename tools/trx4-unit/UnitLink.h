@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UnitOptions.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -19,6 +21,9 @@ public:
     // Sends one message. Returns true when it went out with a deliberately
     // wrong CRC. A host that has gone is noted (hostGone), not thrown.
     virtual bool send(const Command& command) = 0;
+    // Sends what the fault describes in place of a message; failures are
+    // noted as for send.
+    virtual void sendMalformed(WireFault::Kind fault) = 0;
     // Tells the host the unit is leaving it, where the link has a way to.
     virtual void disconnect() = 0;
     virtual bool hostGone() const = 0;

@@ -53,6 +53,27 @@ FlashFault FlashFault::parse(const std::string& text) {
     return fault;
 }
 
+WireFault WireFault::parse(const std::string& text) {
+    const auto colon = text.find(':');
+    const std::string kind = text.substr(0, colon);
+    WireFault fault;
+    if (kind == "garbage") {
+        fault.kind = Garbage;
+    } else if (kind == "oversize") {
+        fault.kind = Oversize;
+    } else {
+        throw std::invalid_argument("KIND must be garbage or oversize, not '" + kind + "'");
+    }
+    if (colon != std::string::npos) {
+        const auto every = parseNumber(std::string_view(text).substr(colon + 1), 0xFFFFFFFF);
+        if (!every || *every == 0) {
+            throw std::invalid_argument("N must be a number from 1");
+        }
+        fault.every = static_cast<std::uint32_t>(*every);
+    }
+    return fault;
+}
+
 std::pair<std::string, std::uint16_t> UnitOptions::parseListen(const std::string& text) {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0) {
@@ -144,6 +165,20 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
         ->check(CLI::PositiveNumber);
     app.add_option("--latency-ms", options.latencyMs, "Delay every reply by this long")
         ->type_name("MS");
+    app.add_option_function<std::string>(
+           "--wire-fault",
+           [&options](const std::string& text) { options.wireFault = WireFault::parse(text); },
+           "Send, instead of every Nth unsolicited Status (default every one), random bytes "
+           "(garbage) or a message longer than the host accepts (oversize)")
+        ->type_name("KIND[:N]")
+        ->check([](const std::string& text) {
+            try {
+                WireFault::parse(text);
+                return std::string();
+            } catch (const std::invalid_argument& error) {
+                return std::string(error.what());
+            }
+        });
 
     app.callback([&options] {
         if (options.corruptEvery != 0 && !options.pty) {

@@ -20,6 +20,18 @@ struct FlashFault {
     static FlashFault parse(const std::string& text);
 };
 
+// "--wire-fault KIND[:N]": every Nth unsolicited Status is replaced by
+// something that is no message: random bytes, or a message whose length is
+// above what the host accepts.
+struct WireFault {
+    enum Kind { Garbage, Oversize };
+    Kind kind = Garbage;
+    std::uint32_t every = 1;
+
+    // Parses "garbage", "oversize", "garbage:5"; std::invalid_argument when malformed.
+    static WireFault parse(const std::string& text);
+};
+
 // Everything the command line can set.
 struct UnitOptions {
     std::string listenHost = "127.0.0.1";
@@ -36,6 +48,7 @@ struct UnitOptions {
     std::optional<double> dropAfterSeconds;
     std::uint32_t corruptEvery = 0;
     std::uint32_t latencyMs = 0;
+    std::optional<WireFault> wireFault;
 
     // Declares every option on app, storing into options.
     static void declare(CLI::App& app, UnitOptions& options);

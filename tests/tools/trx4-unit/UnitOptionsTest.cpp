@@ -31,12 +31,22 @@ TEST(UnitOptions, ParsesAddressesAndFaults) {
         EXPECT_THROW(FlashFault::parse(bad), std::invalid_argument) << bad;
     }
 
-    const UnitOptions options = parse({"--pty", "--corrupt-every", "3", "--flash-error",
-                                       "download:1", "--drop-after-seconds", "0.5"});
+    EXPECT_EQ(WireFault::parse("garbage").every, 1u);
+    const WireFault wire = WireFault::parse("oversize:7");
+    EXPECT_EQ(wire.kind, WireFault::Oversize);
+    EXPECT_EQ(wire.every, 7u);
+    for (const char* bad : {"noise", "garbage:", "garbage:0", "oversize:x"}) {
+        EXPECT_THROW(WireFault::parse(bad), std::invalid_argument) << bad;
+    }
+
+    const UnitOptions options =
+        parse({"--pty", "--corrupt-every", "3", "--flash-error", "download:1",
+               "--drop-after-seconds", "0.5", "--wire-fault", "garbage:4"});
     EXPECT_TRUE(options.pty);
     EXPECT_EQ(options.corruptEvery, 3u);
     EXPECT_EQ(options.flashError->step, FlashStep::Download);
     EXPECT_DOUBLE_EQ(*options.dropAfterSeconds, 0.5);
+    EXPECT_EQ(options.wireFault->kind, WireFault::Garbage);
     EXPECT_THROW(parse({"--drop-after-seconds", "0"}), CLI::ValidationError);
 }
 

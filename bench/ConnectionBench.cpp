@@ -1,0 +1,126 @@
+// The application's TCP connection chain against a trx4-unit process on the
+// loopback interface: what the operator waits for when connecting, polling
+// and writing one value, and a firmware update's transfer.
+#include "UnitProcess.h"
+#include "e2e/HostChain.h"
+
+#include "catalogue/KORAParams.h"
+#include "firmware/FirmwareDownload.h"
+#include "firmware/MD5Validator.h"
+#include "firmware/ProgressCommand.h"
+#include "protocol/VerloException.h"
+#include "support/TemporaryDirectory.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const ParameterId surroundDelay(std::uint16_t{0x0303});
+
+// A quiet unit: no unsolicited Status messages, so the idle step is measured.
+UnitProcess quietUnit() {
+    return UnitProcess({"--listen", "127.0.0.1:0", "--status-interval-ms", "0"});
+}
+
+// Connecting: TCP connect, reader thread, Get All.
+void getAllOnConnect(benchmark::State& state) {
+    UnitProcess unit = quietUnit();
+    for (auto _ : state) {
+        TcpChain chain(unit.port());
+        benchmark::DoNotOptimize(chain.protocol.getValue(surroundDelay));
+    }
+}
+BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One tick of the window's timer when the unit has nothing to say: the poll
+// of the status group waits its 1 ms for a message, the controls come from the cache.
+void idlePollingStep(benchmark::State& state) {
+    UnitProcess unit = quietUnit();
+    TcpChain chain(unit.port());
+    KORAParams params(chain.retrying);
+    for (auto _ : state) {
+        params.pollNext();
+        params.refreshControls();
+    }
+}
+BENCHMARK(idlePollingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A Set and the Status that confirms it; the value alternates so every write changes it.
+void confirmedWrite(benchmark::State& state) {
+    UnitProcess unit = quietUnit();
+    TcpChain chain(unit.port());
+    int value = 20;
+    for (auto _ : state) {
+        value = value == 20 ? 21 : 20;
+        chain.retrying.setValue(surroundDelay, ParameterValue(value), 0);
+    }
+    if (chain.retrying.getValue(surroundDelay) != ParameterValue(value)) {
+        state.SkipWithError("the unit did not confirm the last write");
+    }
+}
+BENCHMARK(confirmedWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A 4 MiB image, checked by its MD5 digest.
+std::vector<std::uint8_t> firmwareImage() {
+    std::vector<std::uint8_t> image((std::size_t{4} << 20) - MD5Validator::digestSize);
+    std::uint32_t state = 4444;
+    for (auto& byte : image) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    const auto digest = MD5Validator::digest(image.data(), image.size());
+    image.insert(image.end(), digest.begin(), digest.end());
+    return image;
+}
+
+class IgnoredProgress : public ProgressCommand {
+public:
+    void execute(std::uint32_t) override {}
+};
+
+// After a burn the unit reboots; it takes hosts again once it is back.
+std::unique_ptr<TcpChain> connectAfterReboot(std::uint16_t port) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        try {
+            return std::make_unique<TcpChain>(port);
+        } catch (const VerloException&) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                throw;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+// The command-line path of an update: every chunk sent back to back, from the
+// erase before the first to the burn after the last; connecting and checking
+// the image are not timed.
+void firmwareTransfer(benchmark::State& state) {
+    const TemporaryDirectory folder;
+    const std::vector<std::uint8_t> image = firmwareImage();
+    const std::string path = folder.write("image.bin", image);
+    UnitProcess unit(
+        {"--listen", "127.0.0.1:0", "--status-interval-ms", "0", "--reboot-seconds", "0"});
+    IgnoredProgress progress;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto chain = connectAfterReboot(unit.port());
+        FirmwareDownload download(chain->retrying, nullptr);
+        download.selectImage(path, progress);
+        state.ResumeTiming();
+        while (download.sendNextChunk()) {
+        }
+        state.PauseTiming();
+        chain.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+BENCHMARK(firmwareTransfer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
