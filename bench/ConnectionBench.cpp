@@ -9,6 +9,7 @@
 #include "firmware/MD5Validator.h"
 #include "firmware/ProgressCommand.h"
 #include "protocol/VerloException.h"
+#include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>
@@ -66,15 +67,7 @@ BENCHMARK(confirmedWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A 4 MiB image, checked by its MD5 digest.
 std::vector<std::uint8_t> firmwareImage() {
-    std::vector<std::uint8_t> image((std::size_t{4} << 20) - MD5Validator::digestSize);
-    std::uint32_t state = 4444;
-    for (auto& byte : image) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    const auto digest = MD5Validator::digest(image.data(), image.size());
-    image.insert(image.end(), digest.begin(), digest.end());
-    return image;
+    return signedImage(patternPayload((std::size_t{4} << 20) - FirmwareImage::headerSize - MD5Validator::digestSize));
 }
 
 class IgnoredProgress : public ProgressCommand {

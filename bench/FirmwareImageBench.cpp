@@ -1,5 +1,6 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/MD5Validator.h"
+#include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 
 #include <benchmark/benchmark.h>
@@ -14,15 +15,7 @@ constexpr std::size_t imageSize = std::size_t{16} << 20;
 
 // A valid 16 MiB image: header, payload, then the MD5 of both.
 std::vector<std::uint8_t> makeImage() {
-    std::vector<std::uint8_t> image(imageSize - MD5Validator::digestSize);
-    std::uint32_t state = 12345;
-    for (auto& byte : image) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    const auto digest = MD5Validator::digest(image.data(), image.size());
-    image.insert(image.end(), digest.begin(), digest.end());
-    return image;
+    return signedImage(patternPayload(imageSize - FirmwareImage::headerSize - MD5Validator::digestSize));
 }
 
 // Opening an image reads and checks the whole file, as selecting it does.
