@@ -67,7 +67,8 @@ BENCHMARK(confirmedWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A 4 MiB image, checked by its MD5 digest.
 std::vector<std::uint8_t> firmwareImage() {
-    return signedImage(patternPayload((std::size_t{4} << 20) - FirmwareImage::headerSize - MD5Validator::digestSize));
+    return signedImage(patternPayload((std::size_t{4} << 20) - FirmwareImage::headerSize -
+                                      MD5Validator::digestSize));
 }
 
 class IgnoredProgress : public ProgressCommand {

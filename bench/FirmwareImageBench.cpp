@@ -15,7 +15,8 @@ constexpr std::size_t imageSize = std::size_t{16} << 20;
 
 // A valid 16 MiB image: header, payload, then the MD5 of both.
 std::vector<std::uint8_t> makeImage() {
-    return signedImage(patternPayload(imageSize - FirmwareImage::headerSize - MD5Validator::digestSize));
+    return signedImage(
+        patternPayload(imageSize - FirmwareImage::headerSize - MD5Validator::digestSize));
 }
 
 // Opening an image reads and checks the whole file, as selecting it does.
