@@ -5,7 +5,7 @@
 #include "TemporaryProfile.h"
 #include "UnitProcess.h"
 
-#include "ui/CKORARemoteGUIDlg.h"
+#include "ui/windows/CKORARemoteGUIDlg.h"
 
 #include <QApplication>
 #include <QEventLoop>

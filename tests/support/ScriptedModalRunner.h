@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/ControlId.h"
-#include "ui/ModalRunner.h"
+#include "ui/binding/ControlId.h"
+#include "ui/windows/ModalRunner.h"
 
 #include <QAbstractButton>
 #include <QDialog>

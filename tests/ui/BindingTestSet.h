@@ -2,8 +2,8 @@
 
 #include "model/ParameterSet.h"
 #include "protocol/VerloException.h"
-#include "ui/ExceptionHandler.h"
-#include "ui/Win32Controller.h"
+#include "ui/binding/Win32Controller.h"
+#include "ui/windows/ExceptionHandler.h"
 
 #include "support/RecordingProtocol.h"
 

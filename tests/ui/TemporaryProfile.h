@@ -2,7 +2,7 @@
 
 #include "support/TemporaryDirectory.h"
 
-#include "ui/CKORARemoteGUIApp.h"
+#include "ui/windows/CKORARemoteGUIApp.h"
 
 #include <QSettings>
 

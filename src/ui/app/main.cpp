@@ -1,6 +1,6 @@
 // trx4-remote: the TRX4 Remote application.
 
-#include "ui/CKORARemoteGUIApp.h"
+#include "ui/windows/CKORARemoteGUIApp.h"
 
 #include <QApplication>
 

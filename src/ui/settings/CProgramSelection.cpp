@@ -1,0 +1,89 @@
+#include "ui/settings/CProgramSelection.h"
+
+#include "ui/binding/ControlId.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+
+#include <initializer_list>
+
+namespace {
+
+constexpr int kBackgroundBitmap = 136;
+// Every program row has this many buttons; those it does not need are inactive.
+constexpr int kRowButtons = 4;
+
+struct Choice {
+    int id;
+    const char* text;
+};
+
+// Buttons for the values 0, 1, ... of parameter, side by side in one group of
+// their own (radio buttons exclude each other per parent). Parameter 0 means
+// none: the row stands for a single-program input, its one button checked.
+QWidget* addChoices(Win32Controller& controller, std::initializer_list<Choice> choices,
+                    std::uint16_t parameter, int width) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    int value = 0;
+    for (const Choice& choice : choices) {
+        auto* button = new QRadioButton(QString::fromLatin1(choice.text));
+        setControlId(button, choice.id);
+        layout->addWidget(button);
+        if (parameter != 0) {
+            controller.bindCheckBox(button, ParameterId(parameter), value++);
+            controller.connectChanges(button);
+        } else {
+            button->setChecked(true);
+        }
+    }
+    for (int i = static_cast<int>(choices.size()); i < width; ++i) {
+        auto* inactive = new QRadioButton(QStringLiteral("(inactive)"));
+        inactive->setEnabled(false);
+        layout->addWidget(inactive);
+    }
+    layout->addStretch();
+    return row;
+}
+
+} // namespace
+
+CProgramSelection::CProgramSelection(ParameterSet* parameterSet, ExceptionHandler* exceptionHandler,
+                                     QWidget* parent)
+    : PalettePropertyPage(kTemplateId, kBackgroundBitmap, parent),
+      controller_(parameterSet, exceptionHandler) {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* sdi = new QGroupBox(QStringLiteral("SDI Audio"));
+    auto* sdiLayout = new QGridLayout(sdi);
+    sdiLayout->addWidget(new QLabel(QStringLiteral("Group")), 0, 0);
+    sdiLayout->addWidget(
+        addChoices(controller_, {{1201, "1"}, {1202, "2"}, {1203, "3"}, {1204, "4"}}, 0x0301, 4), 0,
+        1);
+    sdiLayout->addWidget(new QLabel(QStringLiteral("Program")), 1, 0);
+    sdiLayout->addWidget(addChoices(controller_, {{1205, "Ch 1&&2"}, {1206, "Ch 3&&4"}}, 0x0302, 2),
+                         1, 1);
+    layout->addWidget(sdi);
+
+    auto* programs = new QGroupBox(QStringLiteral("Verlo E Program Select"));
+    auto* rows = new QGridLayout(programs);
+    const auto addRow = [&](const char* name, std::initializer_list<Choice> choices,
+                            std::uint16_t parameter) {
+        const int row = rows->rowCount();
+        rows->addWidget(new QLabel(QString::fromLatin1(name)), row, 0);
+        rows->addWidget(addChoices(controller_, choices, parameter, kRowButtons), row, 1);
+    };
+    addRow("5.1+2", {{1233, "5.1"}, {1234, "Stereo"}}, 0x0500);
+    addRow("5.1+2x1", {{1229, "5.1"}, {1230, "Mono 1"}, {1231, "Mono 2"}}, 0x0501);
+    addRow("4x2", {{1212, "Stereo 1"}, {1213, "Stereo 2"}, {1214, "Stereo 3"}, {1215, "Stereo 4"}},
+           0x0506);
+    addRow("3x2", {{1216, "Stereo 1"}, {1217, "Stereo 2"}, {1218, "Stereo 3"}}, 0x050d);
+    addRow("7.1", {{kSevenOneButton, "7.1"}}, 0);
+    addRow("5.1", {{kFiveOneButton, "5.1"}}, 0);
+    layout->addWidget(programs);
+    layout->addStretch();
+}

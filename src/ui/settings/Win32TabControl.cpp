@@ -1,0 +1,27 @@
+#include "ui/settings/Win32TabControl.h"
+
+#include <QGridLayout>
+
+#include <algorithm>
+
+Win32TabControl::Win32TabControl(QWidget* parent) : QWidget(parent), tabBar_(new QTabBar) {
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tabBar_, 0, 0);
+}
+
+void Win32TabControl::addPage(CPropertyPage* page, const QString& text) {
+    pages_.push_back(page);
+    // Every page takes the same cell; only the selected one is visible.
+    static_cast<QGridLayout*>(layout())->addWidget(page, 1, 0);
+    const QSignalBlocker quiet(tabBar_);
+    tabBar_->addTab(text.left(kMaximumTabText));
+    tabBar_->setCurrentIndex(0);
+    showSelectedPage();
+}
+
+void Win32TabControl::showSelectedPage() {
+    std::for_each(pages_.begin(), pages_.end(),
+                  ChangeTabPage<CPropertyPage>{tabBar_->currentIndex()});
+}

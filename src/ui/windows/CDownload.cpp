@@ -1,0 +1,321 @@
+#include "ui/windows/CDownload.h"
+
+#include "model/ControlParameter.h"
+#include "model/ParameterSet.h"
+#include "protocol/VerloException.h"
+#include "ui/binding/ControlId.h"
+#include "ui/look/CxShadeButton.h"
+#include "ui/look/MessageDialog.h"
+#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/windows/ConfirmDownloadDialog.h"
+#include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/ModalRunner.h"
+#include "ui/windows/WindowStack.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const ParameterId downloadProgress(std::uint16_t{0x0928});
+const ParameterId firmwareVersion(std::uint16_t{0x0929});
+
+QLabel* addStatic(int id, const QString& text) {
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    setControlId(label, id);
+    return label;
+}
+
+CxShadeButton* addButton(const QString& caption, int id) {
+    auto* button = new CxShadeButton(caption);
+    setControlId(button, id);
+    button->setMinimumSize(100, 28);
+    return button;
+}
+
+ControlParameter& progressParameter(ParameterSet& set) {
+    return set.controlParameters().find(downloadProgress);
+}
+
+// Leaves the window stack and the handler's list however the modal run ends.
+class OpenWindowRegistration {
+public:
+    OpenWindowRegistration(KORAExceptionHandler& handler, QWidget* window)
+        : handler_(handler), window_(window) {
+        handler_.registerWindow(window_);
+        WindowStack::instance().push(window_);
+    }
+    ~OpenWindowRegistration() {
+        WindowStack::instance().pop();
+        handler_.unregisterWindow(window_);
+    }
+    OpenWindowRegistration(const OpenWindowRegistration&) = delete;
+    OpenWindowRegistration& operator=(const OpenWindowRegistration&) = delete;
+
+private:
+    KORAExceptionHandler& handler_;
+    QWidget* window_;
+};
+
+} // namespace
+
+CDownload::CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
+                     KORAExceptionHandler& exceptionHandler, Clock& clock, QWidget* parent)
+    : PaletteDialog(kTemplateId, kBackgroundBitmap, parent), mainWindow_(mainWindow),
+      exceptionHandler_(exceptionHandler), clock_(clock),
+      controller_(&parameterSet, &exceptionHandler),
+      progress_(std::make_unique<DownloadProgressCommand>(progressParameter(parameterSet))) {
+    setWindowTitle(QStringLiteral("Update Software"));
+    setModal(true);
+    timer_.setInterval(kTimerInterval);
+    connect(&timer_, &QTimer::timeout, this, &CDownload::timerTick);
+
+    selectButton_ = addButton(QStringLiteral("Select File"), kSelectFileButton);
+    startButton_ = addButton(QStringLiteral("Start Update"), kStartUpdateButton);
+    closeButton_ = addButton(QStringLiteral("Close"), kCloseButton);
+    connect(selectButton_, &QPushButton::clicked, this, &CDownload::selectFile);
+    connect(startButton_, &QPushButton::clicked, this, &CDownload::startUpdate);
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+
+    versionText_ = addStatic(kVersionText, QStringLiteral("88.88.88.88"));
+    fileNameText_ = addStatic(kFileNameText, QStringLiteral("None"));
+    stateLabel_ = addStatic(kStateLabel, QStringLiteral("Progress"));
+    percentText_ = addStatic(kPercentText, QStringLiteral("100"));
+    percentText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    percentSign_ = addStatic(kPercentSign, QStringLiteral("%"));
+    progressBar_ = new QProgressBar;
+    progressBar_->setTextVisible(false);
+    progressBar_->setMinimumWidth(260);
+    setControlId(progressBar_, kProgressBar);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 18, 20, 14);
+    layout->setSpacing(10);
+    auto* details = new QGridLayout;
+    details->addWidget(new QLabel(QStringLiteral("Current Firmware Version")), 0, 0);
+    details->addWidget(versionText_, 0, 1);
+    details->addWidget(new QLabel(QStringLiteral("Selected File:")), 1, 0);
+    details->addWidget(fileNameText_, 1, 1);
+    details->setColumnStretch(1, 1);
+    layout->addLayout(details);
+
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(stateLabel_);
+    progressRow->addStretch();
+    progressRow->addWidget(percentText_);
+    progressRow->addWidget(percentSign_);
+    layout->addLayout(progressRow);
+    layout->addWidget(progressBar_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(selectButton_);
+    buttons->addWidget(startButton_);
+    buttons->addStretch();
+    buttons->addWidget(closeButton_);
+    layout->addLayout(buttons);
+
+    // What the window shows when it opens.
+    bindDisplays();
+    fileNameText_->setText(QStringLiteral("None"));
+    startButton_->setEnabled(false);
+    for (CxShadeButton* button : {selectButton_, startButton_, closeButton_}) {
+        button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
+    }
+}
+
+CDownload::~CDownload() {
+    timer_.stop();
+    // Whatever ends the dialog, the handler must not stay silenced.
+    if (state_ == State::Rebooting) {
+        controller_.setHandlerBusy(false);
+    }
+}
+
+void CDownload::reject() {
+    // Escape and the window's close box must not interrupt a transfer or
+    // the reboot wait either.
+    if (timer_.isActive()) {
+        return;
+    }
+    // A failed step left the transfer stopped with the main window's
+    // polling paused; a failure the handler kept the connection for does
+    // not resume it.
+    if (state_ == State::Downloading) {
+        mainWindow_.startPolling();
+    }
+    PaletteDialog::reject();
+}
+
+int CDownload::openFrom(Win32Controller& controller, QWidget* parent) {
+    auto* handler = dynamic_cast<KORAExceptionHandler*>(controller.exceptionHandler());
+    // The unit's handler serves the main window it was made for.
+    auto* mainWindow =
+        handler != nullptr ? qobject_cast<CKORARemoteGUIDlg*>(handler->window()) : nullptr;
+    if (mainWindow == nullptr) {
+        throw VerloException("invalid exception handler");
+    }
+    if (controller.parameterSet() == nullptr) {
+        throw VerloException("No parameter set to download through");
+    }
+    CDownload dialog(*controller.parameterSet(), *mainWindow, *handler, Clock::system(), parent);
+    const OpenWindowRegistration registration(*handler, &dialog);
+    return ModalRunner::run(dialog);
+}
+
+void CDownload::bindDisplays() {
+    controller_.bindControlText(versionText_, firmwareVersion);
+    controller_.bindControlText(percentText_, downloadProgress);
+    controller_.bindProgressBar(progressBar_, downloadProgress);
+}
+
+void CDownload::selectFile() {
+    FileRequest request;
+    request.mode = FileRequest::Mode::Open;
+    request.caption = QStringLiteral("Open");
+    request.filter = QStringLiteral("Binary Files (*.bin);;All Files (*)");
+    request.defaultSuffix = QStringLiteral("bin");
+    const QString path = ModalRunner::current().chooseFile(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    controller_.selectImage(path.toStdString(), *progress_);
+    // The handler may have dropped the connection over a failed check.
+    followConnection(false);
+    // A failed check leaves the image selected before (or none): show and
+    // offer to send only what would really be sent.
+    update(fileNameText_->geometry());
+    fileNameText_->setText(controller_.hasImage() ? QString::fromStdString(controller_.imageName())
+                                                  : QStringLiteral("None"));
+    startButton_->setEnabled(canStart());
+}
+
+void CDownload::startUpdate() {
+    ConfirmDownloadDialog confirm(this);
+    if (ModalRunner::run(confirm) != QDialog::Accepted) {
+        return;
+    }
+    mainWindow_.stopPolling();
+    enterState(State::Downloading);
+}
+
+void CDownload::timerTick() {
+    try {
+        switch (state_) {
+        case State::Downloading:
+            if (!controller_.sendNextChunk()) {
+                enterState(State::Rebooting);
+            }
+            break;
+        case State::Rebooting:
+            rebootTick();
+            break;
+        case State::Idle:
+            break;
+        }
+        return;
+    } catch (HostException& exception) {
+        stopAfterFailure();
+        exceptionHandler_.handleHostException(exception);
+    } catch (FlashException& exception) {
+        stopAfterFailure();
+        exceptionHandler_.handleFatalFailure(exception);
+    } catch (VerloException& exception) {
+        stopAfterFailure();
+        exceptionHandler_.handleVerloException(exception);
+    } catch (...) {
+        stopAfterFailure();
+        exceptionHandler_.handleUnknownException();
+    }
+    followConnection(false);
+    // The handler may have gone off line, where nothing can be sent.
+    startButton_->setEnabled(canStart());
+}
+
+void CDownload::rebootTick() {
+    // Signed and truncating toward zero: over one wait p rises from 0 to 100.
+    const std::int64_t p = (clock_.seconds() - rebootDeadline_) * 100 / kRebootWaitSeconds + 100;
+    if (p >= 100) {
+        rebootDeadline_ += kRebootWaitSeconds;
+    }
+    // Directly: Download Progress stays 0 during the wait.
+    progressBar_->setValue(static_cast<int>(p));
+    if (p < 30 || p % 10 != 0) {
+        return;
+    }
+    const bool reconnected = mainWindow_.reopenDevice(true);
+    // Failed or not, the attempt replaced the main window's parameter set.
+    followConnection(reconnected);
+    if (!reconnected) {
+        return;
+    }
+    enterState(State::Idle);
+    MessageDialog upgraded(MessageDialog::kTemplateId, QStringLiteral("Firmware Upgraded"), this);
+    ModalRunner::run(upgraded);
+    exceptionHandler_.closeOpenWindows();
+}
+
+void CDownload::enterState(State state) {
+    update(stateLabel_->geometry());
+    state_ = state;
+    switch (state) {
+    case State::Idle:
+        percentText_->show();
+        percentSign_->show();
+        controller_.setHandlerBusy(false);
+        timer_.stop();
+        enableButtons(true);
+        stateLabel_->setText(QStringLiteral("Progress"));
+        break;
+    case State::Downloading:
+        percentText_->show();
+        percentSign_->show();
+        controller_.setHandlerBusy(false);
+        timer_.start();
+        enableButtons(false);
+        stateLabel_->setText(QStringLiteral("Downloading"));
+        break;
+    case State::Rebooting:
+        percentText_->hide();
+        percentSign_->hide();
+        controller_.setHandlerBusy(true);
+        stateLabel_->setText(QStringLiteral("Rebooting"));
+        rebootDeadline_ = clock_.seconds() + kRebootWaitSeconds;
+        progressBar_->setValue(0);
+        break;
+    }
+}
+
+void CDownload::enableButtons(bool enabled) {
+    selectButton_->setEnabled(enabled);
+    startButton_->setEnabled(enabled && canStart());
+    closeButton_->setEnabled(enabled);
+}
+
+// Off line the simulated unit takes any image and is "back" at once, so a
+// transfer there would announce an upgrade that never happened.
+bool CDownload::canStart() const {
+    return controller_.hasImage() && controller_.hasDevice();
+}
+
+void CDownload::stopAfterFailure() {
+    timer_.stop();
+    enableButtons(true);
+}
+
+void CDownload::followConnection(bool rebind) {
+    ParameterSet* current = mainWindow_.parameterSet();
+    // Without a set the next chunk fails with VerloException rather than
+    // reaching the destroyed one.
+    controller_.setParameterSet(current);
+    if (current == nullptr) {
+        return;
+    }
+    *progress_ = DownloadProgressCommand(progressParameter(*current));
+    if (rebind) {
+        bindDisplays();
+    }
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "firmware/DownloadProgressCommand.h"
+#include "protocol/Clock.h"
+#include "ui/binding/Win32Controller.h"
+#include "ui/look/PaletteDialog.h"
+
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+
+class CKORARemoteGUIDlg;
+class CxShadeButton;
+class KORAExceptionHandler;
+class ParameterSet;
+class QLabel;
+class QProgressBar;
+
+// The "Update Software" dialog: the operator selects a firmware image, which
+// is checked at once, confirms, and the payload goes to the unit one chunk per
+// timer tick. Then the unit burns the image and reboots while the dialog
+// waits in 45-second cycles, trying to reconnect; once it is back the
+// operator is told and every open settings window closes.
+//
+// The connection belongs to the main window, which replaces its parameter set
+// whenever it reopens or falls back off line; the dialog follows the main
+// window's set after every step that may have replaced it, so nothing in the
+// dialog reaches a destroyed one.
+class CDownload : public PaletteDialog {
+    Q_OBJECT
+
+public:
+    enum class State { Idle, Downloading, Rebooting };
+
+    static constexpr int kTemplateId = 153;
+    static constexpr int kBackgroundBitmap = 136;
+    static constexpr int kSelectFileButton = 1187;
+    static constexpr int kStartUpdateButton = 1188;
+    static constexpr int kCloseButton = 2;
+    static constexpr int kVersionText = 1024;
+    static constexpr int kFileNameText = 1037;
+    static constexpr int kStateLabel = 1041;
+    static constexpr int kPercentText = 1022;
+    static constexpr int kPercentSign = 1042;
+    static constexpr int kProgressBar = 1023;
+    // The transfer timer's identity while it runs.
+    static constexpr int kTimerId = 2;
+    static constexpr int kTimerInterval = 30;
+    static constexpr std::int64_t kRebootWaitSeconds = 45;
+
+    // Neither the parameter set, the main window nor the handler is owned;
+    // the clock tells the reboot wait's seconds.
+    CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
+              KORAExceptionHandler& exceptionHandler, Clock& clock = Clock::system(),
+              QWidget* parent = nullptr);
+    ~CDownload() override;
+
+    // Opens the dialog modally on behalf of the window that owns controller,
+    // over its parameter set, its exception handler and the main window that
+    // handler serves; while open it is registered on the handler and on the
+    // window stack. Throws VerloException "invalid exception handler" unless
+    // the controller's handler is a KORAExceptionHandler. Returns the
+    // dialog's result.
+    static int openFrom(Win32Controller& controller, QWidget* parent = nullptr);
+
+    // Closes the dialog ("Close", Escape, the close box) unless the transfer
+    // timer runs.
+    void reject() override;
+
+    // Button 1187: choose an image and check it.
+    void selectFile();
+    // Button 1188: confirm, then start (or continue) the transfer.
+    void startUpdate();
+    // One tick of the transfer timer.
+    void timerTick();
+
+    State state() const { return state_; }
+    // kTimerId while the transfer timer runs, else 0.
+    int timer() const { return timer_.isActive() ? kTimerId : 0; }
+    std::int64_t rebootDeadline() const { return rebootDeadline_; }
+    const Win32Controller& controller() const { return controller_; }
+
+private:
+    void bindDisplays();
+    void enterState(State state);
+    void enableButtons(bool enabled);
+    // An image passed its check and a unit is connected to take it.
+    bool canStart() const;
+    void rebootTick();
+    // Called before the handler hears of a failed tick.
+    void stopAfterFailure();
+    // Takes the main window's current parameter set for every later use;
+    // with rebind the displays show it too.
+    void followConnection(bool rebind);
+
+    CKORARemoteGUIDlg& mainWindow_;
+    KORAExceptionHandler& exceptionHandler_;
+    Clock& clock_;
+    Win32Controller controller_;
+    std::unique_ptr<DownloadProgressCommand> progress_;
+    State state_ = State::Idle;
+    std::int64_t rebootDeadline_ = 0;
+    QTimer timer_;
+
+    CxShadeButton* selectButton_;
+    CxShadeButton* startButton_;
+    CxShadeButton* closeButton_;
+    QLabel* versionText_;
+    QLabel* fileNameText_;
+    QLabel* stateLabel_;
+    QLabel* percentText_;
+    QLabel* percentSign_;
+    QProgressBar* progressBar_;
+};

@@ -1,0 +1,51 @@
+#include "ui/windows/CKORARemoteGUIApp.h"
+
+#include "protocol/VerloException.h"
+#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/ModalRunner.h"
+#include "ui/windows/OpenDeviceDialog.h"
+#include "ui/windows/WindowStack.h"
+
+#include <QDialog>
+#include <QSettings>
+
+namespace {
+
+const QString kMessageCaption = QStringLiteral("TRX4 Remote");
+
+} // namespace
+
+bool CKORARemoteGUIApp::initInstance() {
+    int type = ConnectionType::OffLine;
+    QString address;
+    int port = 1;
+    {
+        // The dialog stores the operator's choice when it goes, also after Cancel.
+        OpenDeviceDialog dialog;
+        if (ModalRunner::run(dialog) != QDialog::Accepted) {
+            return false;
+        }
+        type = dialog.connectionType();
+        address = dialog.tcpAddress();
+        port = dialog.serialPort();
+    }
+    try {
+        CKORARemoteGUIDlg window(type, address, port);
+        window.initialise();
+        ModalRunner::run(window);
+        WindowStack::destroyInstance();
+    } catch (const VerloException& exception) {
+        ModalRunner::message(nullptr, kMessageCaption, QString::fromStdString(exception.what()));
+    } catch (...) {
+        ModalRunner::message(nullptr, kMessageCaption,
+                             QString::fromUtf8(KORAExceptionHandler::kApplicationError));
+    }
+    return false;
+}
+
+std::unique_ptr<QSettings> CKORARemoteGUIApp::profile() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QString::fromUtf8(kOrganisation),
+                                       QString::fromUtf8(kApplication));
+}

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "catalogue/KORAParams.h"
+#include "model/MeterScaler.h"
+#include "model/ParameterEvaluator.h"
+#include "model/ParameterFormatter.h"
+#include "protocol/DummyKORAProtocol.h"
+#include "protocol/QUIPFrame.h"
+#include "protocol/QUIPPacket.h"
+#include "ui/look/PaletteDialog.h"
+#include "ui/windows/OpenDeviceDialog.h"
+
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class ForwardingProtocol;
+class KORAExceptionHandler;
+class MeterWidget;
+class Win32Controller;
+class QLabel;
+class QUIPProtocol;
+class RetryingProtocol;
+class SerialDevice;
+class SerialDeviceImplementation;
+
+// The main window: the live status panel of the unit. It owns the connection
+// to the unit (real or simulated), polls it every 30 ms and hands every
+// failure to its exception handler.
+class CKORARemoteGUIDlg : public PaletteDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplateId = 102;
+    static constexpr int kBackgroundBitmap = 155;
+    static constexpr std::uint16_t kUnitTcpPort = 4444;
+    static constexpr std::uint32_t kSerialBaudRate = 115200;
+    static constexpr unsigned kAttempts = 2;
+    static constexpr int kPollInterval = 30;
+    // The polling timer's identity while it runs.
+    static constexpr int kPollTimerId = 1;
+
+    static constexpr int kMeters = 8;
+    static constexpr int kProgramPositions = 8;
+    static constexpr int kIconBitmap = 128;
+    static constexpr int kLedOnBitmap = 147;
+    static constexpr int kLedOffBitmap = 4014;
+    static constexpr int kLedErrorBitmap = 148;
+
+    static constexpr int kConnectionTypeText = 1019;
+    static constexpr int kConnectionAddressText = 1018;
+    static constexpr int kRemoteVersionText = 1025;
+    static constexpr int kFirstProgramLabel = 1600;
+    static constexpr int kFirstMeter = 1004;
+    static constexpr int kFirstProgramLed = 1106;
+    static constexpr int kChangeSettingsButton = 1003;
+    static constexpr int kLoadSettingsButton = 57672;
+    static constexpr int kSaveSettingsButton = 57671;
+    static constexpr int kOpenDeviceButton = 57673;
+    static constexpr int kHelpButton = 57670;
+    static constexpr int kExitButton = 2;
+    static constexpr int kAboutMenuString = 101;
+    static constexpr const char* kRemoteVersion = "1.2.1.5";
+    // The about box has always named its own build, which differs from the
+    // version text shown in the window.
+    static constexpr const char* kAboutVersion = "1.2.1.1";
+    // The configuration files' choosers.
+    static constexpr const char* kFileFilter = "TRX4 Files (*.trx);;All Files (*)";
+    static constexpr const char* kFileExtension = "trx";
+
+    // The unit is reached on unitTcpPort over TCP; only tests choose another
+    // than the unit's own port.
+    CKORARemoteGUIDlg(int connectionType, const QString& tcpAddress, int serialPort,
+                      QWidget* parent = nullptr, std::uint16_t unitTcpPort = kUnitTcpPort);
+    ~CKORARemoteGUIDlg() override;
+
+    // Prepares the window for its first showing and opens the unit chosen at
+    // construction. Failures that leave the window are thrown.
+    void initialise();
+
+    // Builds the connection chain of the type and starts polling; when the
+    // unit cannot be opened the simulated one takes its place. With
+    // keepTypeOnFailure a fallback keeps the recorded type and does not poll
+    // (false is returned). Failures go to the exception handler.
+    bool openDevice(int type, const QString& address, int port, bool keepTypeOnFailure);
+    // Closes the device, then opens the current connection again.
+    bool reopenDevice(bool keepTypeOnFailure);
+    // Destroys the connection chain, the parameter set first.
+    void closeDevice();
+    bool openEthernet(const QString& address);
+    bool openSerial(int port);
+
+    // Starts the polling timer unless it runs.
+    void startPolling();
+    // Stops the polling timer; returns whether it was running.
+    bool stopPolling();
+    // kPollTimerId while polling, else 0.
+    int pollTimer() const { return pollTimer_.isActive() ? kPollTimerId : 0; }
+    // One tick of the polling timer: the next status group and every control.
+    void pollTick();
+
+    // Shows the current connection's type and address.
+    void showConnection();
+    void bindIndicators();
+
+    // The operator's commands.
+    void changeSettings();
+    void loadSettings();
+    void saveSettings();
+    void openDeviceCommand();
+    void showAbout();
+
+    int connectionType() const { return connectionType_; }
+    const QString& tcpAddress() const { return tcpAddress_; }
+    int serialPort() const { return serialPort_; }
+    KORAParams* parameterSet() const { return parameterSet_.get(); }
+    KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
+    Win32Controller& controller() const { return *controller_; }
+
+private:
+    void buildOffLineChain();
+    void setStaticText(int id, const QString& text);
+    QLabel* addStatic(int id, const QString& text = QString());
+    void buildLayout();
+    void addAboutEntry();
+
+    std::uint16_t unitTcpPort_;
+    int connectionType_;
+    QString tcpAddress_;
+    int serialPort_;
+
+    // These outlive every connection.
+    DummyKORAProtocol simulatedProtocol_;
+    QUIPPacket tcpFraming_;
+    QUIPFrame serialFraming_;
+
+    // The open connection, innermost last; closeDevice destroys it from the
+    // parameter set inwards.
+    std::unique_ptr<SerialDeviceImplementation> transport_;
+    std::unique_ptr<SerialDevice> deviceAdapter_;
+    std::unique_ptr<QUIPProtocol> protocolImplementation_;
+    std::unique_ptr<ForwardingProtocol> protocolFrontEnd_;
+    std::unique_ptr<RetryingProtocol> retryingFrontEnd_;
+    std::unique_ptr<KORAParams> parameterSet_;
+
+    std::vector<MeterWidget*> meters_;
+    QPixmap icon_;
+    QPixmap ledOn_;
+    QPixmap ledOff_;
+    // Entry k gives the label of program position k + 1.
+    std::vector<std::unique_ptr<EnumeratedFormatter>> programLabelFormatters_;
+    // Entry k is lit for program k.
+    std::vector<IntEvaluator> programEvaluators_;
+    // One per entry of the LED table, in its order.
+    std::vector<IntEvaluator> ledEvaluators_;
+    KORAMeterScaler meterScaler_;
+
+    std::unique_ptr<KORAExceptionHandler> exceptionHandler_;
+    std::unique_ptr<Win32Controller> controller_;
+    QTimer pollTimer_;
+};
