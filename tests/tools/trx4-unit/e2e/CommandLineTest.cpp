@@ -1,5 +1,6 @@
 #include "UnitProcess.h"
 
+#include "protocol/GenericProtocol.h"
 #include "protocol/ProtocolChain.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +30,14 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
     }
 }
 
-TEST(CommandLine, InterruptAndTerminateStopCleanlyWithAHostConnected) {
+TEST(CommandLine, AScenarioSetsTheStatusAndSignalsStopTheUnitWithAHostConnected) {
     for (const int signal : {SIGINT, SIGTERM}) {
-        UnitProcess unit({"--listen", "127.0.0.1:0"});
+        UnitProcess unit({"--listen", "127.0.0.1:0", "--scenario", "no-input"});
         ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+        // No input: nothing decoded (0x0104) and the meters (0x0106 on) at rest.
+        for (const std::uint16_t number : {0x0104, 0x0106, 0x0109, 0x010D}) {
+            EXPECT_EQ(chain.frontEnd().getValue(ParameterId(number)), ParameterValue(0)) << number;
+        }
         EXPECT_EQ(unit.stop(signal), 0);
     }
     UnitProcess unit({"--pty"});

@@ -37,16 +37,15 @@ TEST_F(Session, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
     {
         ProtocolChain chain(tcp());
         KORAParams params(chain.frontEnd());
-        for (const auto& [parameterId, parameter] : params.statusParameters()) {
-            if (parameter.source() == &chain.frontEnd()) {
-                device.insert(parameterId);
+        const auto collect = [&](const auto& parameters) {
+            for (const auto& [parameterId, parameter] : parameters) {
+                if (parameter.source() == &chain.frontEnd()) {
+                    device.insert(parameterId);
+                }
             }
-        }
-        for (const auto& [parameterId, parameter] : params.controlParameters()) {
-            if (parameter.source() == &chain.frontEnd()) {
-                device.insert(parameterId);
-            }
-        }
+        };
+        collect(params.statusParameters());
+        collect(params.controlParameters());
         EXPECT_EQ(device.size(), 80u);
         // Factory values and the default scenario's status, as read from the unit.
         EXPECT_EQ(params.findParameter(surroundDelay).value(), ParameterValue(20));
