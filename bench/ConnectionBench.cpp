@@ -2,12 +2,12 @@
 // loopback interface: what the operator waits for when connecting, polling
 // and writing one value, and a firmware update's transfer.
 #include "UnitProcess.h"
-#include "e2e/HostChain.h"
 
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
 #include "firmware/ProgressCommand.h"
+#include "protocol/ProtocolChain.h"
 #include "protocol/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
@@ -31,8 +31,8 @@ UnitProcess quietUnit() {
 void getAllOnConnect(benchmark::State& state) {
     UnitProcess unit = quietUnit();
     for (auto _ : state) {
-        TcpChain chain(unit.port());
-        benchmark::DoNotOptimize(chain.protocol.getValue(surroundDelay));
+        ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+        benchmark::DoNotOptimize(chain.frontEnd().getValue(surroundDelay));
     }
 }
 BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -41,8 +41,8 @@ BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
 // of the status group waits its 1 ms for a message, the controls come from the cache.
 void idlePollingStep(benchmark::State& state) {
     UnitProcess unit = quietUnit();
-    TcpChain chain(unit.port());
-    KORAParams params(chain.retrying);
+    ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+    KORAParams params(chain.frontEnd());
     for (auto _ : state) {
         params.pollNext();
         params.refreshControls();
@@ -53,13 +53,13 @@ BENCHMARK(idlePollingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 // A Set and the Status that confirms it; the value alternates so every write changes it.
 void confirmedWrite(benchmark::State& state) {
     UnitProcess unit = quietUnit();
-    TcpChain chain(unit.port());
+    ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
     int value = 20;
     for (auto _ : state) {
         value = value == 20 ? 21 : 20;
-        chain.retrying.setValue(surroundDelay, ParameterValue(value), 0);
+        chain.frontEnd().setValue(surroundDelay, ParameterValue(value), 0);
     }
-    if (chain.retrying.getValue(surroundDelay) != ParameterValue(value)) {
+    if (chain.frontEnd().getValue(surroundDelay) != ParameterValue(value)) {
         state.SkipWithError("the unit did not confirm the last write");
     }
 }
@@ -77,11 +77,11 @@ public:
 };
 
 // After a burn the unit reboots; it takes hosts again once it is back.
-std::unique_ptr<TcpChain> connectAfterReboot(std::uint16_t port) {
+std::unique_ptr<ProtocolChain> connectAfterReboot(std::uint16_t port) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
         try {
-            return std::make_unique<TcpChain>(port);
+            return std::make_unique<ProtocolChain>(ConnectionTarget::tcp("127.0.0.1", port));
         } catch (const VerloException&) {
             if (std::chrono::steady_clock::now() > deadline) {
                 throw;
@@ -104,7 +104,7 @@ void firmwareTransfer(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto chain = connectAfterReboot(unit.port());
-        FirmwareDownload download(chain->retrying, nullptr);
+        FirmwareDownload download(chain->frontEnd(), nullptr);
         download.selectImage(path, progress);
         state.ResumeTiming();
         while (download.sendNextChunk()) {

@@ -1,6 +1,7 @@
 // The main window's polling: one tick (pollNext and refreshControls, with
 // every indicator bound), off line and against trx4-unit over loopback TCP,
-// and the share of a core the shown window uses while it polls on its timer.
+// and the shown window polling on its timer; each with the share of a core
+// the process used meanwhile.
 
 #include "TemporaryProfile.h"
 #include "UnitProcess.h"
@@ -18,11 +19,35 @@
 
 namespace {
 
+double processorSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The share of one core the process used from the construction until
+// report, as the counter core_percent. Every benchmark here reports it: a
+// program's runs must all carry the same counters for the CSV report.
+class CoreShare {
+public:
+    void report(benchmark::State& state) const {
+        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start_;
+        state.counters["core_percent"] = 100.0 * (processorSeconds() - processor_) / wall.count();
+    }
+
+private:
+    double processor_ = processorSeconds();
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 void runTicks(benchmark::State& state, CKORARemoteGUIDlg& window) {
     window.stopPolling();
+    const CoreShare share;
     for (auto _ : state) {
         window.pollTick();
     }
+    share.report(state);
 }
 
 void BM_PollingTickOffLine(benchmark::State& state) {
@@ -47,26 +72,16 @@ void BM_PollingTickOverTcp(benchmark::State& state) {
 }
 BENCHMARK(BM_PollingTickOverTcp)->Unit(benchmark::kMicrosecond);
 
-double processorSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The shown window polling on its own timer for five seconds; the counter is
-// the share of one core the process used meanwhile.
+// The shown window polling on its own timer for five seconds.
 void runIdle(benchmark::State& state, CKORARemoteGUIDlg& window) {
     window.show();
+    const CoreShare share;
     for (auto _ : state) {
-        const double before = processorSeconds();
-        const auto start = std::chrono::steady_clock::now();
         QEventLoop loop;
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         loop.exec();
-        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-        state.counters["core_percent"] = 100.0 * (processorSeconds() - before) / wall.count();
     }
+    share.report(state);
 }
 
 void BM_IdleOffLine(benchmark::State& state) {

@@ -49,10 +49,10 @@ struct Arguments {
 ConnectionTarget targetOf(const Arguments& arguments) {
     try {
         if (!arguments.tcp.empty()) {
-            return ConnectionTarget::tcp(arguments.tcp);
+            return ConnectionTarget::parseTcp(arguments.tcp);
         }
         if (!arguments.serial.empty()) {
-            return ConnectionTarget::serial(arguments.serial);
+            return ConnectionTarget::parseSerial(arguments.serial);
         }
     } catch (const std::invalid_argument& error) {
         throw UsageError(error.what());

@@ -1,7 +1,14 @@
-#include "HostChain.h"
 #include "TracedUnitTest.h"
 #include "support/FirmwareImages.h"
+#include "support/RecordingDownloadHandler.h"
+#include "support/RecordingObserver.h"
+#include "support/ThrownMessage.h"
 
+#include "catalogue/KORAParams.h"
+#include "firmware/DownloadProgressCommand.h"
+#include "firmware/FirmwareDownload.h"
+#include "model/ControlParameter.h"
+#include "protocol/ProtocolChain.h"
 #include "protocol/VerloException.h"
 
 #include <gmock/gmock.h>
@@ -12,80 +19,105 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ElementsAre;
 
+const ParameterId downloadProgress(std::uint16_t{0x0928});
 const ParameterId firmwareLow(std::uint16_t{0x0113});
 const ParameterId firmwareHigh(std::uint16_t{0x0114});
 
+// The update dialog's role over the application's chain and parameter set,
+// with Download Progress showing the percentage.
 class Firmware : public TracedUnitTest {
 protected:
-    void start() { startUnit({"--reboot-seconds", "1"}); }
-    // Connects once the unit is back, trying until a deadline.
-    std::unique_ptr<TcpChain> reconnect() {
+    void start(std::vector<std::string> extra = {}) {
+        extra.insert(extra.begin(), {"--reboot-seconds", "1"});
+        startUnit(extra);
+        connect();
+        progressParameter =
+            &dynamic_cast<ControlParameter&>(params->findParameter(downloadProgress));
+        progress = std::make_unique<DownloadProgressCommand>(*progressParameter);
+        download = std::make_unique<FirmwareDownload>(chain->frontEnd(), &handler);
+        progressObserver.onUpdate = [this](Subject&, Transaction*) {
+            shownProgress.push_back(progressParameter->value().toInt());
+        };
+        params->observeControl(downloadProgress, progressObserver);
+        // Observing showed the value once already.
+        shownProgress.clear();
+    }
+    void connect() {
+        disconnect();
+        chain = std::make_unique<ProtocolChain>(ConnectionTarget::tcp("127.0.0.1", unit->port()));
+        params = std::make_unique<KORAParams>(chain->frontEnd());
+    }
+    void disconnect() {
+        download.reset();
+        params.reset();
+        chain.reset();
+    }
+    // Connects once the unit is back from its reboot, trying until a deadline.
+    bool reconnect() {
         const auto deadline = std::chrono::steady_clock::now() + 15s;
         while (std::chrono::steady_clock::now() < deadline) {
             try {
-                return std::make_unique<TcpChain>(unit->port());
+                connect();
+                return true;
             } catch (const VerloException&) {
                 std::this_thread::sleep_for(100ms);
             }
         }
-        return nullptr;
+        return false;
     }
+
+    std::unique_ptr<ProtocolChain> chain;
+    std::unique_ptr<KORAParams> params;
+    ControlParameter* progressParameter = nullptr;
+    std::unique_ptr<DownloadProgressCommand> progress;
+    RecordingDownloadHandler handler;
+    std::unique_ptr<FirmwareDownload> download;
+    RecordingObserver progressObserver;
+    std::vector<std::uint16_t> shownProgress;
 };
 
-TEST_F(Firmware, ABurntImageRebootsTheUnitIntoItsVersion) {
+TEST_F(Firmware, ChunksGoBetweenOneEraseAndOneBurnAndTheUnitRebootsIntoTheImagesVersion) {
     start();
-    {
-        TcpChain chain(unit->port());
-        EXPECT_EQ(chain.protocol.getValue(firmwareHigh), ParameterValue(0));
-        const auto first = filledPayload(4096, "FW:1.4.2.7 build 113");
-        const auto last = filledPayload(700);
-        chain.retrying.downloadBlock(first.data(), first.size(), 1, false);
-        chain.retrying.downloadBlock(last.data(), last.size(), 2, true);
-    }
-    ASSERT_TRUE(awaitEvent("rebooting"));
-    // While it reboots the unit refuses connections: one that gets through
-    // must have come after the unit said it was back.
-    try {
-        TcpChain early(unit->port());
-        EXPECT_TRUE(traceHas("rebooted"));
-    } catch (const VerloException& refused) {
-        EXPECT_THAT(refused.what(), testing::StartsWith("connect failed"));
-    }
-    const auto chain = reconnect();
-    ASSERT_NE(chain, nullptr);
-    EXPECT_EQ(chain->protocol.getValue(firmwareHigh), ParameterValue(0x0104));
-    EXPECT_EQ(chain->protocol.getValue(firmwareLow), ParameterValue(0x0207));
-    EXPECT_THAT(chain->retrying.getEventLog(), testing::HasSubstr("Rebooted, firmware 1.4.2.7\n"));
+    EXPECT_EQ(params->findParameter(firmwareHigh).value(), ParameterValue(0));
+    download->selectImage(
+        folder.write("three.bin", signedImage(filledPayload(3 * 4096, "FW:1.4.2.7 build 113"))),
+        *progress);
+    EXPECT_TRUE(download->sendNextChunk());
+    EXPECT_TRUE(download->sendNextChunk());
+    EXPECT_FALSE(download->sendNextChunk());
+    EXPECT_TRUE(handler.untouched());
+    // 100 right after the last chunk, 0 once the image is rewound.
+    EXPECT_THAT(shownProgress, ElementsAre(33, 66, 100, 0));
+    disconnect();
+
+    ASSERT_TRUE(reconnect());
+    EXPECT_EQ(params->findParameter(firmwareHigh).value(), ParameterValue(0x0104));
+    EXPECT_EQ(params->findParameter(firmwareLow).value(), ParameterValue(0x0207));
+    EXPECT_THAT(chain->frontEnd().getEventLog(),
+                testing::HasSubstr("Rebooted, firmware 1.4.2.7\n"));
+    disconnect();
 
     const auto trace = stopAndReadTrace();
-    EXPECT_EQ(messages(trace, "received", "Erase Flash").size(), 1u);
-    const auto blocks = messages(trace, "received", "Download Data");
-    ASSERT_EQ(blocks.size(), 2u);
-    EXPECT_EQ(blocks[0]["blocks"], 1);
-    EXPECT_EQ(blocks[0]["length"], 4097);
-    EXPECT_EQ(blocks[1]["blocks"], 2);
-    const auto burns = messages(trace, "received", "Burn And Reboot");
-    ASSERT_EQ(burns.size(), 1u);
-    EXPECT_EQ(burns[0]["blocks"], 2);
-    const auto done = messages(trace, "sent", "Flash Operation Done");
-    ASSERT_EQ(done.size(), 4u);
-    for (const auto& reply : done) {
-        EXPECT_EQ(reply["status"], 0);
-    }
+    EXPECT_THAT(flashSteps(trace), ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
+                                               "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(Firmware, AnImageWithoutAVersionKeepsTheVersionTheUnitHad) {
-    start();
-    {
-        TcpChain chain(unit->port());
-        const auto only = filledPayload(300, "no version here");
-        chain.retrying.downloadBlock(only.data(), only.size(), 1, true);
-    }
-    const auto chain = reconnect();
-    ASSERT_NE(chain, nullptr);
-    EXPECT_EQ(chain->protocol.getValue(firmwareHigh), ParameterValue(0));
-    EXPECT_EQ(chain->protocol.getValue(firmwareLow), ParameterValue(0));
+TEST_F(Firmware, AFailedFlashStepIsSentAgainOnTheNextStart) {
+    start({"--flash-error", "download:2"});
+    download->selectImage(folder.write("two.bin", signedImage(filledPayload(4096 + 100))),
+                          *progress);
+    EXPECT_EQ(thrownMessage<FlashException>([&] { download->sendNextChunk(); }),
+              "Error: The unit needs to be returned to Verlo for servicing");
+    // The unit refused chunk 1, so a new start sends chunk 1 again, erase
+    // included, instead of going on to the last chunk and burning without it.
+    EXPECT_THROW(download->sendNextChunk(), FlashException);
+    EXPECT_EQ(download->chunksSent(), 0u);
+    disconnect();
+    const auto trace = stopAndReadTrace();
+    EXPECT_THAT(flashSteps(trace),
+                ElementsAre("Erase Flash", "Download Data", "Erase Flash", "Download Data"));
 }
 
 } // namespace

@@ -1,0 +1,156 @@
+#include "TracedUnitTest.h"
+#include "support/ThrownMessage.h"
+
+#include "catalogue/KORAParams.h"
+#include "protocol/ForwardingProtocol.h"
+#include "protocol/ProtocolChain.h"
+#include "protocol/VerloException.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+const ParameterId surroundDelay(std::uint16_t{0x0303});
+
+ParameterId id(std::uint16_t number) {
+    return ParameterId(number);
+}
+
+// The application's chain and parameter set against the unit over TCP and
+// over a serial line.
+class Session : public TracedUnitTest {
+protected:
+    ConnectionTarget tcp() const { return ConnectionTarget::tcp("127.0.0.1", unit->port()); }
+    ConnectionTarget serial() const { return ConnectionTarget::parseSerial(unit->firstLine()); }
+};
+
+TEST_F(Session, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
+    startUnit();
+    std::set<ParameterId> device;
+    {
+        ProtocolChain chain(tcp());
+        KORAParams params(chain.frontEnd());
+        const auto collect = [&](const auto& parameters) {
+            for (const auto& [parameterId, parameter] : parameters) {
+                if (parameter.source() == &chain.frontEnd()) {
+                    device.insert(parameterId);
+                }
+            }
+        };
+        collect(params.statusParameters());
+        collect(params.controlParameters());
+        EXPECT_EQ(device.size(), 80u);
+        // Factory values and the default scenario's status, as read from the unit.
+        EXPECT_EQ(params.findParameter(surroundDelay).value(), ParameterValue(20));
+        EXPECT_EQ(params.findParameter(id(0x0701)).value(), ParameterValue(std::string("trx4")));
+        EXPECT_EQ(params.findParameter(id(0x0104)).value(), ParameterValue(3));
+        EXPECT_EQ(params.findParameter(id(0x0111)).value(), ParameterValue(7));
+    }
+    const auto trace = stopAndReadTrace();
+    const auto responses = messages(trace, "sent", "Get All Response");
+    ASSERT_EQ(responses.size(), 1u);
+    std::set<ParameterId> sent;
+    for (const auto& text : responses[0]["ids"]) {
+        sent.insert(
+            id(static_cast<std::uint16_t>(std::stoul(text.get<std::string>(), nullptr, 16))));
+    }
+    EXPECT_EQ(sent, device);
+}
+
+// A refused write changes nothing; the logs tell what the unit did.
+TEST_F(Session, RefusedWritesChangeNothingAndTheLogsTellWhatHappened) {
+    startUnit();
+    ProtocolChain chain(tcp());
+    ForwardingProtocol& unretried = chain.protocolFrontEnd();
+    const std::pair<std::uint16_t, const char*> refusals[] = {
+        {0x0303, "Error: Illegal Parameter Value"}, {0x0399, "Error: Illegal Parameter Id"}};
+    for (const auto& [number, message] : refusals) {
+        EXPECT_EQ(thrownMessage<HostException>(
+                      [&] { unretried.setValue(id(number), ParameterValue(151), 0); }),
+                  message);
+    }
+    EXPECT_EQ(unretried.getValue(surroundDelay), ParameterValue(20));
+    // The edge of the range is accepted.
+    unretried.setValue(surroundDelay, ParameterValue(150), 0);
+    EXPECT_EQ(unretried.getValue(surroundDelay), ParameterValue(150));
+
+    KORAParams params(chain.frontEnd());
+    std::string events;
+    params.getEventLog(events);
+    EXPECT_THAT(events, StartsWith("TRX4 event log\n"));
+    EXPECT_THAT(events, HasSubstr(" Host connected from 127.0.0.1:"));
+    EXPECT_THAT(events, HasSubstr(" 0x0303 set to 150\n"));
+    EXPECT_EQ(events.find('\r'), std::string::npos);
+    EXPECT_EQ(events.back(), '\n');
+    std::string errors;
+    params.getErrorLog(errors);
+    EXPECT_THAT(errors, StartsWith("TRX4 error log\n"));
+    EXPECT_THAT(errors, HasSubstr("Set refused: 0x0303 = 151 (out of range)\n"));
+}
+
+TEST_F(Session, ServesTheCatalogueOverAcknowledgedFrames) {
+    startSerialUnit();
+    {
+        ProtocolChain chain(serial());
+        KORAParams params(chain.frontEnd());
+        EXPECT_EQ(params.findParameter(surroundDelay).value(), ParameterValue(20));
+        params.controlParameters().find(surroundDelay).setValue(ParameterValue(64));
+        EXPECT_EQ(params.controlParameters().find(surroundDelay).unitValue(), ParameterValue(64));
+
+        // The meters keep coming while the host polls.
+        std::set<std::uint16_t> left;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (left.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+            params.pollNext();
+            left.insert(params.findParameter(id(0x0106)).value().toInt());
+            std::this_thread::sleep_for(30ms);
+        }
+        EXPECT_GE(left.size(), 3u);
+    }
+    // The host's disconnect frame ended its session; the next host is served
+    // and finds the value written.
+    {
+        ProtocolChain chain(serial());
+        EXPECT_EQ(chain.frontEnd().getValue(surroundDelay), ParameterValue(64));
+    }
+    const auto trace = stopAndReadTrace();
+    EXPECT_GE(countEvents(trace, "host-disconnected"), 1u);
+    EXPECT_EQ(countEvents(trace, "crc-error"), 0u);
+}
+
+TEST_F(Session, OverFramesTheRetryingFrontEndRecoversFromCorruptedReplies) {
+    // Without unsolicited messages every exchange is the unit's acknowledgement
+    // followed by its reply, so every third frame corrupts a reply in every
+    // third exchange, never in two exchanges running.
+    startSerialUnit({"--corrupt-every", "3", "--status-interval-ms", "0"});
+    std::size_t unretriedFailures = 0;
+    {
+        ProtocolChain chain(serial());
+        for (int round = 0; round < 6; ++round) {
+            EXPECT_THAT(chain.frontEnd().getEventLog(), StartsWith("TRX4 event log\n"));
+        }
+        // Without the retrying front end the same fault reaches the caller.
+        for (int round = 0; round < 3; ++round) {
+            try {
+                chain.protocolFrontEnd().getErrorLog();
+            } catch (const ProtocolException& error) {
+                EXPECT_STREQ(error.what(), "Expected response not received");
+                ++unretriedFailures;
+            }
+        }
+    }
+    EXPECT_EQ(unretriedFailures, 1u);
+    // Each of the three corrupted Event Log replies made the retrying front
+    // end ask once more.
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(messages(trace, "received", "Get Event Log").size(), 9u);
+}
+
+} // namespace
