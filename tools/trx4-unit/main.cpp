@@ -17,6 +17,8 @@
 
 int main(int argc, char** argv) {
     CLI::App app("", "trx4-unit");
+    app.set_version_flag("--version", "trx4-unit (TRX4 Remote) " TRX4_VERSION,
+                         "Print the version and exit");
     UnitOptions options;
     UnitOptions::declare(app, options);
     try {

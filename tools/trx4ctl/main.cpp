@@ -201,6 +201,8 @@ void declare(CLI::App& app, Arguments& arguments) {
 int main(int argc, char** argv) {
     CLI::App app("Reads, changes, backs up, compares, restores and upgrades a TRX4 unit.",
                  "trx4ctl");
+    app.set_version_flag("--version", "trx4ctl (TRX4 Remote) " TRX4_VERSION,
+                         "Print the version and exit");
     Arguments arguments;
     declare(app, arguments);
     try {
