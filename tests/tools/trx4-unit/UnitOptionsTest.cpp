@@ -1,5 +1,6 @@
 #include "UnitOptions.h"
 
+#include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -20,6 +21,10 @@ TEST(UnitOptions, ReadsAddressesAndFaultsAndRefusesMalformedOnes) {
     for (const char* bad : {"noise", "garbage:", "garbage:0", "oversize:x"}) {
         EXPECT_THROW(WireFault::parse(bad), std::invalid_argument) << bad;
     }
+    CLI::App app;
+    UnitOptions options;
+    UnitOptions::declare(app, options);
+    EXPECT_THROW(app.parse("--drop-after-seconds 0", false), CLI::ValidationError);
 }
 
 } // namespace

@@ -28,20 +28,17 @@ TEST(UnitState, RefusesUnknownReadOnlyAndOutOfRangeWrites) {
               UnitState::illegalParameterValue);
 }
 
-TEST(UnitState, KeepsTheSignalOutputsAPermutationAndReportsTheSwappedPartner) {
+TEST(UnitState, KeepsTheSignalOutputsAPermutationAndReportsTheSwappedPartners) {
     UnitState state(UnitState::catalogueRanges());
-    EXPECT_EQ(state.apply({{id(0x0310), ParameterValue(5)}}),
-              (std::vector<ParameterId>{id(0x0310), id(0x0313)}));
-    // Writing a member its own value changes nothing else.
-    EXPECT_EQ(state.apply({{id(0x0310), ParameterValue(5)}}),
-              (std::vector<ParameterId>{id(0x0310)}));
-    // Several outputs in one write: each swap happens in identifier order.
-    state.apply({{id(0x030E), ParameterValue(7)}, {id(0x030F), ParameterValue(6)}});
+    // Each swap happens in identifier order: 0x030E takes 7 from 0x0315, then
+    // 0x030F takes it from 0x030E.
+    EXPECT_EQ(state.apply({{id(0x030E), ParameterValue(7)}, {id(0x030F), ParameterValue(7)}}),
+              (std::vector<ParameterId>{id(0x030E), id(0x030F), id(0x0315)}));
     std::vector<int> outputs;
     for (std::uint16_t number = 0x030E; number <= 0x0315; ++number) {
         outputs.push_back(state.value(id(number))->toSignedInt());
     }
-    EXPECT_EQ(outputs, (std::vector<int>{7, 6, 5, 3, 4, 2, 1, 0}));
+    EXPECT_EQ(outputs, (std::vector<int>{1, 7, 2, 3, 4, 5, 6, 0}));
 }
 
 } // namespace

@@ -37,9 +37,7 @@ TEST_F(Trx4ctl, DiffShowsTheChangesAndASavedConfigurationLoadsBackByteForByte) {
     // Saving over a file replaces it whole and leaves no temporary beside it.
     ASSERT_EQ(ctl({"save", file("after.trx")}).status, 0);
     EXPECT_EQ(fileText(file("after.trx")), fileText(file("before.trx")));
-    const auto same = ctl({"diff", file("before.trx")});
-    EXPECT_EQ(same.status, 0);
-    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
     // A save that cannot replace its target leaves it as it was.
     std::filesystem::create_directory(file("taken.trx"));
     const auto failed = ctl({"save", file("taken.trx")});
@@ -79,9 +77,8 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
 
     const auto run = ctl({"firmware", "--reboot-timeout", "30", good}, "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(run.out, HasSubstr("Current firmware version: 0.0.0.0\n"));
-    EXPECT_THAT(run.out, HasSubstr("100%\n"));
-    EXPECT_THAT(run.out, HasSubstr("Firmware version: 1.4.2.7\n"));
+    EXPECT_THAT(run.out, testing::ContainsRegex("Current firmware version: 0\\.0\\.0\\.0\n(.|\n)*"
+                                                "100%\n(.|\n)*Firmware version: 1\\.4\\.2\\.7\n"));
     EXPECT_THAT(flashSteps(stopAndReadTrace()),
                 testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
                                      "Download Data 3", "Burn And Reboot 3"));
