@@ -18,8 +18,6 @@
 // answer left, or an answer left unused, fails the test.
 class ScriptedModalRunner : public ModalRunner {
 public:
-    using DialogAnswer = std::function<void(QDialog&)>;
-
     struct ShownDialog {
         QString title;
         QStringList texts; // its non-empty labels, in creation order
@@ -28,12 +26,13 @@ public:
     ScriptedModalRunner() : previous_(ModalRunner::install(this)) {}
     ~ScriptedModalRunner() override {
         ModalRunner::install(previous_);
-        EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialog answer(s) unused";
-        EXPECT_TRUE(files_.empty()) << files_.size() << " file answer(s) unused";
+        EXPECT_TRUE(answers_.empty() && files_.empty()) << "answers left unused";
     }
 
     // The operator does answer to the next dialog.
-    void answerDialog(DialogAnswer answer) { answers_.push_back(std::move(answer)); }
+    void answerDialog(std::function<void(QDialog&)> answer) {
+        answers_.push_back(std::move(answer));
+    }
     // The operator clicks the button with the id in the next dialog.
     void clickInDialog(int id) {
         answerDialog([id](QDialog& dialog) {
@@ -60,7 +59,7 @@ public:
         if (answers_.empty()) {
             ADD_FAILURE() << "unexpected modal dialog \"" << shown.title.toStdString() << "\"";
         } else {
-            const DialogAnswer answer = answers_.front();
+            const auto answer = answers_.front();
             answers_.pop_front();
             answer(dialog);
         }
@@ -80,7 +79,7 @@ public:
 
 private:
     ModalRunner* previous_;
-    std::deque<DialogAnswer> answers_;
+    std::deque<std::function<void(QDialog&)>> answers_;
     std::deque<QString> files_;
     std::vector<ShownDialog> dialogs_;
     std::vector<FileRequest> fileRequests_;

@@ -27,42 +27,36 @@ const ParameterId raisedListId(3, 2); // 2..5
 const ParameterId pairId(3, 3);       // 0..1, a radio pair
 const ParameterId delayId(3, 4);      // 20..150, a slider
 const ParameterId distanceId(3, 5);   // 5..200, an edit box
-const ParameterId nameId(3, 6);       // text
 
+// Built over the unit's first values; pollNext reads the status parameters.
 class TestSet : public ParameterSet {
 public:
     explicit TestSet(RecordingProtocol& unit) : ParameterSet(unit) {
+        unit.values = {{labelId, ParameterValue(std::string("R&D"))},
+                       {levelId, ParameterValue(0)},
+                       {listId, ParameterValue(7)},
+                       {narrowListId, ParameterValue(4)},
+                       {raisedListId, ParameterValue(3)},
+                       {pairId, ParameterValue(1)},
+                       {delayId, ParameterValue(60)},
+                       {distanceId, ParameterValue(40)}};
         auto& text = makeFormatter<StringFormatter>("Label");
         statusParameters().add(&unit, labelId, MinimumShortValue, MaximumShortValue, &text);
-        statusParameters().add(&unit, levelId, MinimumShortValue, MaximumShortValue);
+        // Like the unit's meters, it notifies on every reading.
+        statusParameters()
+            .add(&unit, levelId, MinimumShortValue, MaximumShortValue)
+            .setAlwaysNotify(true);
         controlParameters().add(&unit, listId, ParameterValue(0), ParameterValue(8));
         controlParameters().add(&unit, narrowListId, ParameterValue(0), ParameterValue(5));
         controlParameters().add(&unit, raisedListId, ParameterValue(2), ParameterValue(5));
         controlParameters().add(&unit, pairId, ParameterValue(0), ParameterValue(1));
         controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
         controlParameters().add(&unit, distanceId, ParameterValue(5), ParameterValue(200));
-        auto& name = makeFormatter<StringFormatter>("Name");
-        controlParameters().add(&unit, nameId, MinimumShortValue, MaximumShortValue, &name);
+        addPollGroup(1);
+        refreshControls();
+        pollNext();
     }
 };
-
-// The unit's first values, read into a new set.
-inline std::unique_ptr<TestSet> makeSet(RecordingProtocol& unit) {
-    unit.values = {{labelId, ParameterValue(std::string("R&D"))},
-                   {levelId, ParameterValue(0)},
-                   {listId, ParameterValue(7)},
-                   {narrowListId, ParameterValue(4)},
-                   {raisedListId, ParameterValue(3)},
-                   {pairId, ParameterValue(1)},
-                   {delayId, ParameterValue(60)},
-                   {distanceId, ParameterValue(40)},
-                   {nameId, ParameterValue(std::string("Booth"))}};
-    auto set = std::make_unique<TestSet>(unit);
-    set->refreshControls();
-    set->statusParameters().find(labelId).refresh();
-    set->statusParameters().find(levelId).refresh();
-    return set;
-}
 
 // Records which handling operation was called, with the message.
 class RecordingHandler : public ExceptionHandler {
@@ -93,14 +87,12 @@ private:
 // The test set, its controller and a window to put controls in.
 class BoundSet : public ::testing::Test {
 protected:
-    BoundSet() : set(makeSet(unit)), controller(set.get(), &handler) {}
-
     ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
 
     RecordingProtocol unit;
-    std::unique_ptr<TestSet> set;
+    std::unique_ptr<TestSet> set = std::make_unique<TestSet>(unit);
     RecordingHandler handler;
-    Win32Controller controller;
+    Win32Controller controller{set.get(), &handler};
     QWidget window;
 };
 
