@@ -45,7 +45,6 @@ public:
     void answerFile(const QString& path) { files_.push_back(path); }
 
     const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
-    const std::vector<FileRequest>& fileRequests() const { return fileRequests_; }
 
     int runDialog(QDialog& dialog) override {
         ShownDialog shown{dialog.windowTitle(), {}};
@@ -67,7 +66,6 @@ public:
     }
 
     QString chooseFile(QWidget* /*parent*/, const FileRequest& request) override {
-        fileRequests_.push_back(request);
         if (files_.empty()) {
             ADD_FAILURE() << "unexpected file chooser \"" << request.caption.toStdString() << "\"";
             return QString();
@@ -82,5 +80,4 @@ private:
     std::deque<std::function<void(QDialog&)>> answers_;
     std::deque<QString> files_;
     std::vector<ShownDialog> dialogs_;
-    std::vector<FileRequest> fileRequests_;
 };

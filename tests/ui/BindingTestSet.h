@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // A small parameter set over a recording unit for the control binding tests.
@@ -32,26 +33,21 @@ const ParameterId distanceId(3, 5);   // 5..200, an edit box
 class TestSet : public ParameterSet {
 public:
     explicit TestSet(RecordingProtocol& unit) : ParameterSet(unit) {
-        unit.values = {{labelId, ParameterValue(std::string("R&D"))},
-                       {levelId, ParameterValue(0)},
-                       {listId, ParameterValue(7)},
-                       {narrowListId, ParameterValue(4)},
-                       {raisedListId, ParameterValue(3)},
-                       {pairId, ParameterValue(1)},
-                       {delayId, ParameterValue(60)},
-                       {distanceId, ParameterValue(40)}};
+        unit.values = {{labelId, ParameterValue(std::string("R&D"))}, {levelId, ParameterValue(0)}};
         auto& text = makeFormatter<StringFormatter>("Label");
         statusParameters().add(&unit, labelId, MinimumShortValue, MaximumShortValue, &text);
         // Like the unit's meters, it notifies on every reading.
         statusParameters()
             .add(&unit, levelId, MinimumShortValue, MaximumShortValue)
             .setAlwaysNotify(true);
-        controlParameters().add(&unit, listId, ParameterValue(0), ParameterValue(8));
-        controlParameters().add(&unit, narrowListId, ParameterValue(0), ParameterValue(5));
-        controlParameters().add(&unit, raisedListId, ParameterValue(2), ParameterValue(5));
-        controlParameters().add(&unit, pairId, ParameterValue(0), ParameterValue(1));
-        controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
-        controlParameters().add(&unit, distanceId, ParameterValue(5), ParameterValue(200));
+        // Identifier, minimum, maximum and first value of each control parameter.
+        const std::tuple<ParameterId, int, int, int> controls[] = {
+            {listId, 0, 8, 7}, {narrowListId, 0, 5, 4}, {raisedListId, 2, 5, 3},
+            {pairId, 0, 1, 1}, {delayId, 20, 150, 60},  {distanceId, 5, 200, 40}};
+        for (const auto& [id, minimum, maximum, value] : controls) {
+            unit.values[id] = ParameterValue(value);
+            controlParameters().add(&unit, id, ParameterValue(minimum), ParameterValue(maximum));
+        }
         addPollGroup(1);
         refreshControls();
         pollNext();

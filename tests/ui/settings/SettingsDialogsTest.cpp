@@ -1,15 +1,11 @@
 #include "catalogue/KORAParams.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "ui/binding/ControlId.h"
-#include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
-#include "ui/settings/CMiscellaneous.h"
-#include "ui/settings/Win32TabControl.h"
 
 #include "support/ScriptedModalRunner.h"
 #include "ui/BindingTestSet.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -26,8 +22,6 @@ protected:
     SettingsDialogs() {
         unit.values = DummyKORAProtocol().values();
         unit.values[ParameterId(0x0303)] = ParameterValue(50);
-        // A firmware that knows Silent Switch Mode.
-        unit.values[ParameterId(0x0114)] = ParameterValue(0x0103);
         params = std::make_unique<KORAParams>(unit);
         dialog = std::make_unique<CBasicSettings>(params.get(), nullptr, &handler);
         dialog->show();
@@ -94,43 +88,12 @@ TEST_F(SettingsDialogs, ValidDistancesWriteTheComputedDelay) {
     EXPECT_FALSE(find<QAbstractButton>(CBasicSettings::kCalculate)->isChecked());
 }
 
-TEST_F(SettingsDialogs, ArvoFHasNoSurroundDelayAndForeignHandlersOpenNothing) {
-    auto* processor = find<QComboBox>(CBasicSettings::kProcessorList);
-    processor->setCurrentIndex(5);
-    emit processor->activated(5);
-    for (const int id :
-         {CBasicSettings::kDelaySlider, CBasicSettings::kDelayText, CBasicSettings::kDistanceEdit,
-          CBasicSettings::kSpacingEdit, CBasicSettings::kFeet, CBasicSettings::kCalculate}) {
-        EXPECT_FALSE(find(id)->isEnabled()) << id;
-    }
+TEST_F(SettingsDialogs, ForeignHandlersOpenNothing) {
     for (const int id :
          {CBasicSettings::kAdvanced, CBasicSettings::kViewLog, CBasicSettings::kUpdateSoftware}) {
         find<QAbstractButton>(id)->click();
     }
     EXPECT_EQ(handler.calls, std::vector<std::string>(3, "verlo: invalid exception handler"));
-}
-
-// Switching tabs shows exactly one page; Silent Switch Mode tells the
-// latency after every click, also one that changes nothing.
-TEST_F(SettingsDialogs, AdvancedSettingsShowOnePageAndTellTheLatency) {
-    CAdvancedSettings advanced(params.get(), &handler);
-    advanced.show();
-    auto* tabs = findControl<Win32TabControl>(&advanced, CAdvancedSettings::kTabControl);
-    for (const int selected : {2, 0}) {
-        tabs->tabBar()->setCurrentIndex(selected);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(tabs->pages()[static_cast<std::size_t>(i)]->isVisible(), i == selected);
-        }
-    }
-    auto* enable = findControl<QRadioButton>(&advanced, CMiscellaneous::kSilentSwitchEnable);
-    operatorPlays.answerDialog([](QDialog&) {});
-    operatorPlays.answerDialog([](QDialog&) {});
-    enable->click();
-    enable->click();
-    EXPECT_EQ(operatorPlays.dialogs().back().texts,
-              QStringList{"Enabling Silent Switch Mode increases PCM decode latency by 42ms."});
-    EXPECT_EQ(operatorPlays.dialogs().size(), 2u);
-    EXPECT_EQ(unit.setValuesCalls.size(), 1u);
 }
 
 } // namespace
