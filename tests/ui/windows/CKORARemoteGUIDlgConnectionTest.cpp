@@ -12,11 +12,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <gmock/gmock.h>
 
 #include <chrono>
-#include <memory>
 #include <thread>
 
 namespace {
@@ -33,18 +33,6 @@ QString shown(const QWidget& window) {
 
 class MainWindowConnection : public testing::Test {
 protected:
-    std::unique_ptr<UnitProcess> startTcpUnit(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"--listen", "127.0.0.1:0"});
-        return std::make_unique<UnitProcess>(options);
-    }
-    // A unit behind a pseudo-terminal, reached as serial port COM<port>.
-    std::unique_ptr<UnitProcess> startSerialUnit(int port) {
-        auto unit = std::make_unique<UnitProcess>(std::vector<std::string>{"--pty"});
-        profile.set(QStringLiteral("Serial Ports/COM%1").arg(port),
-                    QString::fromStdString(unit->firstLine()));
-        return unit;
-    }
-
     TemporaryProfile profile;
     ScriptedModalRunner runner;
 };
@@ -52,14 +40,16 @@ protected:
 // Serial, then Ethernet to a unit that refuses every change and
 // finally goes away.
 TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
-    const auto serialUnit = startSerialUnit(3);
-    auto tcpUnit = startTcpUnit({"--set-error", "2"});
+    // The serial unit is behind a pseudo-terminal, reached as COM3.
+    const UnitProcess serialUnit({"--pty"});
+    profile.set(QStringLiteral("Serial Ports/COM3"),
+                QString::fromStdString(serialUnit.firstLine()));
+    UnitProcess tcpUnit({"--listen", "127.0.0.1:0", "--set-error", "2"});
     // Type 3 is serial as well.
     CKORARemoteGUIDlg window(ConnectionType::SerialAlternate, QString(), 3, nullptr,
-                             tcpUnit->port());
+                             tcpUnit.port());
     window.initialise();
     EXPECT_EQ(shown(window), "Serial COM3");
-    EXPECT_TRUE(window.parameterSet()->hasDevice());
     window.pollTick();
     window.stopPolling();
     window.closeDevice();
@@ -78,11 +68,11 @@ TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitG
         emit language->activated(2);
         EXPECT_THAT(runner.dialogs().at(0).texts, Contains(QString(ErrorDialog::kMessage)));
         EXPECT_EQ(language->currentIndex(), 0);
-        EXPECT_TRUE(window.parameterSet()->hasDevice());
     }
+    EXPECT_NE(window.pollTimer(), 0);
     // The unit goes away: one error dialog, then off line without the
     // registered window, still polling.
-    tcpUnit->stop();
+    tcpUnit.stop();
     runner.answerDialog([](QDialog&) {});
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (runner.dialogs().size() < 2 && std::chrono::steady_clock::now() < deadline) {
@@ -92,9 +82,6 @@ TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitG
     EXPECT_EQ(shown(window), "Off Line");
     QApplication::processEvents();
     EXPECT_FALSE(settingsWindow.isVisible());
-    for (int tick = 0; tick < 5; ++tick) {
-        window.pollTick();
-    }
     EXPECT_EQ(runner.dialogs().size(), 2u);
     EXPECT_NE(window.pollTimer(), 0);
 }
@@ -113,6 +100,8 @@ TEST_F(MainWindowConnection, AnUnreachableUnitShowsOneErrorThenRunsOffLine) {
     // As while the unit reboots after a firmware transfer: the handler is
     // busy, so the failed attempts pass silently and keep the type.
     window.exceptionHandler().setBusy(true);
+    HostException refused("refused");
+    window.exceptionHandler().handleHostException(refused);
     window.stopPolling();
     window.closeDevice();
     EXPECT_FALSE(window.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, true));
@@ -121,13 +110,25 @@ TEST_F(MainWindowConnection, AnUnreachableUnitShowsOneErrorThenRunsOffLine) {
     EXPECT_FALSE(window.parameterSet()->hasDevice());
 }
 
-// Cancelling the connection dialog ends the program before any main window
-// opens, but the choice made in it is stored all the same.
+// The connection dialog enables only the chosen connection's control.
+// Cancelling it ends the program before any main window opens, but the
+// choice made in it is stored all the same.
 TEST_F(MainWindowConnection, CancelAtStartUpEndsTheProgramAndStoresTheChoice) {
-    runner.clickInDialog(OpenDeviceDialog::kCancelButton);
+    runner.answerDialog([](QDialog& dialog) {
+        auto* connection = dialog.findChild<QComboBox*>(QStringLiteral("connection"));
+        auto* port = dialog.findChild<QComboBox*>(QStringLiteral("port"));
+        auto* address = dialog.findChild<QLineEdit*>(QStringLiteral("tcpAddress"));
+        for (const auto& [type, addressEnabled, portEnabled] :
+             {std::tuple{0, true, false}, {2, false, false}, {1, false, true}}) {
+            connection->setCurrentIndex(type);
+            EXPECT_EQ(address->isEnabled(), addressEnabled) << type;
+            EXPECT_EQ(port->isEnabled(), portEnabled) << type;
+        }
+        findControl<QAbstractButton>(&dialog, OpenDeviceDialog::kCancelButton)->click();
+    });
     EXPECT_FALSE(CKORARemoteGUIApp().initInstance());
     EXPECT_EQ(profile.get(QStringLiteral("Settings/connection type")).toInt(),
-              ConnectionType::OffLine);
+              ConnectionType::Serial);
 }
 
 } // namespace
