@@ -13,13 +13,14 @@
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MeterWidget.h"
 #include "ui/look/StringTable.h"
+#include "ui/look/WaitCursor.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/settings/CBasicSettings.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -111,15 +112,6 @@ MeterConfiguration meterConfiguration() {
     return configuration;
 }
 
-// Shows the wait cursor for its lifetime, also when what it covers throws.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // The about box: the program icon, its name and version, and "OK".
 class AboutDialog : public QDialog {
 public:
@@ -139,6 +131,7 @@ public:
         layout->addWidget(iconLabel, 0, 0);
         layout->addWidget(text, 0, 1);
         layout->addWidget(ok, 0, 2, Qt::AlignTop);
+        fixWindowFrame(*this, FrameButtons::CloseOnly);
     }
 };
 
@@ -217,6 +210,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             const bool open =
                 type == ConnectionType::Ethernet ? openEthernet(address) : openSerial(port);
             if (open) {
+                const WaitCursor waiting;
                 parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
             } else {
                 closeDevice();
@@ -236,6 +230,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             fellBack = true;
         }
         controller_->setParameterSet(parameterSet_.get());
+        emit parameterSetChanged();
         bindIndicators();
     });
     if (!opened || (keepTypeOnFailure && fellBack)) {
@@ -255,10 +250,13 @@ void CKORARemoteGUIDlg::closeDevice() {
     controller_->setParameterSet(nullptr);
     parameterSet_.reset();
     chain_.reset();
+    emit parameterSetChanged();
 }
 
 bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
+        // Connecting and the first exchange block until the unit answers.
+        const WaitCursor waiting;
         chain_ = std::make_unique<ProtocolChain>(
             ConnectionTarget::tcp(address.toStdString(), unitTcpPort_), links_);
         tcpAddress_ = address;
@@ -267,6 +265,7 @@ bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
 
 bool CKORARemoteGUIDlg::openSerial(int port) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
+        const WaitCursor waiting;
         chain_ = std::make_unique<ProtocolChain>(
             ConnectionTarget::serial(static_cast<std::uint32_t>(port),
                                      serialPortPath(port).toStdString()),
@@ -408,6 +407,7 @@ void CKORARemoteGUIDlg::saveSettings() {
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
             const QString fullPath = QFileInfo(path).absoluteFilePath();
+            const WaitCursor waiting;
             std::ostringstream contents;
             parameterSet_->saveControls(contents);
             // Written beside the chosen file and moved over it only when the
@@ -597,4 +597,5 @@ void CKORARemoteGUIDlg::buildLayout() {
     CxShadeButton* exit = button(kExitButton, "Exit", nullptr);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     layout->addLayout(buttons, 5, 0, 1, 3);
+    fixWindowFrame(*this, FrameButtons::MinimiseAndClose);
 }

@@ -3,6 +3,7 @@
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/StringTable.h"
+#include "ui/look/WindowFrame.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,4 +50,5 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
     buttons->addWidget(dontUpdate);
     buttons->addStretch();
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 }

@@ -184,8 +184,9 @@ TEST_F(MainWindowTest, AFailedConversationGoesOffLineClosesWindowsAndKeepsPollin
     });
     VerloException failure("the unit went away");
     handler().handleVerloException(failure);
+    // The failure's own message stands between the dialog's fixed lines.
     EXPECT_THAT(runner.dialogs().at(0).texts,
-                ElementsAre(ErrorDialog::kMessage, ErrorDialog::kOffLineLine));
+                ElementsAre(ErrorDialog::kMessage, failure.what(), ErrorDialog::kOffLineLine));
     EXPECT_EQ(window.serialPort(), 1);
     // The close request takes effect once control is back in the event loop.
     EXPECT_TRUE(settings.isVisible());
