@@ -32,9 +32,8 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
     layout->setContentsMargins(20, 18, 20, 14);
     layout->setSpacing(12);
     auto* warning = new QLabel(StringTable::load(kWarningString));
+    // Its lines break where the text breaks them, and nowhere else.
     warning->setTextFormat(Qt::PlainText);
-    warning->setWordWrap(true);
-    warning->setMinimumWidth(360);
     setControlId(warning, kWarningText);
     layout->addWidget(warning);
 
