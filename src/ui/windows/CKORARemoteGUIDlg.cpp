@@ -28,6 +28,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -97,6 +98,27 @@ struct LedIndicator {
 constexpr LedIndicator kLedIndicators[] = {
     {1099, 0x0104, 1}, {1100, 0x0104, 2}, {1095, 0x0104, 3}, {1096, 0x0104, 4},
     {1094, 0x0104, 0}, {1114, 0x0104, 5}, {1097, 0x0105, 0}, {1098, 0x0105, 1},
+};
+
+// The texts that each value of the right-hand columns may show ('|' between
+// them): each value is given room for its widest, so that the columns keep
+// their widths whatever the unit and the connection show.
+struct TextRoom {
+    int control;
+    const char* texts;
+};
+constexpr TextRoom kTextRooms[] = {
+    {1091, "No Lock|23.98 fps|29.97 fps|59.94 fps"},
+    {1093, "None|SDI"},
+    {1102, "------|-31dB"},
+    {1201, "(Disabled)"},
+    {1103, "---|3/2"},
+    {1101, "L"},
+    {1105, "Surround"},
+    {CKORARemoteGUIDlg::kConnectionTypeText, "Ethernet|Serial|Off Line"},
+    {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255|COM4"},
+    {1024, "88.88.88.88"},
+    {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
 };
 
 MeterConfiguration meterConfiguration() {
@@ -597,5 +619,13 @@ void CKORARemoteGUIDlg::buildLayout() {
     CxShadeButton* exit = button(kExitButton, "Exit", nullptr);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     layout->addLayout(buttons, 5, 0, 1, 3);
+    for (const TextRoom& room : kTextRooms) {
+        auto* label = findControl<QLabel>(this, room.control);
+        int widest = 0;
+        for (const QString& text : QString::fromUtf8(room.texts).split(u'|')) {
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(text));
+        }
+        label->setFixedWidth(widest);
+    }
     fixWindowFrame(*this, FrameButtons::MinimiseAndClose);
 }
