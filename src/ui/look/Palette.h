@@ -65,7 +65,8 @@ class BrushedSteelPalette : public Palette {
 public:
     static constexpr QColor kTextColor{0, 0, 125};
     // Grey, so that it reads as disabled, yet dark enough to keep a contrast
-    // of at least 3:1 against every colour of the background bitmaps.
+    // of at least 3:1 against every colour of the background bitmaps and
+    // against the greyed face of a disabled shaded button.
     static constexpr QColor kDisabledTextColor{64, 64, 80};
     static constexpr QColor kEditColor{255, 255, 255};
     static constexpr QColor kSliderColor{195, 195, 195};
