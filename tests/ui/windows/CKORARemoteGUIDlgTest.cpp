@@ -12,6 +12,7 @@
 #include "ui/windows/WindowStack.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -57,6 +58,33 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValues) {
     const QImage on = BitmapResource::load(CKORARemoteGUIDlg::kLedOnBitmap).toImage();
     EXPECT_EQ(control(1095)->pixmap().toImage(), on); // "Verlo Digital"
     EXPECT_NE(control(1094)->pixmap().toImage(), on); // "None"
+}
+
+// The boxes keep their places whatever their values show: off line, then
+// with the widest texts a connected unit gives them.
+TEST_F(MainWindowTest, TheBoxesKeepTheirPlacesWhateverTheValuesShow) {
+    window.show();
+    const auto places = [this] {
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<QRect> result;
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>()) {
+            result.append(QRect(box->mapTo(&window, QPoint(0, 0)), box->size()));
+        }
+        return result;
+    };
+    const QList<QRect> offLine = places();
+    const std::pair<int, const char*> widest[] = {
+        {1091, "29.97 fps"},
+        {1102, "-31dB"},
+        {1103, "3/2"},
+        {CKORARemoteGUIDlg::kConnectionTypeText, "Ethernet"},
+        {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255"},
+        {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
+    };
+    for (const auto& [id, text] : widest) {
+        findControl<QLabel>(&window, id)->setText(QString::fromLatin1(text));
+        EXPECT_EQ(places(), offLine) << "with " << text;
+    }
 }
 
 TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
