@@ -125,6 +125,34 @@ TEST_F(Session, ServesTheCatalogueOverAcknowledgedFrames) {
     EXPECT_EQ(countEvents(trace, "crc-error"), 0u);
 }
 
+// Over a line that carries one byte at a time the window's tick often finds
+// only the first bytes of a frame; it must wait for the rest, not drop the
+// link. Half a minute of ticks includes a ping.
+TEST_F(Session, PollingOverALinePacedAtItsBaudRateRunsWithoutAnError) {
+    startSerialUnit({"--line-rate"});
+    {
+        ProtocolChain chain(serial());
+        KORAParams params(chain.frontEnd());
+        std::set<std::uint16_t> left;
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < end) {
+            ASSERT_NO_THROW({
+                params.pollNext();
+                params.refreshControls();
+            });
+            left.insert(params.findParameter(id(0x0106)).value().toInt());
+            std::this_thread::sleep_for(30ms);
+        }
+        EXPECT_GE(left.size(), 10u);
+    }
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(messages(trace, "received", "Ping Request").size(), 1u);
+    EXPECT_GE(messages(trace, "sent", "Status").size(), 200u);
+    for (const char* event : {"crc-error", "frame-incomplete", "acknowledgement-timeout"}) {
+        EXPECT_EQ(countEvents(trace, event), 0u) << event;
+    }
+}
+
 TEST_F(Session, OverFramesTheRetryingFrontEndRecoversFromCorruptedReplies) {
     // Without unsolicited messages every exchange is the unit's acknowledgement
     // followed by its reply, so every third frame corrupts a reply in every
