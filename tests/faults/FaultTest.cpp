@@ -6,12 +6,17 @@
 // connection) within the protocol's time-outs, and tearing the chain down must
 // leave no thread or descriptor behind.
 #include "UnitProcess.h"
+#include "support/ManualClock.h"
 #include "support/TemporaryDirectory.h"
 
 #include "catalogue/KORAParams.h"
+#include "protocol/ForwardingProtocol.h"
 #include "protocol/ProtocolChain.h"
 #include "protocol/QUIPProtocol.h"
+#include "protocol/RetryingProtocol.h"
+#include "protocol/SerialDevice.h"
 #include "protocol/VerloException.h"
+#include "transport/Win32Socket.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +242,41 @@ TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
             << options.front();
         EXPECT_LT(took, replyBound) << options.front();
     }
+}
+
+// A unit that hangs with its connection open is noticed at the next ping,
+// through the retrying front end: the ping stays due, so the second attempt
+// pings again instead of polling, and both attempts wait for an answer.
+TEST_F(Faults, AUnitThatStopsAnsweringFailsThePing) {
+    // No unsolicited messages: only an answer to the ping shows life.
+    start({"--status-interval-ms", "0"});
+    ManualClock clock;
+    Win32Socket socket("127.0.0.1", unit->port());
+    SerialDevice device(socket);
+    QUIPPacket link;
+    QUIPProtocol protocol(device, link, clock);
+    ForwardingProtocol forwarding(&protocol);
+    RetryingProtocol frontEnd(&forwarding, ProtocolChain::attempts);
+    const auto poll = [&] {
+        ParameterValueMap values;
+        frontEnd.getValues({surroundDelay}, values);
+    };
+    clock.advance(QUIPProtocol::pingIntervalSeconds + 1);
+    poll();
+    ::kill(unit->pid(), SIGSTOP);
+    clock.advance(QUIPProtocol::pingIntervalSeconds + 1);
+    EXPECT_EQ(outcomeOf(poll, 0s), Outcome::FailedConversation);
+    EXPECT_EQ(failure, "Lost Connection to the Device");
+    EXPECT_GE(took, 2 * std::chrono::milliseconds(QUIPProtocol::replyTimeoutMs));
+    EXPECT_LT(took, replyBound);
+    ::kill(unit->pid(), SIGCONT);
+    const auto deadline = SteadyClock::now() + 5s;
+    std::size_t pings = 0;
+    while ((pings = messages(readTrace(tracePath), "received", "Ping Request").size()) < 3 &&
+           SteadyClock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(pings, 3u);
 }
 
 TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
