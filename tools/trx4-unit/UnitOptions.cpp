@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -90,6 +91,22 @@ std::pair<std::string, std::uint16_t> UnitOptions::parseListen(const std::string
     return {host, static_cast<std::uint16_t>(*port)};
 }
 
+std::array<std::uint8_t, 4> UnitOptions::parseFirmware(const std::string& text) {
+    std::array<std::uint8_t, 4> version{};
+    std::string_view rest(text);
+    for (std::size_t part = 0; part < version.size(); ++part) {
+        const auto dot = part + 1 < version.size() ? rest.find('.') : rest.size();
+        const auto number = parseNumber(rest.substr(0, dot), part == 0 ? 127 : 255);
+        if (dot == std::string_view::npos || !number) {
+            throw std::invalid_argument(
+                "expected A.B.C.D with A from 0 to 127 and B, C, D from 0 to 255, e.g. 1.4.0.0");
+        }
+        version[part] = static_cast<std::uint8_t>(*number);
+        rest.remove_prefix(std::min(rest.size(), dot + 1));
+    }
+    return version;
+}
+
 void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.description(
         "TRX4 unit emulator: answers the TRX4 Remote application as a TRX4 decoder would, "
@@ -130,6 +147,20 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.add_option("--reboot-seconds", options.rebootSeconds,
                    "How long a reboot after Burn And Reboot refuses connections (default 20)")
         ->type_name("S");
+    app.add_option_function<std::string>(
+           "--firmware",
+           [&options](const std::string& text) { options.firmware = parseFirmware(text); },
+           "Firmware version the unit starts with (default 1.4.0.0; \"SSM Mode\" needs 1.3 or "
+           "later)")
+        ->type_name("A.B.C.D")
+        ->check([](const std::string& text) {
+            try {
+                parseFirmware(text);
+                return std::string();
+            } catch (const std::invalid_argument& error) {
+                return std::string(error.what());
+            }
+        });
     app.add_option("--trace", options.tracePath,
                    "Write one JSON object per line for every message received and sent")
         ->type_name("FILE");

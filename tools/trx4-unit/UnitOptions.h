@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,8 @@ struct UnitOptions {
     std::string scenario;
     std::uint32_t rebootSeconds = 20;
     std::string tracePath;
+    // The version the unit runs until an image brings another: A.B.C.D.
+    std::array<std::uint8_t, 4> firmware{1, 4, 0, 0};
 
     std::optional<std::uint16_t> setError;
     std::optional<FlashFault> flashError;
@@ -59,4 +62,7 @@ struct UnitOptions {
 
     // "HOST:PORT" or "[IPv6]:PORT"; std::invalid_argument when malformed.
     static std::pair<std::string, std::uint16_t> parseListen(const std::string& text);
+    // "A.B.C.D" with A from 0 to 127 and the others to 255 (the unit reports A.B
+    // as one signed word); std::invalid_argument when malformed.
+    static std::array<std::uint8_t, 4> parseFirmware(const std::string& text);
 };

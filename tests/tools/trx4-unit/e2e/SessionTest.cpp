@@ -52,6 +52,9 @@ TEST_F(Session, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
         EXPECT_EQ(params.findParameter(id(0x0701)).value(), ParameterValue(std::string("trx4")));
         EXPECT_EQ(params.findParameter(id(0x0104)).value(), ParameterValue(3));
         EXPECT_EQ(params.findParameter(id(0x0111)).value(), ParameterValue(7));
+        // A unit of today: firmware 1.4.0.0, with which "SSM Mode" applies.
+        EXPECT_EQ(params.findParameter(id(0x0929)).value(), ParameterValue(std::string("1.4.0.0")));
+        EXPECT_TRUE(params.findParameter(id(0x031b)).available());
     }
     const auto trace = stopAndReadTrace();
     const auto responses = messages(trace, "sent", "Get All Response");
