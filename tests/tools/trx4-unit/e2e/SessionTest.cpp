@@ -9,7 +9,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <set>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -126,6 +131,36 @@ TEST_F(Session, ServesTheCatalogueOverAcknowledgedFrames) {
     const auto trace = stopAndReadTrace();
     EXPECT_GE(countEvents(trace, "host-disconnected"), 1u);
     EXPECT_EQ(countEvents(trace, "crc-error"), 0u);
+}
+
+// A host that connects and says nothing holds the unit for 10 s at most;
+// meanwhile another host is turned away at once, not left without answer.
+TEST_F(Session, ASilentHostIsDroppedAndAnotherIsRefusedWhileOneIsServed) {
+    startUnit();
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(unit->port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto connected = std::chrono::steady_clock::now();
+    ASSERT_TRUE(awaitEvent("host-connected"));
+
+    EXPECT_THROW(ProtocolChain refused(tcp()), VerloException);
+    EXPECT_LT(std::chrono::steady_clock::now() - connected, 1s);
+    EXPECT_TRUE(awaitEvent("host-refused"));
+
+    pollfd end{silent, POLLIN, 0};
+    EXPECT_EQ(::poll(&end, 1, 15000), 1);
+    char byte = 0;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0) << "the unit closed the connection";
+    EXPECT_GE(std::chrono::steady_clock::now() - connected, 10s);
+    ::close(silent);
+
+    ProtocolChain served(tcp());
+    const std::string events = served.frontEnd().getEventLog();
+    EXPECT_THAT(events, HasSubstr(" Refused a host from 127.0.0.1:"));
+    EXPECT_THAT(events, HasSubstr(" Dropped a host that sent nothing after connecting\n"));
 }
 
 // Over a line that carries one byte at a time the window's tick often finds
