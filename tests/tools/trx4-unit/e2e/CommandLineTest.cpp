@@ -23,7 +23,6 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
         {{"--scenario", "cinema"}, 2},
         {{"--pty", "--listen", "127.0.0.1:0"}, 2},
         {{"--set-error", "70000"}, 2},
-        {{"--firmware", "1.4"}, 2},
         {{"--listen", "127.0.0.1:" + first.firstLine()}, 1},
         {{"--listen", "127.0.0.1:0", "--trace", "/nonexistent-folder/trace.jsonl"}, 1},
     };
