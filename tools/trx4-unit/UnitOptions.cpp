@@ -122,7 +122,8 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    std::tie(options.listenHost, options.listenPort) = parseListen(text);
                },
                "Address to listen on for one host at a time (default 127.0.0.1:4444; port 0 picks "
-               "a free port)")
+               "a free port). Meanwhile other connections are closed at once, and a host that "
+               "sends nothing within 10 s of connecting is dropped")
             ->type_name("HOST:PORT")
             ->check([](const std::string& text) {
                 try {

@@ -146,12 +146,7 @@ TEST_F(Session, ServesTheCatalogueOverALinePacedAtItsBaudRate) {
         ProtocolChain chain(serial());
         EXPECT_EQ(chain.frontEnd().getValue(surroundDelay), ParameterValue(64));
     }
-    const auto trace = stopAndReadTrace();
-    EXPECT_EQ(messages(trace, "received", "Ping Request").size(), 1u);
-    EXPECT_GE(countEvents(trace, "host-disconnected"), 1u);
-    for (const char* event : {"crc-error", "frame-incomplete", "acknowledgement-timeout"}) {
-        EXPECT_EQ(countEvents(trace, event), 0u) << event;
-    }
+    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Ping Request").size(), 1u);
 }
 
 TEST_F(Session, OverFramesTheRetryingFrontEndRecoversFromCorruptedReplies) {
