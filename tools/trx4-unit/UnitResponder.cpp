@@ -80,6 +80,7 @@ UnitResponder::UnitResponder(UnitState& state, const Scenario& scenario, const U
     for (const auto& [id, value] : scenario_.status) {
         state_.setStatus(id, value);
     }
+    state_.setFirmwareVersion(options_.firmware);
     refreshStatus(0.0);
     logEvent(0.0, "Power on, firmware " + versionText(state_.firmwareVersion()));
     logEvent(0.0, "Input state: " + scenario_.description);

@@ -77,7 +77,7 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
 
     const auto run = ctl({"firmware", "--reboot-timeout", "30", good}, "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(run.out, testing::ContainsRegex("Current firmware version: 0\\.0\\.0\\.0\n(.|\n)*"
+    EXPECT_THAT(run.out, testing::ContainsRegex("Current firmware version: 1\\.4\\.0\\.0\n(.|\n)*"
                                                 "100%\n(.|\n)*Firmware version: 1\\.4\\.2\\.7\n"));
     EXPECT_THAT(flashSteps(stopAndReadTrace()),
                 testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",

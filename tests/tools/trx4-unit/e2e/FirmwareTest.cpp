@@ -80,7 +80,7 @@ protected:
 
 TEST_F(Firmware, ChunksGoBetweenOneEraseAndOneBurnAndTheUnitRebootsIntoTheImagesVersion) {
     start();
-    EXPECT_EQ(params->findParameter(firmwareHigh).value(), ParameterValue(0));
+    EXPECT_EQ(params->findParameter(firmwareLow).value(), ParameterValue(0));
     download->selectImage(
         folder.write("three.bin", signedImage(filledPayload(3 * 4096, "FW:1.4.2.7 build 113"))),
         *progress);
