@@ -33,9 +33,6 @@ public:
     bool atEnd() const { return position_ >= payloadEnd(); }
     // Back to offset 0; the next chunk is the payload's first again.
     void rewind() { position_ = 0; }
-    // Back to a position read from position() earlier, so that the chunks
-    // from there are read again.
-    void returnTo(std::uint32_t position) { position_ = position; }
     void close();
 
 private:
