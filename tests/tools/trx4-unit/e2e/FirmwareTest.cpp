@@ -29,9 +29,15 @@ const ParameterId firmwareHigh(std::uint16_t{0x0114});
 // with Download Progress showing the percentage.
 class Firmware : public TracedUnitTest {
 protected:
-    void start(std::vector<std::string> extra = {}) {
+    void start(std::vector<std::string> extra = {}, bool serial = false) {
         extra.insert(extra.begin(), {"--reboot-seconds", "1"});
-        startUnit(extra);
+        if (serial) {
+            startSerialUnit(extra);
+            target = ConnectionTarget::parseSerial(unit->firstLine());
+        } else {
+            startUnit(extra);
+            target = ConnectionTarget::tcp("127.0.0.1", unit->port());
+        }
         connect();
         progressParameter =
             &dynamic_cast<ControlParameter&>(params->findParameter(downloadProgress));
@@ -46,7 +52,7 @@ protected:
     }
     void connect() {
         disconnect();
-        chain = std::make_unique<ProtocolChain>(ConnectionTarget::tcp("127.0.0.1", unit->port()));
+        chain = std::make_unique<ProtocolChain>(target);
         params = std::make_unique<KORAParams>(chain->frontEnd());
     }
     void disconnect() {
@@ -68,6 +74,16 @@ protected:
         return false;
     }
 
+    // Sends until the download needs no more calls; returns how many it took.
+    int sendAll() {
+        int calls = 1;
+        while (download->sendNextChunk() && calls < 100) {
+            ++calls;
+        }
+        return calls;
+    }
+
+    ConnectionTarget target;
     std::unique_ptr<ProtocolChain> chain;
     std::unique_ptr<KORAParams> params;
     ControlParameter* progressParameter = nullptr;
@@ -81,12 +97,12 @@ protected:
 TEST_F(Firmware, ChunksGoBetweenOneEraseAndOneBurnAndTheUnitRebootsIntoTheImagesVersion) {
     start();
     EXPECT_EQ(params->findParameter(firmwareHigh).value(), ParameterValue(0));
-    download->selectImage(
-        folder.write("three.bin", signedImage(filledPayload(3 * 4096, "FW:1.4.2.7 build 113"))),
-        *progress);
+    const auto payload = filledPayload(3 * 4096, "FW:1.4.2.7 build 113");
+    download->selectImage(folder.write("three.bin", signedImage(payload)), *progress);
     EXPECT_TRUE(download->sendNextChunk());
     EXPECT_TRUE(download->sendNextChunk());
     EXPECT_FALSE(download->sendNextChunk());
+    EXPECT_EQ(download->outcome(), FirmwareDownload::Outcome::Burnt);
     EXPECT_TRUE(handler.untouched());
     // 100 right after the last chunk, 0 once the image is rewound.
     EXPECT_THAT(shownProgress, ElementsAre(33, 66, 100, 0));
@@ -96,7 +112,9 @@ TEST_F(Firmware, ChunksGoBetweenOneEraseAndOneBurnAndTheUnitRebootsIntoTheImages
     EXPECT_EQ(params->findParameter(firmwareHigh).value(), ParameterValue(0x0104));
     EXPECT_EQ(params->findParameter(firmwareLow).value(), ParameterValue(0x0207));
     EXPECT_THAT(chain->frontEnd().getEventLog(),
-                testing::HasSubstr("Rebooted, firmware 1.4.2.7\n"));
+                testing::AllOf(testing::HasSubstr("Burning 3 blocks (12288 bytes, MD5 " +
+                                                  md5Hex(payload) + "), then rebooting\n"),
+                               testing::HasSubstr("Rebooted, firmware 1.4.2.7\n")));
     disconnect();
 
     const auto trace = stopAndReadTrace();
@@ -104,20 +122,73 @@ TEST_F(Firmware, ChunksGoBetweenOneEraseAndOneBurnAndTheUnitRebootsIntoTheImages
                                                "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(Firmware, AFailedFlashStepIsSentAgainOnTheNextStart) {
-    start({"--flash-error", "download:2"});
-    download->selectImage(folder.write("two.bin", signedImage(filledPayload(4096 + 100))),
-                          *progress);
-    EXPECT_EQ(thrownMessage<FlashException>([&] { download->sendNextChunk(); }),
-              "Error: The unit needs to be returned to Verlo for servicing");
-    // The unit refused chunk 1, so a new start sends chunk 1 again, erase
-    // included, instead of going on to the last chunk and burning without it.
-    EXPECT_THROW(download->sendNextChunk(), FlashException);
-    EXPECT_EQ(download->chunksSent(), 0u);
+// Every 7th frame from the unit goes out corrupted, and every second frame is
+// a reply (the others acknowledge the host's frames, and a corrupted
+// acknowledgement still counts). Four log requests first put the 14th frame
+// on the reply to chunk 1; the next corrupted reply, the 28th frame, comes
+// after the second attempt's burn.
+TEST_F(Firmware, ALostReplyStartsTheTransferAgainFromTheEraseAndTheExactImageIsBurnt) {
+    start({"--corrupt-every", "7", "--status-interval-ms", "0"}, true);
+    for (int request = 0; request < 4; ++request) {
+        chain->frontEnd().getEventLog();
+    }
+    const auto payload = filledPayload(3 * 4096, "FW:1.4.2.8");
+    download->selectImage(folder.write("three.bin", signedImage(payload)), *progress);
+    EXPECT_EQ(sendAll(), 4);
+    EXPECT_EQ(download->outcome(), FirmwareDownload::Outcome::Burnt);
+    EXPECT_EQ(download->restarts(), 1u);
+    EXPECT_EQ(download->restartCause(), "Expected response not received");
     disconnect();
     const auto trace = stopAndReadTrace();
     EXPECT_THAT(flashSteps(trace),
-                ElementsAre("Erase Flash", "Download Data", "Erase Flash", "Download Data"));
+                ElementsAre("Erase Flash", "Download Data 1", "Erase Flash", "Download Data 1",
+                            "Download Data 2", "Download Data 3", "Burn And Reboot 3"));
+    const auto burn = messages(trace, "received", "Burn And Reboot").at(0);
+    EXPECT_EQ(burn["bytes"], payload.size());
+    EXPECT_EQ(burn["md5"], md5Hex(payload));
+}
+
+// A refusal with code 1 asks for a retry; any other ends the transfer. The
+// image is one chunk: erase, download and burn in one call.
+TEST_F(Firmware, TheUnitsRefusalsStartTheTransferAgainOrEndItByTheirCode) {
+    const std::string retry = "Error: The client should retry the operation";
+    const struct {
+        const char* fault;
+        std::string message;
+        std::vector<std::string> steps;
+    } rows[] = {
+        {"download:2",
+         "Error: The unit needs to be returned to Verlo for servicing (the firmware transfer "
+         "stopped; the burn was never sent)",
+         {"Erase Flash", "Download Data"}},
+        {"burn:1",
+         "The firmware transfer broke off 4 times, the last time with \"" + retry +
+             "\": the burn was never sent. Run the update again.",
+         {"Erase Flash", "Download Data 1", "Burn And Reboot", "Erase Flash", "Download Data 1",
+          "Burn And Reboot", "Erase Flash", "Download Data 1", "Burn And Reboot", "Erase Flash",
+          "Download Data 1", "Burn And Reboot"}},
+    };
+    for (const auto& row : rows) {
+        start({"--flash-error", row.fault});
+        download->selectImage(folder.write("one.bin", signedImage(filledPayload(100))), *progress);
+        std::string message;
+        bool fatal = false;
+        try {
+            sendAll();
+        } catch (const FlashException& error) {
+            message = error.what();
+            fatal = error.code() == 2;
+        } catch (const ProtocolException& error) {
+            message = error.what();
+        }
+        EXPECT_EQ(message, row.message) << row.fault;
+        EXPECT_EQ(fatal, row.fault == std::string("download:2")) << row.fault;
+        EXPECT_EQ(download->outcome(), FirmwareDownload::Outcome::None) << row.fault;
+        // The next call starts a new transfer.
+        EXPECT_EQ(download->chunksSent(), 0u) << row.fault;
+        disconnect();
+        EXPECT_EQ(flashSteps(stopAndReadTrace()), row.steps) << row.fault;
+    }
 }
 
 } // namespace
