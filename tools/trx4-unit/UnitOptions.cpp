@@ -163,6 +163,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    "With --pty: send every Nth frame with a wrong CRC")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
+    app.add_flag("--line-rate", options.lineRate,
+                 "With --pty: carry every byte each way at 115200 baud (8N1, 11520 bytes a "
+                 "second), one byte after another, as a real serial line does");
     app.add_option("--latency-ms", options.latencyMs, "Delay every reply by this long")
         ->type_name("MS");
     app.add_option_function<std::string>(
@@ -184,6 +187,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
         if (options.corruptEvery != 0 && !options.pty) {
             throw CLI::ValidationError("--corrupt-every",
                                        "corrupts serial frames, so it needs --pty");
+        }
+        if (options.lineRate && !options.pty) {
+            throw CLI::ValidationError("--line-rate", "paces a serial line, so it needs --pty");
         }
         if (options.scenario.empty()) {
             options.scenario = Scenario::defaultScenario().name;

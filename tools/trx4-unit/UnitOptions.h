@@ -34,6 +34,9 @@ struct WireFault {
 
 // Everything the command line can set.
 struct UnitOptions {
+    // 115200 baud with 8 data bits, no parity and 1 stop bit: 10 bits a byte.
+    static constexpr std::uint32_t lineBytesPerSecond = 115200 / 10;
+
     std::string listenHost = "127.0.0.1";
     std::uint16_t listenPort = 4444;
     bool pty = false;
@@ -47,6 +50,7 @@ struct UnitOptions {
     bool silent = false;
     std::optional<double> dropAfterSeconds;
     std::uint32_t corruptEvery = 0;
+    bool lineRate = false;
     std::uint32_t latencyMs = 0;
     std::optional<WireFault> wireFault;
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <sys/socket.h>
+#include <thread>
 
 namespace {
 
@@ -42,6 +43,35 @@ struct Wire {
     std::unique_ptr<FileDescriptorDevice> unit;
     std::unique_ptr<FileDescriptorDevice> host;
 };
+
+// Paced, the unit takes in and sends out bytes no faster than the line
+// carries them, and no slower on average however its waits overshoot.
+TEST(FileDescriptorDevice, PacedBytesCrossAtTheLineRateEachWay) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::size_t count = 2304;
+    const auto lineTime = std::chrono::microseconds(1'000'000 * count / 11520);
+    Wire wire;
+    wire.unit->paceAt(11520);
+    wire.unit->setTimeout(5000);
+    wire.host->setTimeout(5000);
+    Bytes bytes(count, 0x5A);
+    for (const bool unitReads : {true, false}) {
+        auto began = Clock::now();
+        if (unitReads) {
+            wire.hostWrites(bytes);
+            began = Clock::now();
+            EXPECT_EQ(wire.unit->read(bytes.data(), count), count);
+        } else {
+            // Read as they come: a socket pair holds few one-byte writes.
+            std::thread host([&] { EXPECT_EQ(wire.host->read(bytes.data(), count), count); });
+            wire.unit->write(bytes.data(), count);
+            host.join();
+        }
+        const auto took = Clock::now() - began;
+        EXPECT_GE(took, lineTime * 98 / 100) << (unitReads ? "reading" : "writing");
+        EXPECT_LE(took, lineTime * 125 / 100) << (unitReads ? "reading" : "writing");
+    }
+}
 
 TEST(FrameUnitLink, AnswersTheHostsFramesAsTheHostExpects) {
     Wire wire;

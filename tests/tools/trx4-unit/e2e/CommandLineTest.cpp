@@ -15,6 +15,7 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
     const std::pair<std::vector<std::string>, int> runs[] = {
         {{"--no-such-option"}, 2},
         {{"--corrupt-every", "3"}, 2},
+        {{"--line-rate"}, 2},
         {{"--flash-error", "format:1"}, 2},
         {{"--flash-error", "erase"}, 2},
         {{"--listen", "127.0.0.1"}, 2},
