@@ -136,6 +136,12 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
         EXPECT_EQ(run.status, row.status) << row.every;
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
+        // What the unit burnt, if anything, as its event log tells it.
+        EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "log", "events"})
+                          .out.find("Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) +
+                                    ")") != std::string::npos,
+                  row.status == 5)
+            << row.every;
         ASSERT_EQ(unit.stop(), 0);
         const auto lines = readTrace(trace);
         EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.erases) << row.every;
