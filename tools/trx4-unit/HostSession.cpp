@@ -152,6 +152,7 @@ bool HostSession::handle(const std::vector<std::uint8_t>& body) {
             message.ids.push_back(pair.first);
         }
         message.blocks = outcome.blocks;
+        message.burnt = outcome.burnt;
         trace_->received(message);
     }
     for (const auto& reply : outcome.replies) {
