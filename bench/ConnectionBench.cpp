@@ -1,6 +1,8 @@
 // The application's TCP connection chain against a trx4-unit process on the
 // loopback interface: what the operator waits for when connecting, polling
-// and writing one value, and a firmware update's transfer.
+// and writing one value, and a firmware update's transfer; and trx4ctl's
+// update over a serial line paced as a real one.
+#include "LineRateTransfer.h"
 #include "UnitProcess.h"
 
 #include "catalogue/KORAParams.h"
@@ -116,5 +118,34 @@ void firmwareTransfer(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
 }
 BENCHMARK(firmwareTransfer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// trx4ctl firmware over a pseudo-terminal paced at 115200 baud, a 256 KiB
+// image: from the erase to the burn's confirmation, as the unit timed them.
+// Starting, connecting, the reboot and reconnecting are not counted.
+void firmwareTransferAtLineRate(benchmark::State& state) {
+    const TemporaryDirectory folder;
+    const std::string path = folder.write("image.bin", lineRate::image());
+    const std::string tracePath = (folder.path() / "trace.jsonl").string();
+    for (auto _ : state) {
+        UnitProcess unit = lineRate::unit(tracePath);
+        const std::string output = (folder.path() / "output").string();
+        const std::string errors = (folder.path() / "errors").string();
+        const pid_t update = startProcess(TRX4CTL_EXECUTABLE,
+                                          {"--serial", unit.firstLine(), "firmware", "--yes", path},
+                                          {"", output, errors});
+        const int status =
+            awaitExit(update, std::chrono::steady_clock::now() + std::chrono::minutes(2));
+        unit.stop();
+        if (status != 0) {
+            state.SkipWithError(("trx4ctl failed: " + fileText(errors)).c_str());
+            return;
+        }
+        if (!lineRate::timeIteration(state, readTrace(tracePath))) {
+            return;
+        }
+    }
+    lineRate::countPayload(state);
+}
+BENCHMARK(firmwareTransferAtLineRate)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
 } // namespace

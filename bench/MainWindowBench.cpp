@@ -1,12 +1,16 @@
 // The main window's polling: one tick (pollNext and refreshControls, with
 // every indicator bound), off line and against trx4-unit over loopback TCP,
-// and the shown window polling on its timer; each with the share of a core
-// the process used meanwhile.
+// and the shown window polling on its timer; and the update dialog sending
+// an image over a serial line paced as a real one. Each with the share of a
+// core the process used meanwhile.
 
+#include "LineRateTransfer.h"
 #include "TemporaryProfile.h"
 #include "UnitProcess.h"
 
+#include "ui/windows/CDownload.h"
 #include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/windows/ModalRunner.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -101,6 +105,71 @@ void BM_IdleWithMovingMeters(benchmark::State& state) {
     runIdle(state, window);
 }
 BENCHMARK(BM_IdleWithMovingMeters)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Plays the operator of the update dialog: chooses the image and confirms
+// every question.
+class UpdateOperator : public ModalRunner {
+public:
+    explicit UpdateOperator(QString image)
+        : image_(std::move(image)), previous_(ModalRunner::install(this)) {}
+    ~UpdateOperator() override { ModalRunner::install(previous_); }
+    UpdateOperator(const UpdateOperator&) = delete;
+    UpdateOperator& operator=(const UpdateOperator&) = delete;
+
+    int runDialog(QDialog&) override { return QDialog::Accepted; }
+    QString chooseFile(QWidget*, const FileRequest&) override { return image_; }
+
+private:
+    QString image_;
+    ModalRunner* previous_;
+};
+
+// The update dialog on its 30 ms timer, one chunk a tick, over a
+// pseudo-terminal paced at 115200 baud, a 256 KiB image: from the erase to
+// the burn's confirmation, as the unit timed them.
+void firmwareTransferDialogAtLineRate(benchmark::State& state) {
+    TemporaryProfile profile;
+    const TemporaryDirectory folder;
+    const std::string path = folder.write("image.bin", lineRate::image());
+    const std::string tracePath = (folder.path() / "trace.jsonl").string();
+    const CoreShare share;
+    for (auto _ : state) {
+        UnitProcess unit = lineRate::unit(tracePath);
+        profile.set(QStringLiteral("Serial Ports/COM1"), QString::fromStdString(unit.firstLine()));
+        {
+            CKORARemoteGUIDlg window(ConnectionType::Serial, QString(), 1);
+            window.initialise();
+            if (window.connectionType() != ConnectionType::Serial) {
+                state.SkipWithError("the emulator could not be reached");
+                return;
+            }
+            CDownload dialog(*window.parameterSet(), window, window.exceptionHandler());
+            const UpdateOperator player(QString::fromStdString(path));
+            dialog.selectFile();
+            dialog.startUpdate();
+            // Until the burn is sent, or a failure stopped the timer.
+            QEventLoop loop;
+            QTimer watch;
+            QObject::connect(&watch, &QTimer::timeout, [&] {
+                if (dialog.state() != CDownload::State::Downloading || dialog.timer() == 0) {
+                    loop.quit();
+                }
+            });
+            watch.start(50);
+            loop.exec();
+        }
+        unit.stop();
+        if (!lineRate::timeIteration(state, readTrace(tracePath))) {
+            return;
+        }
+    }
+    share.report(state);
+    lineRate::countPayload(state);
+}
+BENCHMARK(firmwareTransferDialogAtLineRate)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 } // namespace
 

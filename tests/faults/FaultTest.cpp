@@ -6,12 +6,17 @@
 // connection) within the protocol's time-outs, and tearing the chain down must
 // leave no thread or descriptor behind.
 #include "UnitProcess.h"
+#include "support/ManualClock.h"
 #include "support/TemporaryDirectory.h"
 
 #include "catalogue/KORAParams.h"
+#include "protocol/ForwardingProtocol.h"
 #include "protocol/ProtocolChain.h"
 #include "protocol/QUIPProtocol.h"
+#include "protocol/RetryingProtocol.h"
+#include "protocol/SerialDevice.h"
 #include "protocol/VerloException.h"
+#include "transport/Win32Socket.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +242,32 @@ TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
             << options.front();
         EXPECT_LT(took, replyBound) << options.front();
     }
+}
+
+// A unit that hangs with its connection open is noticed at the next ping,
+// through the retrying front end: the ping stays due, so the second attempt
+// pings and waits again (a mere poll would return at once).
+TEST_F(Faults, AUnitThatStopsAnsweringFailsThePing) {
+    // No unsolicited messages: only an answer to the ping shows life.
+    start({"--status-interval-ms", "0"});
+    ManualClock clock;
+    Win32Socket socket("127.0.0.1", unit->port());
+    SerialDevice device(socket);
+    QUIPPacket link;
+    QUIPProtocol protocol(device, link, clock);
+    ForwardingProtocol forwarding(&protocol);
+    RetryingProtocol frontEnd(&forwarding, ProtocolChain::attempts);
+    for (const bool stopped : {false, true}) {
+        ::kill(unit->pid(), stopped ? SIGSTOP : SIGCONT);
+        clock.advance(QUIPProtocol::pingIntervalSeconds + 1);
+        ParameterValueMap values;
+        EXPECT_EQ(outcomeOf([&] { frontEnd.getValues({surroundDelay}, values); }, 0s),
+                  stopped ? Outcome::FailedConversation : Outcome::Nothing);
+    }
+    ::kill(unit->pid(), SIGCONT);
+    EXPECT_EQ(failure, "Lost Connection to the Device");
+    EXPECT_GE(took, 2 * std::chrono::milliseconds(QUIPProtocol::replyTimeoutMs));
+    EXPECT_LT(took, replyBound);
 }
 
 TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {

@@ -1,6 +1,8 @@
 #include "FileDescriptorDevice.h"
 #include "FrameUnitLink.h"
+#include "HostSession.h"
 #include "PacketUnitLink.h"
+#include "UnitResponder.h"
 
 #include "protocol/Command.h"
 #include "protocol/QUIPFrame.h"
@@ -10,6 +12,7 @@
 
 #include <array>
 #include <sys/socket.h>
+#include <thread>
 
 namespace {
 
@@ -42,6 +45,46 @@ struct Wire {
     std::unique_ptr<FileDescriptorDevice> unit;
     std::unique_ptr<FileDescriptorDevice> host;
 };
+
+// Paced, the unit takes in and sends out bytes no faster than the line
+// carries them, and no slower on average however its waits overshoot.
+TEST(FileDescriptorDevice, PacedBytesCrossAtTheLineRateEachWay) {
+    Wire wire;
+    wire.unit->paceAt(11520);
+    wire.unit->setTimeout(5000);
+    wire.host->setTimeout(5000);
+    Bytes bytes(2304); // 200 ms of the line
+    for (const bool unitReads : {true, false}) {
+        const auto began = std::chrono::steady_clock::now();
+        std::thread host([&] {
+            unitReads ? wire.hostWrites(bytes) : (void)wire.host->read(bytes.data(), bytes.size());
+        });
+        unitReads ? (void)wire.unit->read(bytes.data(), bytes.size())
+                  : wire.unit->write(bytes.data(), bytes.size());
+        host.join();
+        const auto took = std::chrono::steady_clock::now() - began;
+        EXPECT_GE(took, 196ms) << unitReads;
+        EXPECT_LE(took, 250ms) << unitReads;
+    }
+}
+
+// A host that has spoken stays, however quiet, until it leaves.
+TEST(HostSession, KeepsAQuietHostThatHasSpoken) {
+    UnitState state(UnitState::catalogueRanges());
+    const UnitOptions options;
+    UnitResponder responder(state, Scenario::defaultScenario(), options);
+    Wire wire;
+    PacketUnitLink link(*wire.unit, nullptr);
+    HostSession session(link, responder, options, nullptr, std::chrono::steady_clock::now());
+    session.dropIfSilentFor(100ms);
+    wire.hostWrites(unitwire::packet({unitwire::PingRequest}));
+    std::thread leaver([&wire] {
+        std::this_thread::sleep_for(500ms);
+        ::shutdown(wire.host->fd(), SHUT_RDWR);
+    });
+    EXPECT_EQ(session.run(), HostSession::End::HostLeft);
+    leaver.join();
+}
 
 TEST(FrameUnitLink, AnswersTheHostsFramesAsTheHostExpects) {
     Wire wire;

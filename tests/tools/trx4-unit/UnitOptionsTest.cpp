@@ -21,6 +21,10 @@ TEST(UnitOptions, ReadsAddressesAndFaultsAndRefusesMalformedOnes) {
     for (const char* bad : {"noise", "garbage:", "garbage:0", "oversize:x"}) {
         EXPECT_THROW(WireFault::parse(bad), std::invalid_argument) << bad;
     }
+    for (const char* bad :
+         {"", "1.4.0", "1.4.0.0.", "1..0.0", "128.0.0.0", "1.256.0.0", "1.4.0.x", "1.4.0.256"}) {
+        EXPECT_THROW(UnitOptions::parseFirmware(bad), std::invalid_argument) << bad;
+    }
     CLI::App app;
     UnitOptions options;
     UnitOptions::declare(app, options);

@@ -77,7 +77,7 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
 
     const auto run = ctl({"firmware", "--reboot-timeout", "30", good}, "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(run.out, testing::ContainsRegex("Current firmware version: 0\\.0\\.0\\.0\n(.|\n)*"
+    EXPECT_THAT(run.out, testing::ContainsRegex("Current firmware version: 1\\.4\\.0\\.0\n(.|\n)*"
                                                 "100%\n(.|\n)*Firmware version: 1\\.4\\.2\\.7\n"));
     EXPECT_THAT(flashSteps(stopAndReadTrace()),
                 testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
@@ -104,6 +104,53 @@ TEST(Trx4ctlSerial, ReachesTheUnitOverASerialLine) {
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "get", "cinema processor"}).out,
               "0x0300 Cinema Processor: 3 (Arvo D)\n");
+}
+
+// Every Nth frame from the unit goes out corrupted; every second frame is a
+// reply. Every 4th: each attempt loses a reply before its burn. Every 12th:
+// the reply to the burn is lost, after the burn.
+TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasSent) {
+    TemporaryDirectory folder;
+    const auto payload = filledPayload(3 * 4096, "FW:1.4.2.9");
+    const std::string image = folder.write("three.bin", signedImage(payload));
+    const std::string trace = (folder.path() / "trace.jsonl").string();
+    const struct {
+        const char* every;
+        int status;
+        std::string message;
+        std::size_t erases;
+    } rows[] = {
+        {"4", 3,
+         "The firmware transfer broke off 4 times, the last time with \"Expected response not "
+         "received\": the burn was never sent. Run the update again.",
+         4},
+        {"12", 5,
+         "the unit did not confirm the burn, so the outcome of the update is unknown; the unit "
+         "now reports firmware version 1.4.2.9",
+         1},
+    };
+    for (const auto& row : rows) {
+        UnitProcess unit({"--pty", "--corrupt-every", row.every, "--status-interval-ms", "0",
+                          "--reboot-seconds", "1", "--trace", trace});
+        const auto run = runCtl({"--serial", unit.firstLine(), "firmware", "--yes", image});
+        EXPECT_EQ(run.status, row.status) << row.every;
+        EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
+        EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
+        // What the unit burnt, if anything, as its event log tells it.
+        EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "log", "events"})
+                          .out.find("Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) +
+                                    ")") != std::string::npos,
+                  row.status == 5)
+            << row.every;
+        ASSERT_EQ(unit.stop(), 0);
+        const auto lines = readTrace(trace);
+        EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.erases) << row.every;
+        const auto burns = messages(lines, "received", "Burn And Reboot");
+        ASSERT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
+        for (const auto& burn : burns) {
+            EXPECT_EQ(burn["md5"], md5Hex(payload));
+        }
+    }
 }
 
 TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {

@@ -3,6 +3,7 @@
 #include "support/ManualClock.h"
 #include "support/RecordingObserver.h"
 #include "support/ScriptedModalRunner.h"
+#include "ui/TemporaryProfile.h"
 
 #include "ui/look/MessageDialog.h"
 #include "ui/windows/CDownload.h"
@@ -27,10 +28,20 @@ using testing::ElementsAre;
 // The dialog over a main window connected to the unit emulator.
 class UpdateDialog : public TracedUnitTest {
 protected:
-    void connectToUnit(std::vector<std::string> options) {
-        startUnit(std::move(options));
-        window = std::make_unique<CKORARemoteGUIDlg>(
-            ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr, unit->port());
+    // Over TCP, or over a serial line: the unit's terminal as COM1.
+    void connectToUnit(std::vector<std::string> options, bool serial = false) {
+        dialog.reset();
+        window.reset();
+        if (serial) {
+            startSerialUnit(std::move(options));
+            profile.set(QStringLiteral("Serial Ports/COM1"),
+                        QString::fromStdString(unit->firstLine()));
+            window = std::make_unique<CKORARemoteGUIDlg>(ConnectionType::Serial, QString(), 1);
+        } else {
+            startUnit(std::move(options));
+            window = std::make_unique<CKORARemoteGUIDlg>(
+                ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr, unit->port());
+        }
         window->initialise();
         dialog = std::make_unique<CDownload>(*window->parameterSet(), *window,
                                              window->exceptionHandler(), clock);
@@ -46,6 +57,7 @@ protected:
         findControl<QAbstractButton>(dialog.get(), CDownload::kStartUpdateButton)->click();
     }
 
+    TemporaryProfile profile;
     ScriptedModalRunner runner;
     ManualClock clock;
     std::unique_ptr<CKORARemoteGUIDlg> window;
@@ -162,19 +174,55 @@ TEST_F(UpdateDialog, AWrongDigestIsAnErrorAndTheWindowGoesOffLine) {
     EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
 }
 
-TEST_F(UpdateDialog, AFailedFlashStepIsAHardwareFailure) {
-    connectToUnit({"--flash-error", "download:2"});
-    select("two.bin", signedImage(filledPayload(4096 + 100)));
+// Code 2 is a hardware failure; code 1 asks for a retry, shown in the state
+// label, and the fourth ends the update as a failed conversation.
+TEST_F(UpdateDialog, RefusedFlashStepsEndTheUpdateByTheirCode) {
+    const struct {
+        const char* fault;
+        int ticks;
+        QString message;
+    } rows[] = {
+        {"download:2", 1, KORAExceptionHandler::kHardwareFailure},
+        {"burn:1", 4, ErrorDialog::kMessage},
+    };
+    for (const auto& row : rows) {
+        connectToUnit({"--flash-error", row.fault});
+        select("one.bin", signedImage(filledPayload(100)));
+        startUpdate();
+        for (int tick = 1; tick < row.ticks; ++tick) {
+            dialog->timerTick();
+            EXPECT_EQ(text(CDownload::kStateLabel),
+                      QStringLiteral("Downloading (restart %1 of 3)").arg(tick));
+        }
+        runner.clickInDialog(MessageDialog::kOkButton);
+        dialog->timerTick();
+        EXPECT_THAT(runner.dialogs().back().texts, Contains(row.message)) << row.fault;
+        EXPECT_EQ(dialog->timer(), 0);
+        EXPECT_TRUE(enabled(CDownload::kSelectFileButton) && enabled(CDownload::kCloseButton));
+        // Off line now, where no unit takes an image.
+        EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
+        EXPECT_FALSE(enabled(CDownload::kStartUpdateButton));
+    }
+}
+
+// Every 12th frame from the unit goes out corrupted: with three chunks, the
+// reply to the burn.
+TEST_F(UpdateDialog, AnUnconfirmedBurnEndsWithAnUnknownOutcomeAndTheVersionReported) {
+    connectToUnit({"--corrupt-every", "12", "--status-interval-ms", "0", "--reboot-seconds", "1"},
+                  true);
+    select("v2.bin", signedImage(filledPayload(3 * 4096, "FW:2.5.0.2")));
     startUpdate();
+    for (int tick = 0; tick < 3; ++tick) {
+        dialog->timerTick();
+    }
+    ASSERT_EQ(dialog->state(), CDownload::State::Rebooting);
+    ASSERT_TRUE(awaitEvent("rebooted"));
+    clock.advance(18);
     runner.clickInDialog(MessageDialog::kOkButton);
     dialog->timerTick();
     EXPECT_THAT(runner.dialogs().back().texts,
-                Contains(QString(KORAExceptionHandler::kHardwareFailure)));
-    EXPECT_EQ(dialog->timer(), 0);
-    EXPECT_TRUE(enabled(CDownload::kSelectFileButton) && enabled(CDownload::kCloseButton));
-    // Off line now, where no unit takes an image.
-    EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
-    EXPECT_FALSE(enabled(CDownload::kStartUpdateButton));
+                Contains(QString("The unit did not confirm the burn: the outcome of the update is "
+                                 "unknown.\nThe unit now reports firmware version 2.5.0.2.")));
 }
 
 } // namespace

@@ -15,6 +15,7 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
     const std::pair<std::vector<std::string>, int> runs[] = {
         {{"--no-such-option"}, 2},
         {{"--corrupt-every", "3"}, 2},
+        {{"--line-rate"}, 2},
         {{"--flash-error", "format:1"}, 2},
         {{"--flash-error", "erase"}, 2},
         {{"--listen", "127.0.0.1"}, 2},
@@ -30,14 +31,19 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
     }
 }
 
-TEST(CommandLine, AScenarioSetsTheStatusAndSignalsStopTheUnitWithAHostConnected) {
+TEST(CommandLine, AScenarioAndAFirmwareSetTheStatusAndSignalsStopTheUnitWithAHostConnected) {
     for (const int signal : {SIGINT, SIGTERM}) {
-        UnitProcess unit({"--listen", "127.0.0.1:0", "--scenario", "no-input"});
+        UnitProcess unit(
+            {"--listen", "127.0.0.1:0", "--scenario", "no-input", "--firmware", "1.2.3.4"});
         ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
         // No input: nothing decoded (0x0104) and the meters (0x0106 on) at rest.
         for (const std::uint16_t number : {0x0104, 0x0106, 0x0109, 0x010D}) {
             EXPECT_EQ(chain.frontEnd().getValue(ParameterId(number)), ParameterValue(0)) << number;
         }
+        EXPECT_EQ(chain.frontEnd().getValue(ParameterId(std::uint16_t{0x0114})),
+                  ParameterValue(0x0102));
+        EXPECT_EQ(chain.frontEnd().getValue(ParameterId(std::uint16_t{0x0113})),
+                  ParameterValue(0x0304));
         EXPECT_EQ(unit.stop(signal), 0);
     }
     UnitProcess unit({"--pty"});
