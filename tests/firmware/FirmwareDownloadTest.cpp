@@ -167,29 +167,6 @@ TEST_F(FirmwareDownloadTest, ResetRoutesEachKindOfFailureToItsHandler) {
     EXPECT_EQ(handler.unknown, 1);
 }
 
-TEST_F(FirmwareDownloadTest, AFailedChunkPropagatesAndTheNextCallSendsItAgain) {
-    const auto payload = patternPayload(3 * 4096);
-    download.selectImage(folder.write("three.bin", signedImage(payload)), progress);
-    unit.failingBlock = 2;
-    ASSERT_TRUE(download.sendNextChunk());
-    EXPECT_EQ(thrownMessage<FlashException>([&] { download.sendNextChunk(); }),
-              "Error: The unit needs to be returned to Verlo for servicing");
-    // Not handed to the handler: the caller's guard decides.
-    EXPECT_TRUE(handler.verlo.empty());
-    EXPECT_TRUE(handler.fatal.empty());
-    EXPECT_EQ(download.chunksSent(), 1u);
-    // The unit never took chunk 2, so it goes again before chunk 3: the image
-    // that is burnt has no hole.
-    ASSERT_TRUE(download.sendNextChunk());
-    EXPECT_FALSE(download.sendNextChunk());
-    ASSERT_EQ(unit.blocks.size(), 3u);
-    EXPECT_EQ(unit.blocks[1].number, 2u);
-    EXPECT_EQ(unit.blocks[1].bytes,
-              std::vector<std::uint8_t>(payload.begin() + 4096, payload.begin() + 8192));
-    EXPECT_EQ(unit.blocks[2].number, 3u);
-    EXPECT_TRUE(unit.blocks[2].burn);
-}
-
 TEST_F(FirmwareDownloadTest, WithoutAHandlerFailuresReachTheCaller) {
     FirmwareDownload unhandled(unit, nullptr);
     const std::string missing = (folder.path() / "none.bin").string();

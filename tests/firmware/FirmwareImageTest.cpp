@@ -32,6 +32,7 @@ namespace {
 class MockValidator : public Validator {
 public:
     MOCK_METHOD(void, validate, (const std::uint8_t*, std::size_t), (const, override));
+    MOCK_METHOD(void, validate, (std::uint64_t, const Reader&), (const, override));
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
@@ -174,9 +175,11 @@ TEST_F(FirmwareImageTest, ChecksTheWholeFileAndPassesTheCheckersFailureOn) {
     const std::string path = directory.write("custom.bin", bytes);
     MockValidator checker;
     EXPECT_CALL(checker, checksumSize()).WillRepeatedly(Return(8));
-    EXPECT_CALL(checker, validate(_, bytes.size()))
-        .WillOnce([&](const std::uint8_t* data, std::size_t length) {
-            EXPECT_EQ(std::vector<std::uint8_t>(data, data + length), bytes);
+    EXPECT_CALL(checker, validate(bytes.size(), _))
+        .WillOnce([&](std::uint64_t length, const Validator::Reader& read) {
+            std::vector<std::uint8_t> seen(length);
+            read(seen);
+            EXPECT_EQ(seen, bytes);
             throw HostException("unit refused");
         });
     EXPECT_THAT([&] { FirmwareImage image(path, checker); },

@@ -219,13 +219,13 @@ TEST(Win32SerialPortOpenTest, FailureNamesThePortAsGiven) {
     struct stat info {};
     ASSERT_NE(::stat("/dev/ttyS249", &info), 0) << "COM250 unexpectedly exists";
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }),
-              "Error opening COM250");
+              "Error opening COM250 (No such file or directory)");
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(0u, 115200); }),
               "Error opening COM0");
     EXPECT_EQ(thrownMessage<VerloException>(
                   [] { Win32SerialPort(std::string("/dev/trx4-no-such-port"), 115200); }),
-              "Error opening /dev/trx4-no-such-port");
+              "Error opening /dev/trx4-no-such-port (No such file or directory)");
     EXPECT_EQ(
         thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
-        "Error opening /dev/null");
+        "Error opening /dev/null (Inappropriate ioctl for device)");
 }
