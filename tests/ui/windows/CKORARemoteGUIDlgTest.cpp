@@ -107,9 +107,16 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
 
     // A file that cannot be read: the error, then off line.
     runner.answerFile(QString::fromStdString((folder.path() / "missing.trx").string()));
-    runner.clickInDialog(MessageDialog::kOkButton);
+    runner.answerDialog([](QDialog& error) {
+        error.show();
+        const QList<QWidget*> stack = WindowStack::instance().windows();
+        EXPECT_EQ(stack.value(stack.size() - 1), &error);
+        error.reject();
+    });
     click(CKORARemoteGUIDlg::kLoadSettingsButton);
     EXPECT_EQ(runner.dialogs().back().texts.value(0), ErrorDialog::kMessage);
+    using Mode = FileRequest::Mode;
+    EXPECT_THAT(runner.fileModes(), ElementsAre(Mode::Save, Mode::Open, Mode::Open, Mode::Open));
     EXPECT_TRUE(window.tcpAddress().isEmpty());
     EXPECT_NE(window.pollTimer(), 0);
 }
