@@ -7,10 +7,6 @@
 
 namespace {
 
-bool isLocal(ParameterId id) {
-    return id.group() == 9 || id.group() == 11 || id.group() == 13;
-}
-
 class KORAParamsTest : public ::testing::Test {
 protected:
     RecordedCatalogue catalogue;
@@ -25,7 +21,8 @@ TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKindAndSource) {
     for (const auto& [id, value] : simulated.values()) {
         const Parameter& parameter = params.findParameter(id);
         EXPECT_EQ(params.controlParameters().lookup(id) == nullptr, id.group() == 1) << id.toText();
-        EXPECT_EQ(parameter.source(), isLocal(id) ? params.localSource() : params.protocol())
+        const bool local = id.group() == 9 || id.group() == 11 || id.group() == 13;
+        EXPECT_EQ(parameter.source(), local ? params.localSource() : params.protocol())
             << id.toText();
         const bool meter = id.number() >= 0x0106 && id.number() <= 0x010d;
         EXPECT_EQ(parameter.alwaysNotify(), meter) << id.toText();

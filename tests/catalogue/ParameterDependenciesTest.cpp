@@ -47,7 +47,7 @@ TEST_F(ParameterDependenciesTest, FirmwareVersionIsShownAsTextAndGatesSsmMode) {
         EXPECT_EQ(catalogue.control(0x0929).value().toString(), text);
         EXPECT_EQ(catalogue.control(0x031b).available(), ssm) << text;
     }
-    EXPECT_EQ(catalogue.writes(), 0);
+    EXPECT_TRUE(catalogue.written().empty());
 }
 
 TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTransaction) {
@@ -56,9 +56,8 @@ TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTr
     KORAParams& params = catalogue.build();
     EXPECT_EQ(choices(), (Choices{2, 3, 0}));
     EXPECT_EQ(catalogue.unit.setValuesCalls.size(), 1u);
-    EXPECT_EQ(catalogue.written(),
-              (std::vector<std::string>{"setValue 0x0305=2 delay 0", "setValue 0x0306=3 delay 0",
-                                        "setValue 0x0307=0 delay 0"}));
+    EXPECT_EQ(catalogue.written(), (std::vector<std::string>{"0x0305=2 delay 0", "0x0306=3 delay 0",
+                                                             "0x0307=0 delay 0"}));
     params.refreshControls();
     catalogue.forgetRequests();
     {
@@ -67,12 +66,12 @@ TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTr
         EXPECT_EQ(choices(), (Choices{3, 0, 0})) << "the repeat of the first choice is cleared";
     }
     EXPECT_EQ(choices(), (Choices{2, 3, 0})) << "and comes back with the rollback";
-    EXPECT_EQ(catalogue.writes(), 0);
+    EXPECT_TRUE(catalogue.written().empty());
 
     unitChooses({2, 2, 0});
     params.refreshControls();
     EXPECT_EQ(choices(), (Choices{2, 0, 0}));
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0306=0 delay 0"));
+    EXPECT_TRUE(catalogue.wrote("0x0306=0 delay 0"));
     EXPECT_FALSE(catalogue.control(0x0307).available());
     EXPECT_EQ(catalogue.control(0x0307).availabilityKeys(), std::set<std::uint32_t>{0x0306});
 }
@@ -113,7 +112,7 @@ TEST_F(ParameterDependenciesTest, CalculateDelayRoundsAndClampsTheDelay) {
         EXPECT_EQ(catalogue.pending(0x0b03), 0);
         EXPECT_EQ(catalogue.pending(0x0303), delay) << depth << " and " << spacing;
     }
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0303=67 delay 0"));
+    EXPECT_TRUE(catalogue.wrote("0x0303=67 delay 0"));
 }
 
 TEST_F(ParameterDependenciesTest, ChannelsAndSignalOutputsFollowEachOther) {
@@ -130,7 +129,7 @@ TEST_F(ParameterDependenciesTest, ChannelsAndSignalOutputsFollowEachOther) {
     EXPECT_EQ(catalogue.pending(0x0d05), 2) << "the previous holder is not changed";
     set(0x0d03, 6);
     EXPECT_EQ(catalogue.pending(0x0314), 3);
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0314=3 delay 0"));
+    EXPECT_TRUE(catalogue.wrote("0x0314=3 delay 0"));
 }
 
 } // namespace

@@ -39,20 +39,22 @@ public:
         unit.values[ParameterId(id)] = ParameterValue(value);
     }
 
-    // Each value written to the unit, alone or in a list, as "setValue 0x0303=20 delay 0".
+    // Each value written to the unit, alone or in a list, as "0x0303=20 delay 0".
     std::vector<std::string> written() const {
-        std::vector<RecordingProtocol::Write> all = unit.writes;
-        for (const auto& [values, delayMs] : unit.setValuesCalls) {
-            for (const auto& [id, value] : values) {
-                all.push_back({id, value, delayMs});
-            }
-        }
         std::vector<std::string> texts;
-        for (const auto& [id, value, delayMs] : all) {
-            char text[48];
-            std::snprintf(text, sizeof text, "setValue 0x%04X=%d delay %u",
+        const auto add = [&](ParameterId id, const ParameterValue& value, std::uint32_t delayMs) {
+            char text[32];
+            std::snprintf(text, sizeof text, "0x%04X=%d delay %u",
                           static_cast<unsigned>(id.number()), value.toSignedInt(), delayMs);
             texts.emplace_back(text);
+        };
+        for (const auto& write : unit.writes) {
+            add(write.id, write.value, write.delayMs);
+        }
+        for (const auto& [values, delayMs] : unit.setValuesCalls) {
+            for (const auto& [id, value] : values) {
+                add(id, value, delayMs);
+            }
         }
         return texts;
     }
@@ -60,7 +62,6 @@ public:
         const auto texts = written();
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
-    int writes() const { return static_cast<int>(written().size()); }
 
     RecordingProtocol unit;
     ForwardingProtocol front;

@@ -13,6 +13,7 @@ namespace {
 
 const ParameterId id(0x0301);
 const ParameterValue one(1);
+const ParameterValueMap written{{id, one}};
 const std::uint8_t block[1] = {0};
 ParameterValueMap answer;
 RecordingProgress progress;
@@ -22,14 +23,8 @@ using Call = std::function<void(GenericProtocol&)>;
 // Each operation of the front end, and whether a protocol failure is retried.
 const std::tuple<const char*, bool, Call> operations[] = {
     {"setValue", true, [](auto& p) { p.setValue(id, one, 0); }},
-    {"setValues", true,
-     [](auto& p) {
-         p.setValues({{id, one}}, 0);
-     }},
-    {"setValuesAndRead", true,
-     [](auto& p) {
-         p.setValuesAndRead({{id, one}}, answer, 0);
-     }},
+    {"setValues", true, [](auto& p) { p.setValues(written, 0); }},
+    {"setValuesAndRead", true, [](auto& p) { p.setValuesAndRead(written, answer, 0); }},
     {"getValue", true, [](auto& p) { p.getValue(id); }},
     {"getValues", true, [](auto& p) { p.getValues({id}, answer); }},
     {"setValueAndRead", true, [](auto& p) { p.setValueAndRead(id, one, 0); }},
