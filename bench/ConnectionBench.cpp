@@ -1,13 +1,15 @@
 // The application's TCP connection chain against a trx4-unit process on the
 // loopback interface: what the operator waits for when connecting, polling
-// and writing one value, and a firmware update's transfer.
+// and writing one value, and a firmware update's transfer; and trx4ctl's
+// update over a serial line paced as a real one.
+#include "LineRateTransfer.h"
 #include "UnitProcess.h"
-#include "e2e/HostChain.h"
 
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
 #include "firmware/ProgressCommand.h"
+#include "protocol/ProtocolChain.h"
 #include "protocol/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
@@ -31,8 +33,8 @@ UnitProcess quietUnit() {
 void getAllOnConnect(benchmark::State& state) {
     UnitProcess unit = quietUnit();
     for (auto _ : state) {
-        TcpChain chain(unit.port());
-        benchmark::DoNotOptimize(chain.protocol.getValue(surroundDelay));
+        ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+        benchmark::DoNotOptimize(chain.frontEnd().getValue(surroundDelay));
     }
 }
 BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -41,8 +43,8 @@ BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
 // of the status group waits its 1 ms for a message, the controls come from the cache.
 void idlePollingStep(benchmark::State& state) {
     UnitProcess unit = quietUnit();
-    TcpChain chain(unit.port());
-    KORAParams params(chain.retrying);
+    ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+    KORAParams params(chain.frontEnd());
     for (auto _ : state) {
         params.pollNext();
         params.refreshControls();
@@ -53,13 +55,13 @@ BENCHMARK(idlePollingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 // A Set and the Status that confirms it; the value alternates so every write changes it.
 void confirmedWrite(benchmark::State& state) {
     UnitProcess unit = quietUnit();
-    TcpChain chain(unit.port());
+    ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
     int value = 20;
     for (auto _ : state) {
         value = value == 20 ? 21 : 20;
-        chain.retrying.setValue(surroundDelay, ParameterValue(value), 0);
+        chain.frontEnd().setValue(surroundDelay, ParameterValue(value), 0);
     }
-    if (chain.retrying.getValue(surroundDelay) != ParameterValue(value)) {
+    if (chain.frontEnd().getValue(surroundDelay) != ParameterValue(value)) {
         state.SkipWithError("the unit did not confirm the last write");
     }
 }
@@ -77,11 +79,11 @@ public:
 };
 
 // After a burn the unit reboots; it takes hosts again once it is back.
-std::unique_ptr<TcpChain> connectAfterReboot(std::uint16_t port) {
+std::unique_ptr<ProtocolChain> connectAfterReboot(std::uint16_t port) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
         try {
-            return std::make_unique<TcpChain>(port);
+            return std::make_unique<ProtocolChain>(ConnectionTarget::tcp("127.0.0.1", port));
         } catch (const VerloException&) {
             if (std::chrono::steady_clock::now() > deadline) {
                 throw;
@@ -104,7 +106,7 @@ void firmwareTransfer(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto chain = connectAfterReboot(unit.port());
-        FirmwareDownload download(chain->retrying, nullptr);
+        FirmwareDownload download(chain->frontEnd(), nullptr);
         download.selectImage(path, progress);
         state.ResumeTiming();
         while (download.sendNextChunk()) {
@@ -116,5 +118,34 @@ void firmwareTransfer(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
 }
 BENCHMARK(firmwareTransfer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// trx4ctl firmware over a pseudo-terminal paced at 115200 baud, a 256 KiB
+// image: from the erase to the burn's confirmation, as the unit timed them.
+// Starting, connecting, the reboot and reconnecting are not counted.
+void firmwareTransferAtLineRate(benchmark::State& state) {
+    const TemporaryDirectory folder;
+    const std::string path = folder.write("image.bin", lineRate::image());
+    const std::string tracePath = (folder.path() / "trace.jsonl").string();
+    for (auto _ : state) {
+        UnitProcess unit = lineRate::unit(tracePath);
+        const std::string output = (folder.path() / "output").string();
+        const std::string errors = (folder.path() / "errors").string();
+        const pid_t update = startProcess(TRX4CTL_EXECUTABLE,
+                                          {"--serial", unit.firstLine(), "firmware", "--yes", path},
+                                          {"", output, errors});
+        const int status =
+            awaitExit(update, std::chrono::steady_clock::now() + std::chrono::minutes(2));
+        unit.stop();
+        if (status != 0) {
+            state.SkipWithError(("trx4ctl failed: " + fileText(errors)).c_str());
+            return;
+        }
+        if (!lineRate::timeIteration(state, readTrace(tracePath))) {
+            return;
+        }
+    }
+    lineRate::countPayload(state);
+}
+BENCHMARK(firmwareTransferAtLineRate)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
 } // namespace

@@ -6,9 +6,9 @@
 // are printed after the warm-up and at the end; descriptor or thread growth
 // fails the run, and so does resident growth of 1 MiB or more.
 #include "UnitProcess.h"
-#include "e2e/HostChain.h"
 
 #include "catalogue/KORAParams.h"
+#include "protocol/ProtocolChain.h"
 #include "protocol/VerloException.h"
 
 #include <chrono>
@@ -84,8 +84,9 @@ std::vector<std::string> randomFaults(std::mt19937& random) {
 }
 
 struct Connection {
-    explicit Connection(std::uint16_t port) : chain(port), params(chain.retrying) {}
-    TcpChain chain;
+    explicit Connection(std::uint16_t port)
+        : chain(ConnectionTarget::tcp("127.0.0.1", port)), params(chain.frontEnd()) {}
+    ProtocolChain chain;
     KORAParams params;
 };
 

@@ -8,6 +8,14 @@
 #include <array>
 #include <filesystem>
 
+namespace {
+
+std::string neverBurnt(const std::string& cause) {
+    return cause + " (the firmware transfer stopped; the burn was never sent)";
+}
+
+} // namespace
+
 FirmwareDownload::FirmwareDownload(GenericProtocol& protocol, DownloadExceptionHandler* handler)
     : protocol_(&protocol), handler_(handler) {}
 
@@ -34,6 +42,8 @@ void FirmwareDownload::selectImage(const std::string& path, ProgressCommand& pro
         imagePath_ = path;
         imageProgress_ = &progress;
         chunksSent_ = 0;
+        transferring_ = false;
+        outcome_ = Outcome::None;
     });
 }
 
@@ -41,37 +51,79 @@ bool FirmwareDownload::sendNextChunk() {
     if (!image_) {
         return false;
     }
-    std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
-    const std::uint32_t chunkStart = image_->position();
-    const std::size_t length = image_->readChunk(chunk);
-    if (length > 0) {
-        ++chunksSent_;
-        try {
-            protocol_->downloadBlock(chunk.data(), length, chunksSent_, image_->atEnd());
-        } catch (...) {
-            // The unit has not taken this chunk: the next start sends it again
-            // under its own number, so the burn never flashes an image with a
-            // hole in it.
-            image_->returnTo(chunkStart);
-            --chunksSent_;
-            throw;
-        }
-        // In 64 bits: position × 100 overflows 32 bits for images over 42 MB.
-        const auto percent = image_->atEnd()
-                                 ? 100u
-                                 : static_cast<std::uint32_t>(std::uint64_t{image_->position()} *
-                                                              100 / image_->size());
-        imageProgress_->execute(percent);
+    if (!transferring_) {
+        transferring_ = true;
+        restarts_ = 0;
+        restartCause_.clear();
+        outcome_ = Outcome::None;
     }
-    if (image_->atEnd()) {
-        resetImage();
+    std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
+    std::size_t length = 0;
+    try {
+        length = image_->readChunk(chunk);
+    } catch (...) {
+        endTransfer();
+        throw;
+    }
+    const bool last = image_->atEnd();
+    ++chunksSent_;
+    try {
+        protocol_->downloadBlock(chunk.data(), length, chunksSent_, last);
+    } catch (const HostException& refusal) {
+        endTransfer();
+        throw HostException(neverBurnt(refusal.what()));
+    } catch (const FlashException& refusal) {
+        if (refusal.code() && *refusal.code() != FlashException::retryCode) {
+            endTransfer();
+            throw FlashException(neverBurnt(refusal.what()), refusal.code());
+        }
+        // A retry request means that neither step of the call was carried
+        // out; a reply without its code is as good as lost.
+        return startAgain(refusal.what(), last && !refusal.code());
+    } catch (const VerloException& loss) {
+        return startAgain(loss.what(), last);
+    } catch (...) {
+        endTransfer();
+        throw;
+    }
+    if (last) {
+        imageProgress_->execute(100);
+        outcome_ = Outcome::Burnt;
+        endTransfer();
         return false;
     }
+    // In 64 bits: position × 100 overflows 32 bits for images over 42 MB.
+    imageProgress_->execute(
+        static_cast<std::uint32_t>(std::uint64_t{image_->position()} * 100 / image_->size()));
+    return true;
+}
+
+bool FirmwareDownload::startAgain(const std::string& cause, bool burnMayHaveBeenSent) {
+    if (burnMayHaveBeenSent) {
+        outcome_ = Outcome::Unknown;
+        endTransfer();
+        return false;
+    }
+    if (restarts_ == maximumRestarts) {
+        endTransfer();
+        throw ProtocolException("The firmware transfer broke off " +
+                                std::to_string(maximumRestarts + 1) +
+                                " times, the last time with \"" + cause +
+                                "\": the burn was never sent. Run the update again.");
+    }
+    ++restarts_;
+    restartCause_ = cause;
+    rewind();
     return true;
 }
 
 void FirmwareDownload::resetImage() {
-    handled([this] { rewind(); });
+    handled([this] { endTransfer(); });
+}
+
+void FirmwareDownload::endTransfer() {
+    transferring_ = false;
+    rewind();
 }
 
 void FirmwareDownload::rewind() {

@@ -16,12 +16,32 @@ class ProgressCommand;
 // the last. Whoever drives it (a dialog's timer, a command-line loop) decides
 // the pace.
 //
+// Only an erase puts the unit's flash in a known state, so no chunk is ever
+// sent twice after one. When a step fails without the unit refusing it (its
+// reply was lost, garbled or late) or the unit asks for a retry (flash code
+// 1), the transfer starts again from the erase and chunk 1, at most
+// maximumRestarts times. Any other refusal ends the transfer. The last chunk
+// and the burn go out in one protocol call, so when that call's reply is
+// lost nobody can tell whether the burn was sent: the outcome is Unknown.
+//
 // The protocol is the connection's front end; it is not owned, and when the
 // connection is reopened the new one is handed over with setProtocol.
 // Failures of selectImage and resetImage go to the exception handler; without
 // a handler (null) they propagate to the caller instead.
 class FirmwareDownload {
 public:
+    static constexpr unsigned maximumRestarts = 3;
+
+    // How the last transfer ended, once sendNextChunk has returned false.
+    enum class Outcome {
+        // No transfer has ended since the image was selected or rewound.
+        None,
+        // Every chunk since the last erase and the burn were confirmed.
+        Burnt,
+        // The burn may have been sent, but no confirmation came.
+        Unknown,
+    };
+
     FirmwareDownload(GenericProtocol& protocol, DownloadExceptionHandler* handler);
     FirmwareDownload(const FirmwareDownload&) = delete;
     FirmwareDownload& operator=(const FirmwareDownload&) = delete;
@@ -33,15 +53,21 @@ public:
     // now on and the chunk count starts again. On failure the image selected
     // before stays.
     void selectImage(const std::string& path, ProgressCommand& progress);
-    // Sends the next chunk; returns whether more remain. After the last chunk
-    // the image is rewound, ready to be sent again. Failures propagate and
-    // leave the image before the failed chunk, so the next call sends that
-    // chunk again under the same number.
+    // Sends the next chunk, or starts again from the erase after a failed
+    // step; returns whether more calls are needed. When it returns false,
+    // outcome() tells how the transfer ended. A failure that ends the
+    // transfer propagates, saying that the burn was never sent. Either way
+    // the image is rewound, so the next call starts a new transfer.
     bool sendNextChunk();
     // Back to the image's start, with the count and progress at 0.
     void resetImage();
 
     std::uint32_t chunksSent() const { return chunksSent_; }
+    Outcome outcome() const { return outcome_; }
+    // How often the current (or last) transfer started again, and why the
+    // last time.
+    unsigned restarts() const { return restarts_; }
+    const std::string& restartCause() const { return restartCause_; }
     bool hasImage() const { return image_ != nullptr; }
     // The selected file's name without its folder; empty when none.
     std::string imageName() const;
@@ -50,6 +76,9 @@ public:
 
 private:
     template <class Action> void handled(Action&& action);
+    // After a step failed without a refusal, or with a request to retry.
+    bool startAgain(const std::string& cause, bool burnMayHaveBeenSent);
+    void endTransfer();
     void rewind();
 
     GenericProtocol* protocol_;
@@ -59,4 +88,8 @@ private:
     ProgressCommand* imageProgress_ = nullptr;
     MD5Validator imageValidator_;
     std::uint32_t chunksSent_ = 0;
+    bool transferring_ = false;
+    unsigned restarts_ = 0;
+    std::string restartCause_;
+    Outcome outcome_ = Outcome::None;
 };

@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <limits>
-#include <memory>
 
 namespace {
 
@@ -56,7 +54,8 @@ void FirmwareImage::openAndCheck(const std::string& path) {
     }
 
     // Refused before anything is read: an image needs its header, at least
-    // one payload byte to flash and the check value, and must fit `size_`.
+    // one payload byte to flash and the check value, and no more than
+    // maximumSize bytes.
     const auto length = static_cast<std::uint64_t>(status.st_size);
     const std::size_t checksum = validator_->checksumSize();
     if (length < headerSize + checksum + 1) {
@@ -65,18 +64,21 @@ void FirmwareImage::openAndCheck(const std::string& path) {
             " bytes long, too short for a " + std::to_string(headerSize) +
             "-byte header, a payload and a " + std::to_string(checksum) + "-byte checksum");
     }
-    if (length > std::numeric_limits<std::uint32_t>::max()) {
-        throw DataValidationException(
-            path + " is not a firmware image: it is " + std::to_string(length) +
-            " bytes long, more than the 4294967295 bytes an image may hold");
+    if (length > maximumSize) {
+        throw DataValidationException(path + " is not a firmware image: it is " +
+                                      std::to_string(length) + " bytes long, more than the " +
+                                      std::to_string(maximumSize) + " bytes (64 MiB) an image " +
+                                      "may hold");
     }
     size_ = static_cast<std::uint32_t>(length);
 
-    const auto contents = std::make_unique_for_overwrite<std::uint8_t[]>(size_);
-    if (readAt(file_, contents.get(), size_, 0) != size_) {
-        throw VerloException("error reading file");
-    }
-    validator_->validate(contents.get(), size_);
+    std::uint64_t offset = 0;
+    validator_->validate(size_, [this, &offset](std::span<std::uint8_t> piece) {
+        if (readAt(file_, piece.data(), piece.size(), offset) != piece.size()) {
+            throw VerloException("error reading file");
+        }
+        offset += piece.size();
+    });
 }
 
 FirmwareImage::~FirmwareImage() {

@@ -8,12 +8,15 @@
 class Validator;
 
 // An open firmware image file: a 4-byte header, the payload sent to the unit,
-// then the validator's check value. The whole file is checked on opening;
-// afterwards the payload is handed out in chunks, read from the file again.
+// then the validator's check value. The whole file is checked on opening, in
+// one streaming pass; afterwards the payload is handed out in chunks, read
+// from the file again.
 class FirmwareImage {
 public:
     static constexpr std::size_t chunkSize = 4096;
     static constexpr std::uint32_t headerSize = 4;
+    // Larger files are refused before a byte is read.
+    static constexpr std::uint32_t maximumSize = 64u * 1024 * 1024;
 
     // Opens, measures and checks the file; reading then starts at the payload.
     // Throws VerloException (or the validator's exception) and holds nothing.
@@ -30,9 +33,6 @@ public:
     bool atEnd() const { return position_ >= payloadEnd(); }
     // Back to offset 0; the next chunk is the payload's first again.
     void rewind() { position_ = 0; }
-    // Back to a position read from position() earlier, so that the chunks
-    // from there are read again.
-    void returnTo(std::uint32_t position) { position_ = position; }
     void close();
 
 private:

@@ -2,41 +2,46 @@
 
 #include "protocol/VerloException.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
-#include <memory>
+#include <cstring>
+#include <vector>
 
 namespace {
 
-struct DigestContextDeleter {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
+// Large enough that the digest, not the calls, sets the pace.
+constexpr std::size_t pieceSize = 64 * 1024;
 
 } // namespace
 
 MD5Validator::Digest MD5Validator::digest(const std::uint8_t* data, std::size_t length) {
-    std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> context(EVP_MD_CTX_new());
-    Digest result{};
-    unsigned int written = 0;
-    // EVP_md5 can be refused, e.g. by a FIPS-only configuration of libcrypto.
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1 ||
-        EVP_DigestUpdate(context.get(), data, length) != 1 ||
-        EVP_DigestFinal_ex(context.get(), result.data(), &written) != 1 ||
-        written != result.size()) {
-        throw VerloException("MD5 checksum could not be computed");
-    }
-    return result;
+    MD5Digest running;
+    running.add(data, length);
+    return running.value();
 }
 
 void MD5Validator::validate(const std::uint8_t* data, std::size_t length) const {
+    validate(length, [&data](std::span<std::uint8_t> piece) {
+        std::memcpy(piece.data(), data, piece.size());
+        data += piece.size();
+    });
+}
+
+void MD5Validator::validate(std::uint64_t length, const Reader& read) const {
     // A block too short to hold a digest cannot carry a valid one.
     if (length < digestSize) {
         throw DataValidationException("MD5 checksum error");
     }
-    const std::size_t covered = length - digestSize;
-    const Digest computed = digest(data, covered);
-    if (!std::equal(computed.begin(), computed.end(), data + covered)) {
+    MD5Digest running;
+    std::vector<std::uint8_t> piece(pieceSize);
+    for (std::uint64_t left = length - digestSize; left > 0;) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+        read(std::span(piece.data(), count));
+        running.add(piece.data(), count);
+        left -= count;
+    }
+    Digest stored{};
+    read(stored);
+    if (running.value() != stored) {
         throw DataValidationException("MD5 checksum error");
     }
 }

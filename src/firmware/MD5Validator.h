@@ -1,8 +1,8 @@
 #pragma once
 
+#include "firmware/MD5Digest.h"
 #include "firmware/Validator.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -10,11 +10,12 @@
 // the bytes before them.
 class MD5Validator : public Validator {
 public:
-    static constexpr std::size_t digestSize = 16;
-    using Digest = std::array<std::uint8_t, digestSize>;
+    static constexpr std::size_t digestSize = MD5Digest::size;
+    using Digest = MD5Digest::Value;
 
     static Digest digest(const std::uint8_t* data, std::size_t length);
 
     void validate(const std::uint8_t* data, std::size_t length) const override;
+    void validate(std::uint64_t length, const Reader& read) const override;
     std::size_t checksumSize() const override { return digestSize; }
 };

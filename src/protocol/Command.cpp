@@ -248,7 +248,7 @@ FlashOperationDoneCommand::FlashOperationDoneCommand(std::uint16_t code)
 
 void FlashOperationDoneCommand::handle(ParameterValueMap&, SerialDevice&, QUIPLink&) const {
     if (status().code != 0) {
-        throw FlashException("Error: " + status().message);
+        throw FlashException("Error: " + status().message, status().code);
     }
 }
 

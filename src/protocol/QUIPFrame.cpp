@@ -10,7 +10,7 @@
 namespace {
 
 constexpr std::uint8_t magic[4] = {'Q', 'U', 'I', 'P'};
-// Time allowed for the rest of a frame once its first bytes have arrived.
+// Time allowed for the rest of a frame once its first byte has arrived.
 constexpr std::uint32_t frameTimeoutMs = 5000;
 
 } // namespace
@@ -124,16 +124,21 @@ void QUIPFrame::sendEmpty(SerialDevice& device, std::uint8_t type) {
 bool QUIPFrame::receive(SerialDevice& device) {
     clear();
     std::uint8_t header[headerSize];
-    const std::size_t received = device.read(header, sizeof magic);
+    // The time-out set by the caller only decides whether a frame has begun;
+    // at line speed its first bytes may trickle in one by one after that.
+    std::size_t received = device.read(header, sizeof magic);
     if (received == 0) {
         return false;
+    }
+    device.setTimeout(frameTimeoutMs);
+    if (received < sizeof magic) {
+        received += device.read(header + received, sizeof magic - received);
     }
     if (received < sizeof magic) {
         throw ProtocolException("read partial header");
     }
     Crc16 crc;
     crc.add(header, sizeof magic);
-    device.setTimeout(frameTimeoutMs);
     readExact(device, crc, header + sizeof magic, headerSize - sizeof magic);
     type_ = header[4];
     const std::uint32_t length = std::uint32_t{header[5]} << 24 | std::uint32_t{header[6]} << 16 |

@@ -9,8 +9,8 @@
 
 namespace {
 
-// Time allowed for the body once its length has arrived.
-constexpr std::uint32_t bodyTimeoutMs = 10000;
+// Time allowed for the rest of a packet once its first byte has arrived.
+constexpr std::uint32_t packetTimeoutMs = 10000;
 
 void writeLength(std::uint8_t* buffer, std::uint32_t length) {
     buffer[0] = static_cast<std::uint8_t>(length >> 24);
@@ -52,15 +52,20 @@ void QUIPPacket::clear() {
 bool QUIPPacket::receive(SerialDevice& device) {
     clear();
     std::uint8_t header[lengthFieldSize];
-    const std::size_t received = device.read(header, lengthFieldSize);
+    // The time-out set by the caller only decides whether a packet has begun;
+    // the rest of its length field may follow in later segments.
+    std::size_t received = device.read(header, lengthFieldSize);
     if (received == 0) {
         return false;
+    }
+    device.setTimeout(packetTimeoutMs);
+    if (received < lengthFieldSize) {
+        received += device.read(header + received, lengthFieldSize - received);
     }
     if (received < lengthFieldSize) {
         throw ProtocolException("error receiving packet length value: numBytesReceived==" +
                                 std::to_string(received));
     }
-    device.setTimeout(bodyTimeoutMs);
     const std::uint32_t length = readLength(header);
     if (length < lengthFieldSize) {
         throw ProtocolException("packet size too small: " + std::to_string(length));

@@ -145,12 +145,16 @@ void QUIPProtocol::pingIfDue() {
         return;
     }
     send(PingRequestCommand());
-    lastPingTime_ = now;
     device_->setTimeout(replyTimeoutMs);
-    if (link_->receive(*device_)) {
-        if (const Command* command = link_->command()) {
-            dispatch(*command);
-        }
+    // Any message at all shows that the unit is alive. Until one comes the
+    // ping stays due, so that a retry pings again rather than merely polling
+    // a unit that has stopped answering.
+    if (!link_->receive(*device_)) {
+        throw ProtocolException("Lost Connection to the Device");
+    }
+    lastPingTime_ = now;
+    if (const Command* command = link_->command()) {
+        dispatch(*command);
     }
 }
 

@@ -43,7 +43,8 @@ public:
     // The cached value; an identifier never reported gets a default value.
     ParameterValue getValue(ParameterId id) override;
     // Takes in at most one pending message (and pings when due), then
-    // answers from the cache.
+    // answers from the cache. A ping that gets no message at all within the
+    // reply time-out fails with "Lost Connection to the Device" and stays due.
     void getValues(const ParameterIdList& ids, ParameterValueMap& result) override;
     bool hasDevice() override;
     // Sends the file in blocks numbered from 1; never asks for the burn.

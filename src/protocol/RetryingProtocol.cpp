@@ -68,9 +68,12 @@ void RetryingProtocol::downloadFile(const std::string& fileName, ProgressCommand
     inner_->downloadFile(fileName, progress);
 }
 
+// Never repeated: a unit whose reply was lost may have taken the block
+// already and would append it twice. The firmware transfer starts again from
+// the erase instead.
 void RetryingProtocol::downloadBlock(const std::uint8_t* bytes, std::size_t count,
                                      std::uint32_t blockNumber, bool burn) {
-    retry([&] { inner_->downloadBlock(bytes, count, blockNumber, burn); });
+    inner_->downloadBlock(bytes, count, blockNumber, burn);
 }
 
 std::string RetryingProtocol::getEventLog() {

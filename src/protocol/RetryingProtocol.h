@@ -4,7 +4,7 @@
 
 // Repeats an operation that failed with a ProtocolException (a HostException
 // included) until it has failed `attempts` times; any other failure passes at
-// once. Status, tag and whole-file downloads are not repeated.
+// once. Status, tag and downloads are not repeated.
 class RetryingProtocol : public GenericProtocol {
 public:
     // inner is not owned and must outlive this object.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -23,10 +25,22 @@ public:
     using ProtocolException::ProtocolException;
 };
 
-// A flash operation (erase, download, burn) did not succeed.
+// A flash operation (erase, download, burn) did not succeed. Keeps the
+// unit's status code, when its reply carried one, because a firmware transfer
+// starts again after a transient refusal but stops after a permanent one.
 class FlashException : public VerloException {
 public:
-    using VerloException::VerloException;
+    // "The client should retry the operation".
+    static constexpr std::uint16_t retryCode = 1;
+
+    explicit FlashException(const std::string& message = std::string(),
+                            std::optional<std::uint16_t> code = std::nullopt)
+        : VerloException(message), code_(code) {}
+
+    const std::optional<std::uint16_t>& code() const { return code_; }
+
+private:
+    std::optional<std::uint16_t> code_;
 };
 
 // A firmware image failed its checksum.

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <sys/ioctl.h>
+#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,6 +60,16 @@ bool speedFor(std::uint32_t baudRate, speed_t& speed) {
     }
 }
 
+// The message with the system's words for the error number before its final full stop, as in
+// "Error opening COM3 (No such file or directory)".
+std::string withReason(const std::string& message, int code) {
+    const std::string reason = " (" + std::generic_category().message(code) + ")";
+    if (!message.empty() && message.back() == '.') {
+        return message.substr(0, message.size() - 1) + reason + ".";
+    }
+    return message + reason;
+}
+
 } // namespace
 
 Win32SerialPort::Win32SerialPort(std::uint32_t portNumber, std::uint32_t baudRate)
@@ -96,15 +108,17 @@ void Win32SerialPort::open(std::uint32_t baudRate) {
                                            : ::open(devicePath_.c_str(),
                                                     O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0) {
-        throw VerloException("Error opening " + portName_);
+        const std::string message = "Error opening " + portName_;
+        throw VerloException(devicePath_.empty() ? message : withReason(message, errno));
     }
     portHandle_ = handle;
     baudRate_ = baudRate;
     const int flags = ::fcntl(handle, F_GETFL);
     if (::ioctl(handle, TIOCEXCL) != 0 || flags < 0 ||
         ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
         release();
-        throw VerloException("Error opening " + portName_);
+        throw VerloException(withReason("Error opening " + portName_, error));
     }
     try {
         configureLine();
@@ -118,7 +132,7 @@ void Win32SerialPort::open(std::uint32_t baudRate) {
 void Win32SerialPort::configureLine() {
     termios settings{};
     if (::tcgetattr(portHandle_, &settings) != 0) {
-        throw VerloException("error getting the serial port state");
+        throw VerloException(withReason("error getting the serial port state", errno));
     }
     // Binary frames cross the line: no echo, no line editing, no signal characters, no
     // translation and no software flow control, which would swallow data bytes. Hardware
@@ -130,13 +144,20 @@ void Win32SerialPort::configureLine() {
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
 
+    const std::string failure = "Error setting the serial port state.";
     speed_t speed = B0;
+    if (!speedFor(baudRate_, speed)) {
+        throw VerloException(failure);
+    }
     termios applied{};
+    if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
+        ::tcsetattr(portHandle_, TCSANOW, &settings) != 0 ||
+        ::tcgetattr(portHandle_, &applied) != 0) {
+        throw VerloException(withReason(failure, errno));
+    }
     // tcsetattr reports success when any one change took, so the speed is read back.
-    if (!speedFor(baudRate_, speed) || ::cfsetispeed(&settings, speed) != 0 ||
-        ::cfsetospeed(&settings, speed) != 0 || ::tcsetattr(portHandle_, TCSANOW, &settings) != 0 ||
-        ::tcgetattr(portHandle_, &applied) != 0 || ::cfgetospeed(&applied) != speed) {
-        throw VerloException("Error setting the serial port state.");
+    if (::cfgetospeed(&applied) != speed) {
+        throw VerloException(failure);
     }
 }
 
@@ -174,7 +195,10 @@ void Win32SerialPort::write(const std::uint8_t* bytes, std::size_t count) {
         if (written < 0 && errno == EINTR) {
             continue;
         }
-        if (written <= 0) {
+        if (written < 0) {
+            throw VerloException(withReason("Error sending serial data.", errno));
+        }
+        if (written == 0) {
             throw VerloException("Error sending serial data.");
         }
         bytes += written;

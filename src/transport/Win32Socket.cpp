@@ -6,9 +6,11 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -20,8 +22,37 @@ constexpr std::chrono::milliseconds readerStartWait{1000};
 // Large enough that a burst from the unit is drained in few system calls.
 constexpr std::size_t receiveChunk = 4096;
 
-std::string errorCode() {
-    return std::to_string(errno);
+// The error number followed by the system's words for it.
+std::string errorCode(int code) {
+    return std::to_string(code) + " (" + std::generic_category().message(code) + ")";
+}
+
+// Waits for a non-blocking connect to end; returns its error number, 0 once connected.
+int awaitConnection(int socket, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return ETIMEDOUT;
+        }
+        pollfd entry{socket, POLLOUT, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            return errno;
+        }
+        if (ready > 0) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+                return errno;
+            }
+            return error;
+        }
+    }
 }
 
 } // namespace
@@ -33,7 +64,7 @@ Win32Socket::Win32Socket(std::string host, std::uint16_t port, QueueLimits limit
     : host_(std::move(host)), port_(port), queue_(limits.capacity, limits.producerWaitMs) {
     socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0) {
-        throw VerloException("Error creating a socket, code: " + errorCode());
+        throw VerloException("Error creating a socket, code: " + errorCode(errno));
     }
     try {
         connectSocket();
@@ -68,8 +99,22 @@ void Win32Socket::connectSocket() {
         ::freeaddrinfo(found);
     }
 
-    if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        throw VerloException("connect failed with error code " + errorCode() + ".  " +
+    // Connecting without waiting, then waiting with a limit: a blocking connect to an address
+    // that drops packets would freeze the caller for minutes.
+    const int flags = ::fcntl(socket_, F_GETFL);
+    int error = 0;
+    if (flags < 0 || ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = errno;
+    } else {
+        if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            error = errno == EINPROGRESS ? awaitConnection(socket_, connectTimeout) : errno;
+        }
+        if (::fcntl(socket_, F_SETFL, flags) != 0 && error == 0) {
+            error = errno;
+        }
+    }
+    if (error != 0) {
+        throw VerloException("connect failed with error code " + errorCode(error) + ".  " +
                              "This probably means that the unit is not listening on " +
                              "the port and address provided.  Check the TCP/IP settings " +
                              "and try again.");
@@ -152,7 +197,8 @@ void Win32Socket::write(const std::uint8_t* bytes, std::size_t count) {
             if (errno == EINTR) {
                 continue;
             }
-            throw VerloException(std::string("send") + " failed with error code " + errorCode());
+            throw VerloException(std::string("send") + " failed with error code " +
+                                 errorCode(errno));
         }
         bytes += sent;
         count -= static_cast<std::size_t>(sent);

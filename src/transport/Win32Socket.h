@@ -4,6 +4,7 @@
 #include "transport/SerialDeviceImplementation.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +23,12 @@ public:
         std::uint32_t producerWaitMs = 10000;
     };
 
+    // How long a connection attempt may take before it fails with ETIMEDOUT.
+    static constexpr std::chrono::milliseconds connectTimeout{5000};
+
     // Connects to host (dotted IPv4 address or name) and port, and starts the reader thread.
-    // Every failure is a VerloException naming what went wrong.
+    // Every failure is a VerloException naming what went wrong, with the system's error
+    // number and its words where there is one.
     Win32Socket(std::string host, std::uint16_t port);
     Win32Socket(std::string host, std::uint16_t port, QueueLimits limits);
     ~Win32Socket() override;

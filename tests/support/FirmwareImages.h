@@ -41,3 +41,8 @@ inline std::vector<std::uint8_t> signedImage(const std::vector<std::uint8_t>& pa
               image.begin() + static_cast<std::ptrdiff_t>(signedSize));
     return image;
 }
+
+// What trx4-unit reports for the bytes it burns.
+inline std::string md5Hex(const std::vector<std::uint8_t>& bytes) {
+    return MD5Digest::hex(MD5Validator::digest(bytes.data(), bytes.size()));
+}

@@ -18,22 +18,20 @@
 // answer left, or an answer left unused, fails the test.
 class ScriptedModalRunner : public ModalRunner {
 public:
-    using DialogAnswer = std::function<void(QDialog&)>;
-
     struct ShownDialog {
-        QString title;
         QStringList texts; // its non-empty labels, in creation order
     };
 
     ScriptedModalRunner() : previous_(ModalRunner::install(this)) {}
     ~ScriptedModalRunner() override {
         ModalRunner::install(previous_);
-        EXPECT_TRUE(answers_.empty()) << answers_.size() << " dialog answer(s) unused";
-        EXPECT_TRUE(files_.empty()) << files_.size() << " file answer(s) unused";
+        EXPECT_TRUE(answers_.empty() && files_.empty()) << "answers left unused";
     }
 
     // The operator does answer to the next dialog.
-    void answerDialog(DialogAnswer answer) { answers_.push_back(std::move(answer)); }
+    void answerDialog(std::function<void(QDialog&)> answer) {
+        answers_.push_back(std::move(answer));
+    }
     // The operator clicks the button with the id in the next dialog.
     void clickInDialog(int id) {
         answerDialog([id](QDialog& dialog) {
@@ -46,10 +44,9 @@ public:
     void answerFile(const QString& path) { files_.push_back(path); }
 
     const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
-    const std::vector<FileRequest>& fileRequests() const { return fileRequests_; }
 
     int runDialog(QDialog& dialog) override {
-        ShownDialog shown{dialog.windowTitle(), {}};
+        ShownDialog shown;
         for (const QLabel* label : dialog.findChildren<QLabel*>()) {
             if (label->window() == &dialog && !label->text().isEmpty()) {
                 shown.texts.append(label->text());
@@ -58,9 +55,9 @@ public:
         dialogs_.push_back(shown);
         dialog.setResult(QDialog::Rejected);
         if (answers_.empty()) {
-            ADD_FAILURE() << "unexpected modal dialog \"" << shown.title.toStdString() << "\"";
+            ADD_FAILURE() << "unexpected modal dialog " << dialog.windowTitle().toStdString();
         } else {
-            const DialogAnswer answer = answers_.front();
+            const auto answer = answers_.front();
             answers_.pop_front();
             answer(dialog);
         }
@@ -68,7 +65,6 @@ public:
     }
 
     QString chooseFile(QWidget* /*parent*/, const FileRequest& request) override {
-        fileRequests_.push_back(request);
         if (files_.empty()) {
             ADD_FAILURE() << "unexpected file chooser \"" << request.caption.toStdString() << "\"";
             return QString();
@@ -80,8 +76,7 @@ public:
 
 private:
     ModalRunner* previous_;
-    std::deque<DialogAnswer> answers_;
+    std::deque<std::function<void(QDialog&)>> answers_;
     std::deque<QString> files_;
     std::vector<ShownDialog> dialogs_;
-    std::vector<FileRequest> fileRequests_;
 };

@@ -9,12 +9,11 @@
 
 #include <QWidget>
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
-#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
+#include <tuple>
 
 // A small parameter set over a recording unit for the control binding tests.
 namespace binding {
@@ -27,80 +26,50 @@ const ParameterId raisedListId(3, 2); // 2..5
 const ParameterId pairId(3, 3);       // 0..1, a radio pair
 const ParameterId delayId(3, 4);      // 20..150, a slider
 const ParameterId distanceId(3, 5);   // 5..200, an edit box
-const ParameterId nameId(3, 6);       // text
 
+// Built over the unit's first values; pollNext reads the status parameters.
 class TestSet : public ParameterSet {
 public:
     explicit TestSet(RecordingProtocol& unit) : ParameterSet(unit) {
+        unit.values = {{labelId, ParameterValue(std::string("R&D"))}, {levelId, ParameterValue(0)}};
         auto& text = makeFormatter<StringFormatter>("Label");
         statusParameters().add(&unit, labelId, MinimumShortValue, MaximumShortValue, &text);
-        statusParameters().add(&unit, levelId, MinimumShortValue, MaximumShortValue);
-        controlParameters().add(&unit, listId, ParameterValue(0), ParameterValue(8));
-        controlParameters().add(&unit, narrowListId, ParameterValue(0), ParameterValue(5));
-        controlParameters().add(&unit, raisedListId, ParameterValue(2), ParameterValue(5));
-        controlParameters().add(&unit, pairId, ParameterValue(0), ParameterValue(1));
-        controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
-        controlParameters().add(&unit, distanceId, ParameterValue(5), ParameterValue(200));
-        auto& name = makeFormatter<StringFormatter>("Name");
-        controlParameters().add(&unit, nameId, MinimumShortValue, MaximumShortValue, &name);
+        // Like the unit's meters, it notifies on every reading.
+        statusParameters()
+            .add(&unit, levelId, MinimumShortValue, MaximumShortValue)
+            .setAlwaysNotify(true);
+        // Identifier, minimum, maximum and first value of each control parameter.
+        const std::tuple<ParameterId, int, int, int> controls[] = {
+            {listId, 0, 8, 7}, {narrowListId, 0, 5, 4}, {raisedListId, 2, 5, 3},
+            {pairId, 0, 1, 1}, {delayId, 20, 150, 60},  {distanceId, 5, 200, 40}};
+        for (const auto& [id, minimum, maximum, value] : controls) {
+            unit.values[id] = ParameterValue(value);
+            controlParameters().add(&unit, id, ParameterValue(minimum), ParameterValue(maximum));
+        }
+        addPollGroup(1);
+        refreshControls();
+        pollNext();
     }
 };
 
-// The unit's first values, read into a new set.
-inline std::unique_ptr<TestSet> makeSet(RecordingProtocol& unit) {
-    unit.values = {{labelId, ParameterValue(std::string("R&D"))},
-                   {levelId, ParameterValue(0)},
-                   {listId, ParameterValue(7)},
-                   {narrowListId, ParameterValue(4)},
-                   {raisedListId, ParameterValue(3)},
-                   {pairId, ParameterValue(1)},
-                   {delayId, ParameterValue(60)},
-                   {distanceId, ParameterValue(40)},
-                   {nameId, ParameterValue(std::string("Booth"))}};
-    auto set = std::make_unique<TestSet>(unit);
-    set->refreshControls();
-    set->statusParameters().find(labelId).refresh();
-    set->statusParameters().find(levelId).refresh();
-    return set;
-}
-
-// Records which handling operation was called, with the message.
-class RecordingHandler : public ExceptionHandler {
+// Stands for the main window's handler. Strict: a call no test expects fails.
+class MockHandler : public ExceptionHandler {
 public:
-    RecordingHandler() : ExceptionHandler(nullptr) {}
-
-    std::vector<std::string> calls;
-    // What handling does besides recording, for example dropping the connection.
-    std::function<void()> onHandle;
-
-    void handleVerloException(VerloException& exception) override {
-        record(std::string("verlo: ") + exception.what());
-    }
-    void handleHostException(HostException& exception) override {
-        record(std::string("host: ") + exception.what());
-    }
-    void handleUnknownException() override { record("unknown"); }
-
-private:
-    void record(const std::string& call) {
-        calls.push_back(call);
-        if (onHandle) {
-            onHandle();
-        }
-    }
+    MockHandler() : ExceptionHandler(nullptr) {}
+    MOCK_METHOD(void, handleVerloException, (VerloException&), (override));
+    MOCK_METHOD(void, handleHostException, (HostException&), (override));
+    MOCK_METHOD(void, handleUnknownException, (), (override));
 };
 
 // The test set, its controller and a window to put controls in.
 class BoundSet : public ::testing::Test {
 protected:
-    BoundSet() : set(makeSet(unit)), controller(set.get(), &handler) {}
-
     ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
 
     RecordingProtocol unit;
-    std::unique_ptr<TestSet> set;
-    RecordingHandler handler;
-    Win32Controller controller;
+    std::unique_ptr<TestSet> set = std::make_unique<TestSet>(unit);
+    testing::StrictMock<MockHandler> handler;
+    Win32Controller controller{set.get(), &handler};
     QWidget window;
 };
 

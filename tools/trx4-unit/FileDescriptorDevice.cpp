@@ -39,6 +39,11 @@ FileDescriptorDevice::~FileDescriptorDevice() {
     ::close(fd_);
 }
 
+void FileDescriptorDevice::paceAt(std::uint32_t bytesPerSecond) {
+    readPace_.emplace(bytesPerSecond);
+    writePace_.emplace(bytesPerSecond);
+}
+
 void FileDescriptorDevice::setTimeout(std::uint32_t milliseconds) {
     timeoutMs_ = milliseconds;
 }
@@ -79,17 +84,29 @@ bool FileDescriptorDevice::waitFor(short events, Clock::time_point deadline) {
 
 void FileDescriptorDevice::write(const std::uint8_t* bytes, std::size_t count) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_);
+    if (writePace_) {
+        // The line has been free since the last write ended.
+        writePace_->idleAt(Clock::now());
+    }
     std::size_t sent = 0;
     while (sent < count) {
         if (hostGone_) {
             throw VerloException("The host has closed the connection");
         }
-        ssize_t written = ::send(fd_, bytes + sent, count - sent, MSG_NOSIGNAL);
+        std::size_t chunk = count - sent;
+        if (writePace_) {
+            std::this_thread::sleep_until(writePace_->nextSlot());
+            chunk = 1;
+        }
+        ssize_t written = ::send(fd_, bytes + sent, chunk, MSG_NOSIGNAL);
         if (written < 0 && errno == ENOTSOCK) {
-            written = ::write(fd_, bytes + sent, count - sent);
+            written = ::write(fd_, bytes + sent, chunk);
         }
         if (written > 0) {
             sent += static_cast<std::size_t>(written);
+            if (writePace_) {
+                writePace_->crossed();
+            }
             continue;
         }
         if (written < 0 && errno == EINTR) {
@@ -114,9 +131,20 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
     std::size_t received = 0;
     while (received < count && !hostGone_) {
-        const ssize_t n = ::read(fd_, buffer + received, count - received);
+        std::size_t chunk = count - received;
+        if (readPace_) {
+            if (readPace_->nextSlot() > deadline) {
+                break;
+            }
+            std::this_thread::sleep_until(readPace_->nextSlot());
+            chunk = 1;
+        }
+        const ssize_t n = ::read(fd_, buffer + received, chunk);
         if (n > 0) {
             received += static_cast<std::size_t>(n);
+            if (readPace_) {
+                readPace_->crossed();
+            }
             continue;
         }
         if (n == 0) {
@@ -129,6 +157,9 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             hostGone_ = true;
             break;
+        }
+        if (readPace_) {
+            readPace_->idleAt(Clock::now());
         }
         if (!waitFor(POLLIN, deadline)) {
             break;

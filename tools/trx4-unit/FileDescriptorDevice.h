@@ -1,11 +1,14 @@
 #pragma once
 
+#include "LinePacer.h"
+
 #include "transport/SerialDeviceImplementation.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The unit's end of a host connection: an accepted TCP socket or the master
 // side of a pseudo-terminal, as a byte device for the protocol's links. Reads
@@ -21,6 +24,10 @@ public:
     ~FileDescriptorDevice() override;
     FileDescriptorDevice(const FileDescriptorDevice&) = delete;
     FileDescriptorDevice& operator=(const FileDescriptorDevice&) = delete;
+
+    // From now on reads and writes move one byte at a time, each way at most
+    // bytesPerSecond (not 0), as over a serial line.
+    void paceAt(std::uint32_t bytesPerSecond);
 
     void setTimeout(std::uint32_t milliseconds) override;
     // Sends all bytes; VerloException when the host has gone or makes no room in time.
@@ -58,4 +65,6 @@ private:
     std::uint32_t timeoutMs_ = 0;
     bool hostGone_ = false;
     std::function<bool()> interrupted_;
+    std::optional<LinePacer> readPace_;
+    std::optional<LinePacer> writePace_;
 };

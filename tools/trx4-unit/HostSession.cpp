@@ -45,6 +45,10 @@ double HostSession::uptime() const {
 
 HostSession::End HostSession::run() {
     std::optional<Clock::time_point> dropAt;
+    std::optional<Clock::time_point> silentUntil;
+    if (silenceLimit_) {
+        silentUntil = Clock::now() + *silenceLimit_;
+    }
     Clock::time_point nextStatus{};
     const std::chrono::milliseconds interval(options_.statusIntervalMs);
 
@@ -55,7 +59,18 @@ HostSession::End HostSession::run() {
         if (link_.hostGone()) {
             return End::HostLeft;
         }
+        if (betweenMessages_) {
+            betweenMessages_();
+        }
         const auto now = Clock::now();
+        if (!heardFromHost_ && silentUntil && now >= *silentUntil) {
+            if (trace_ != nullptr) {
+                trace_->event("host-silent");
+            }
+            responder_.logEvent(uptime(), "Dropped a host that sent nothing after connecting");
+            link_.disconnect();
+            return End::Dropped;
+        }
         if (dropAt && now >= *dropAt) {
             if (trace_ != nullptr) {
                 trace_->event("host-dropped");
@@ -90,6 +105,9 @@ HostSession::End HostSession::run() {
         }
         if (dropAt) {
             wait = std::min(wait, *dropAt - now);
+        }
+        if (!heardFromHost_ && silentUntil) {
+            wait = std::min(wait, *silentUntil - now);
         }
         const auto body = link_.receive(
             std::chrono::ceil<std::chrono::milliseconds>(std::max(wait, Clock::duration::zero())));
@@ -134,6 +152,7 @@ bool HostSession::handle(const std::vector<std::uint8_t>& body) {
             message.ids.push_back(pair.first);
         }
         message.blocks = outcome.blocks;
+        message.burnt = outcome.burnt;
         trace_->received(message);
     }
     for (const auto& reply : outcome.replies) {

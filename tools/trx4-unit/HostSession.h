@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class Command;
@@ -23,6 +25,13 @@ public:
     HostSession(UnitLink& link, UnitResponder& responder, const UnitOptions& options,
                 TraceWriter* trace, std::chrono::steady_clock::time_point started);
 
+    // Drops the host when it has sent nothing within limit of the session's
+    // start; once it has spoken it stays, however quiet.
+    void dropIfSilentFor(std::chrono::milliseconds limit) { silenceLimit_ = limit; }
+    // Work to do while the session lasts, between messages and at least once
+    // every slice.
+    void setBetweenMessages(std::function<void()> work) { betweenMessages_ = std::move(work); }
+
     End run();
     // Whether the host sent anything in this session.
     bool heardFromHost() const { return heardFromHost_; }
@@ -41,6 +50,8 @@ private:
     const UnitOptions& options_;
     TraceWriter* trace_;
     std::chrono::steady_clock::time_point started_;
+    std::optional<std::chrono::milliseconds> silenceLimit_;
+    std::function<void()> betweenMessages_;
     bool statusesStarted_ = false;
     bool heardFromHost_ = false;
     // Unsolicited Status messages due so far, for the wire fault's period.

@@ -50,6 +50,9 @@ void PtyServer::open() {
     }
     device_ = std::make_unique<FileDescriptorDevice>(master);
     device_->setInterruption(StopSignal::requested);
+    if (options_.lineRate) {
+        device_->paceAt(UnitOptions::lineBytesPerSecond);
+    }
     path_ = name;
     if (trace_ != nullptr) {
         trace_->event("listening", path_);

@@ -112,12 +112,14 @@ void TcpServer::run() {
     }
 }
 
+double TcpServer::uptime() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
 void TcpServer::serveHost(int connection, const std::string& peer) {
     const int yes = 1;
     ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    const double connectedAt =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    responder_.logEvent(connectedAt, "Host connected from " + peer);
+    responder_.logEvent(uptime(), "Host connected from " + peer);
     if (trace_ != nullptr) {
         trace_->event("host-connected", peer);
     }
@@ -127,18 +129,42 @@ void TcpServer::serveHost(int connection, const std::string& peer) {
         device.setInterruption(StopSignal::requested);
         PacketUnitLink link(device, trace_);
         HostSession session(link, responder_, options_, trace_, started_);
+        session.dropIfSilentFor(silentHostLimit);
+        session.setBetweenMessages([this] { refuseWaitingHosts(); });
         end = session.run();
     }
-    const double leftAt =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     if (end == HostSession::End::HostLeft) {
-        responder_.logEvent(leftAt, "Host disconnected");
+        responder_.logEvent(uptime(), "Host disconnected");
         if (trace_ != nullptr) {
             trace_->event("host-left", peer);
         }
     }
     if (end == HostSession::End::Reboot) {
         reboot();
+    }
+}
+
+void TcpServer::refuseWaitingHosts() {
+    for (;;) {
+        pollfd entry{listener_, POLLIN, 0};
+        if (::poll(&entry, 1, 0) <= 0 || (entry.revents & POLLIN) == 0) {
+            return;
+        }
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        const int connection =
+            ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (connection < 0) {
+            return;
+        }
+        // Closed at once: the host learns straight away that the unit is busy,
+        // instead of waiting in vain for an answer to its first request.
+        ::close(connection);
+        const std::string who = describePeer(peer);
+        responder_.logEvent(uptime(), "Refused a host from " + who + " while serving another");
+        if (trace_ != nullptr) {
+            trace_->event("host-refused", who);
+        }
     }
 }
 
@@ -150,8 +176,7 @@ void TcpServer::reboot() {
     if (!StopSignal::sleepFor(std::chrono::seconds(options_.rebootSeconds))) {
         return;
     }
-    responder_.finishReboot(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
+    responder_.finishReboot(uptime());
     // The port comes back as before; another program may hold it meanwhile,
     // so keep trying rather than give up the emulator.
     while (listener_ < 0 && !StopSignal::requested()) {

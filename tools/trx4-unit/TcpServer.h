@@ -9,10 +9,14 @@ class UnitResponder;
 struct UnitOptions;
 
 // The unit on a TCP port: one host at a time; the next is accepted when the
-// host leaves. A reboot closes the port, so connections are refused until
-// the unit is back.
+// host leaves. While a host is served, any other connection is closed at
+// once; a host that sends nothing cannot hold the unit. A reboot closes the
+// port, so connections are refused until the unit is back.
 class TcpServer {
 public:
+    // How long a newly connected host may stay silent before it is dropped.
+    static constexpr std::chrono::seconds silentHostLimit{10};
+
     // Everything is borrowed and must outlive the server; trace may be null.
     TcpServer(const UnitOptions& options, UnitResponder& responder, TraceWriter* trace,
               std::chrono::steady_clock::time_point started);
@@ -31,6 +35,9 @@ public:
 private:
     void closeListener();
     void serveHost(int connection, const std::string& peer);
+    // Closes every connection waiting to be accepted.
+    void refuseWaitingHosts();
+    double uptime() const;
     void reboot();
 
     const UnitOptions& options_;

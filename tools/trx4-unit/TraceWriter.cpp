@@ -47,6 +47,10 @@ void TraceWriter::message(const char* direction, const TraceMessage& message) {
     if (message.blocks) {
         line["blocks"] = *message.blocks;
     }
+    if (message.burnt) {
+        line["bytes"] = message.burnt->bytes;
+        line["md5"] = message.burnt->md5;
+    }
     if (message.status) {
         line["status"] = *message.status;
     }

@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+// The image a Burn And Reboot burnt: the bytes received since the last erase.
+struct BurntImage {
+    std::size_t bytes = 0;
+    // The MD5 digest of those bytes, in lower-case hexadecimal.
+    std::string md5;
+};
+
 // What the trace records about one message that crossed the wire.
 struct TraceMessage {
     std::string command;
@@ -23,6 +30,8 @@ struct TraceMessage {
     // Download Data: the block's number since the last erase; Burn And Reboot:
     // the number of blocks burnt.
     std::optional<std::uint32_t> blocks;
+    // Burn And Reboot, when carried out.
+    std::optional<BurntImage> burnt;
     // Error and Flash Operation Done: the status code sent.
     std::optional<std::uint16_t> status;
     // A frame sent with a deliberately wrong CRC.

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -90,6 +91,22 @@ std::pair<std::string, std::uint16_t> UnitOptions::parseListen(const std::string
     return {host, static_cast<std::uint16_t>(*port)};
 }
 
+std::array<std::uint8_t, 4> UnitOptions::parseFirmware(const std::string& text) {
+    std::array<std::uint8_t, 4> version{};
+    std::string_view rest(text);
+    for (std::size_t part = 0; part < version.size(); ++part) {
+        const auto dot = part + 1 < version.size() ? rest.find('.') : rest.size();
+        const auto number = parseNumber(rest.substr(0, dot), part == 0 ? 127 : 255);
+        if (dot == std::string_view::npos || !number) {
+            throw std::invalid_argument(
+                "expected A.B.C.D with A from 0 to 127 and B, C, D from 0 to 255, e.g. 1.4.0.0");
+        }
+        version[part] = static_cast<std::uint8_t>(*number);
+        rest.remove_prefix(std::min(rest.size(), dot + 1));
+    }
+    return version;
+}
+
 void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.description(
         "TRX4 unit emulator: answers the TRX4 Remote application as a TRX4 decoder would, "
@@ -105,7 +122,8 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    std::tie(options.listenHost, options.listenPort) = parseListen(text);
                },
                "Address to listen on for one host at a time (default 127.0.0.1:4444; port 0 picks "
-               "a free port)")
+               "a free port). Meanwhile other connections are closed at once, and a host that "
+               "sends nothing within 10 s of connecting is dropped")
             ->type_name("HOST:PORT")
             ->check([](const std::string& text) {
                 try {
@@ -130,6 +148,20 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.add_option("--reboot-seconds", options.rebootSeconds,
                    "How long a reboot after Burn And Reboot refuses connections (default 20)")
         ->type_name("S");
+    app.add_option_function<std::string>(
+           "--firmware",
+           [&options](const std::string& text) { options.firmware = parseFirmware(text); },
+           "Firmware version the unit starts with (default 1.4.0.0; \"SSM Mode\" needs 1.3 or "
+           "later)")
+        ->type_name("A.B.C.D")
+        ->check([](const std::string& text) {
+            try {
+                parseFirmware(text);
+                return std::string();
+            } catch (const std::invalid_argument& error) {
+                return std::string(error.what());
+            }
+        });
     app.add_option("--trace", options.tracePath,
                    "Write one JSON object per line for every message received and sent")
         ->type_name("FILE");
@@ -163,6 +195,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    "With --pty: send every Nth frame with a wrong CRC")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
+    app.add_flag("--line-rate", options.lineRate,
+                 "With --pty: carry every byte each way at 115200 baud (8N1, 11520 bytes a "
+                 "second), one byte after another, as a real serial line does");
     app.add_option("--latency-ms", options.latencyMs, "Delay every reply by this long")
         ->type_name("MS");
     app.add_option_function<std::string>(
@@ -184,6 +219,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
         if (options.corruptEvery != 0 && !options.pty) {
             throw CLI::ValidationError("--corrupt-every",
                                        "corrupts serial frames, so it needs --pty");
+        }
+        if (options.lineRate && !options.pty) {
+            throw CLI::ValidationError("--line-rate", "paces a serial line, so it needs --pty");
         }
         if (options.scenario.empty()) {
             options.scenario = Scenario::defaultScenario().name;

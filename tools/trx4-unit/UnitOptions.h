@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ struct WireFault {
 
 // Everything the command line can set.
 struct UnitOptions {
+    // 115200 baud with 8 data bits, no parity and 1 stop bit: 10 bits a byte.
+    static constexpr std::uint32_t lineBytesPerSecond = 115200 / 10;
+
     std::string listenHost = "127.0.0.1";
     std::uint16_t listenPort = 4444;
     bool pty = false;
@@ -41,12 +45,15 @@ struct UnitOptions {
     std::string scenario;
     std::uint32_t rebootSeconds = 20;
     std::string tracePath;
+    // The version the unit runs until an image brings another: A.B.C.D.
+    std::array<std::uint8_t, 4> firmware{1, 4, 0, 0};
 
     std::optional<std::uint16_t> setError;
     std::optional<FlashFault> flashError;
     bool silent = false;
     std::optional<double> dropAfterSeconds;
     std::uint32_t corruptEvery = 0;
+    bool lineRate = false;
     std::uint32_t latencyMs = 0;
     std::optional<WireFault> wireFault;
 
@@ -55,4 +62,7 @@ struct UnitOptions {
 
     // "HOST:PORT" or "[IPv6]:PORT"; std::invalid_argument when malformed.
     static std::pair<std::string, std::uint16_t> parseListen(const std::string& text);
+    // "A.B.C.D" with A from 0 to 127 and the others to 255 (the unit reports A.B
+    // as one signed word); std::invalid_argument when malformed.
+    static std::array<std::uint8_t, 4> parseFirmware(const std::string& text);
 };

@@ -80,6 +80,7 @@ UnitResponder::UnitResponder(UnitState& state, const Scenario& scenario, const U
     for (const auto& [id, value] : scenario_.status) {
         state_.setStatus(id, value);
     }
+    state_.setFirmwareVersion(options_.firmware);
     refreshStatus(0.0);
     logEvent(0.0, "Power on, firmware " + versionText(state_.firmwareVersion()));
     logEvent(0.0, "Input state: " + scenario_.description);
@@ -219,12 +220,14 @@ UnitResponder::Outcome UnitResponder::flashStep(const UnitRequest& request, doub
     case FlashStep::Erase:
         imageHead_.clear();
         imageBytes_ = 0;
+        imageDigest_.reset();
         blocks_ = 0;
         logEvent(uptime, "Flash erased");
         break;
     case FlashStep::Download: {
         ++blocks_;
         imageBytes_ += request.data.size();
+        imageDigest_.add(request.data.data(), request.data.size());
         const std::size_t wanted = std::min(
             request.data.size(), imageHeadLength - std::min(imageHead_.size(), imageHeadLength));
         imageHead_.insert(imageHead_.end(), request.data.begin(),
@@ -234,11 +237,14 @@ UnitResponder::Outcome UnitResponder::flashStep(const UnitRequest& request, doub
     }
     case FlashStep::Burn:
         outcome.blocks = blocks_;
+        outcome.burnt = BurntImage{imageBytes_, MD5Digest::hex(imageDigest_.value())};
         burntVersion_ = imageVersion(imageHead_);
         logEvent(uptime, "Burning " + std::to_string(blocks_) + " blocks (" +
-                             std::to_string(imageBytes_) + " bytes), then rebooting");
+                             std::to_string(imageBytes_) + " bytes, MD5 " + outcome.burnt->md5 +
+                             "), then rebooting");
         imageHead_.clear();
         imageBytes_ = 0;
+        imageDigest_.reset();
         blocks_ = 0;
         outcome.reboot = true;
         break;

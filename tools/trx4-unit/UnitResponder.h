@@ -2,10 +2,12 @@
 
 #include "MeterGenerator.h"
 #include "Scenario.h"
+#include "TraceWriter.h"
 #include "UnitLog.h"
 #include "UnitOptions.h"
 #include "UnitState.h"
 
+#include "firmware/MD5Digest.h"
 #include "model/ParameterValueMap.h"
 
 #include <cstddef>
@@ -45,6 +47,8 @@ public:
         // For the trace: blocks downloaded since the erase (Download Data) or
         // burnt (Burn And Reboot).
         std::optional<std::uint32_t> blocks;
+        // Burn And Reboot: what was burnt, the bytes received since the erase.
+        std::optional<BurntImage> burnt;
     };
 
     // Identifiers of the unsolicited Status: the meters, then the decoding status.
@@ -88,5 +92,6 @@ private:
     std::vector<std::uint8_t> imageHead_;
     std::uint32_t blocks_ = 0;
     std::size_t imageBytes_ = 0;
+    MD5Digest imageDigest_;
     std::optional<UnitState::Version> burntVersion_;
 };

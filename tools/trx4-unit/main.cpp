@@ -17,6 +17,8 @@
 
 int main(int argc, char** argv) {
     CLI::App app("", "trx4-unit");
+    app.set_version_flag("--version", "trx4-unit (TRX4 Remote) " TRX4_VERSION,
+                         "Print the version and exit");
     UnitOptions options;
     UnitOptions::declare(app, options);
     try {
@@ -43,7 +45,8 @@ int main(int argc, char** argv) {
             server.open();
             std::cout << server.path() << std::endl;
             std::cerr << "trx4-unit: serial line on " << server.path() << " (scenario "
-                      << options.scenario << ")" << std::endl;
+                      << options.scenario << (options.lineRate ? ", 115200 baud" : "") << ")"
+                      << std::endl;
             server.run();
         } else {
             TcpServer server(options, responder, trace.get(), started);

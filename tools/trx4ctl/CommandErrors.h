@@ -16,3 +16,10 @@ class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A firmware burn went unconfirmed: whether the unit runs the new image is
+// unknown. Exit status 5.
+class OutcomeUnknown : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};

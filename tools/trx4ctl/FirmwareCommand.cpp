@@ -24,6 +24,19 @@ class TransferProgress : public ProgressCommand {
 public:
     TransferProgress(std::ostream& out, bool terminal) : out_(&out), terminal_(terminal) {}
 
+    // Ends a bar left unfinished, so that what follows starts a line.
+    void endLine() {
+        if (terminal_ && shown_ >= 0 && shown_ < 100) {
+            *out_ << '\n' << std::flush;
+        }
+    }
+    // Prints the line given and shows the percentages again from 0.
+    void startAgain(const std::string& line) {
+        endLine();
+        *out_ << line << '\n' << std::flush;
+        shown_ = -1;
+    }
+
     void execute(std::uint32_t percent) override {
         if (static_cast<int>(percent) <= shown_) {
             return;
@@ -101,11 +114,40 @@ void FirmwareCommand::run(const ConnectionTarget& target,
     }
 
     out << "Downloading\n";
-    while (download.sendNextChunk()) {
+    unsigned restarts = 0;
+    try {
+        while (download.sendNextChunk()) {
+            if (download.restarts() > restarts) {
+                restarts = download.restarts();
+                progress.startAgain("The transfer broke off (" + download.restartCause() +
+                                    "); starting again from the erase, restart " +
+                                    std::to_string(restarts) + " of " +
+                                    std::to_string(FirmwareDownload::maximumRestarts));
+            }
+        }
+    } catch (...) {
+        progress.endLine();
+        throw;
     }
+    progress.endLine();
+    const bool confirmed = download.outcome() == FirmwareDownload::Outcome::Burnt;
+    const std::string unconfirmed =
+        "the unit did not confirm the burn, so the outcome of the update is unknown";
     connection.reset();
     out << "Rebooting\n" << std::flush;
-    connection = reconnect(target, options.rebootTimeout);
+    try {
+        connection = reconnect(target, options.rebootTimeout);
+    } catch (const VerloException& error) {
+        if (confirmed) {
+            throw;
+        }
+        throw OutcomeUnknown(error.what() + std::string("; ") + unconfirmed);
+    }
+    const std::string version = versionText(connection->params());
+    if (!confirmed) {
+        out << "Firmware version: " << version << '\n';
+        throw OutcomeUnknown(unconfirmed + "; the unit now reports firmware version " + version);
+    }
     out << "Firmware Upgraded\n"
-        << "Firmware version: " << versionText(connection->params()) << '\n';
+        << "Firmware version: " << version << '\n';
 }

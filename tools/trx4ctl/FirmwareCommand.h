@@ -22,7 +22,10 @@ struct Options {
 
 // connection is closed once the image is sent and holds the new connection
 // afterwards. Prints the new firmware version. A bad image throws FileError
-// before anything is sent; an answer other than yes throws UsageError.
+// before anything is sent; an answer other than yes throws UsageError; a
+// transfer that broke off for good throws VerloException (the burn was never
+// sent); a burn the unit did not confirm throws OutcomeUnknown once the unit
+// is back, or could not be reached again.
 void run(const ConnectionTarget& target, std::unique_ptr<UnitConnection>& connection,
          const Options& options, std::istream& in, std::ostream& out);
 

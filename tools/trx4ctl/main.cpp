@@ -23,7 +23,14 @@
 
 namespace {
 
-enum ExitStatus { Success = 0, Different = 1, Usage = 2, UnitFailure = 3, FileFailure = 4 };
+enum ExitStatus {
+    Success = 0,
+    Different = 1,
+    Usage = 2,
+    UnitFailure = 3,
+    FileFailure = 4,
+    Unknown = 5
+};
 
 std::atomic<bool> interrupted{false};
 
@@ -49,10 +56,10 @@ struct Arguments {
 ConnectionTarget targetOf(const Arguments& arguments) {
     try {
         if (!arguments.tcp.empty()) {
-            return ConnectionTarget::tcp(arguments.tcp);
+            return ConnectionTarget::parseTcp(arguments.tcp);
         }
         if (!arguments.serial.empty()) {
-            return ConnectionTarget::serial(arguments.serial);
+            return ConnectionTarget::parseSerial(arguments.serial);
         }
     } catch (const std::invalid_argument& error) {
         throw UsageError(error.what());
@@ -140,7 +147,8 @@ void declare(CLI::App& app, Arguments& arguments) {
     app.footer("Parameters are named by identifier (0x0303) or display name (\"Cinema "
                "Processor\", any case); values by number or display text (\"Arvo B\").\n"
                "Exit status: 0 success, 1 differences found (diff), 2 usage, 3 communication or "
-               "unit error, 4 file error.\n");
+               "unit error, 4 file error, 5 outcome unknown (a firmware burn the unit did not "
+               "confirm).\n");
 
     app.add_subcommand("list", "List every parameter: identifier, kind, range, value, name")
         ->add_flag("--json", arguments.json, "Write a JSON array for machines");
@@ -201,6 +209,8 @@ void declare(CLI::App& app, Arguments& arguments) {
 int main(int argc, char** argv) {
     CLI::App app("Reads, changes, backs up, compares, restores and upgrades a TRX4 unit.",
                  "trx4ctl");
+    app.set_version_flag("--version", "trx4ctl (TRX4 Remote) " TRX4_VERSION,
+                         "Print the version and exit");
     Arguments arguments;
     declare(app, arguments);
     try {
@@ -217,6 +227,9 @@ int main(int argc, char** argv) {
     } catch (const FileError& error) {
         std::cerr << "trx4ctl: " << error.what() << std::endl;
         return FileFailure;
+    } catch (const OutcomeUnknown& error) {
+        std::cerr << "trx4ctl: " << error.what() << std::endl;
+        return Unknown;
     } catch (const std::exception& error) {
         // VerloException and everything else the unit or the system raised.
         std::cerr << "trx4ctl: " << error.what() << std::endl;

@@ -131,6 +131,11 @@ public:
     bool sendNextChunk();
     void resetImage();
     std::uint32_t chunksSent() const;
+    // How the last transfer ended, and how often it started again.
+    FirmwareDownload::Outcome downloadOutcome() const {
+        return download_ != nullptr ? download_->outcome() : FirmwareDownload::Outcome::None;
+    }
+    unsigned downloadRestarts() const { return download_ != nullptr ? download_->restarts() : 0; }
     bool hasImage() const { return download_ != nullptr && download_->hasImage(); }
     // The selected image's file name without its folder; empty when none.
     std::string imageName() const { return download_ != nullptr ? download_->imageName() : ""; }

@@ -208,6 +208,10 @@ void CDownload::timerTick() {
         case State::Downloading:
             if (!controller_.sendNextChunk()) {
                 enterState(State::Rebooting);
+            } else if (const unsigned restarts = controller_.downloadRestarts(); restarts > 0) {
+                stateLabel_->setText(QStringLiteral("Downloading (restart %1 of %2)")
+                                         .arg(restarts)
+                                         .arg(FirmwareDownload::maximumRestarts));
             }
             break;
         case State::Rebooting:
@@ -253,7 +257,15 @@ void CDownload::rebootTick() {
         return;
     }
     enterState(State::Idle);
-    MessageDialog upgraded(MessageDialog::kTemplateId, QStringLiteral("Firmware Upgraded"), this);
+    // An image carries no version to compare with: when the burn went
+    // unconfirmed, the operator judges by the version the unit now reports.
+    const QString outcome =
+        controller_.downloadOutcome() == FirmwareDownload::Outcome::Unknown
+            ? QStringLiteral("The unit did not confirm the burn: the outcome of the update is "
+                             "unknown.\nThe unit now reports firmware version %1.")
+                  .arg(versionText_->text())
+            : QStringLiteral("Firmware Upgraded");
+    MessageDialog upgraded(MessageDialog::kTemplateId, outcome, this);
     ModalRunner::run(upgraded);
     exceptionHandler_.closeOpenWindows();
 }

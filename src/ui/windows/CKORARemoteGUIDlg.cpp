@@ -1,12 +1,6 @@
 #include "ui/windows/CKORARemoteGUIDlg.h"
 
-#include "protocol/ForwardingProtocol.h"
-#include "protocol/QUIPProtocol.h"
-#include "protocol/RetryingProtocol.h"
-#include "protocol/SerialDevice.h"
 #include "protocol/VerloException.h"
-#include "transport/Win32SerialPort.h"
-#include "transport/Win32Socket.h"
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/Palette.h"
@@ -223,7 +217,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             const bool open =
                 type == ConnectionType::Ethernet ? openEthernet(address) : openSerial(port);
             if (open) {
-                parameterSet_ = std::make_unique<KORAParams>(*retryingFrontEnd_);
+                parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
             } else {
                 closeDevice();
             }
@@ -260,44 +254,30 @@ void CKORARemoteGUIDlg::closeDevice() {
     // The controller must not reach the set once it is gone.
     controller_->setParameterSet(nullptr);
     parameterSet_.reset();
-    retryingFrontEnd_.reset();
-    protocolFrontEnd_.reset();
-    protocolImplementation_.reset();
-    deviceAdapter_.reset();
-    transport_.reset();
+    chain_.reset();
 }
 
 bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
-        transport_ = std::make_unique<Win32Socket>(address.toStdString(), unitTcpPort_);
-        deviceAdapter_ = std::make_unique<SerialDevice>(*transport_);
-        protocolImplementation_ = std::make_unique<QUIPProtocol>(*deviceAdapter_, tcpFraming_);
-        protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(protocolImplementation_.get());
-        retryingFrontEnd_ = std::make_unique<RetryingProtocol>(protocolFrontEnd_.get(), kAttempts);
+        chain_ = std::make_unique<ProtocolChain>(
+            ConnectionTarget::tcp(address.toStdString(), unitTcpPort_), links_);
         tcpAddress_ = address;
     });
 }
 
 bool CKORARemoteGUIDlg::openSerial(int port) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
-        const QString path = serialPortPath(port);
-        if (path.isEmpty()) {
-            transport_ = std::make_unique<Win32SerialPort>(static_cast<std::uint32_t>(port),
-                                                           kSerialBaudRate);
-        } else {
-            transport_ = std::make_unique<Win32SerialPort>(path.toStdString(), kSerialBaudRate);
-        }
-        deviceAdapter_ = std::make_unique<SerialDevice>(*transport_);
-        protocolImplementation_ = std::make_unique<QUIPProtocol>(*deviceAdapter_, serialFraming_);
-        protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(protocolImplementation_.get());
-        retryingFrontEnd_ = std::make_unique<RetryingProtocol>(protocolFrontEnd_.get(), kAttempts);
+        chain_ = std::make_unique<ProtocolChain>(
+            ConnectionTarget::serial(static_cast<std::uint32_t>(port),
+                                     serialPortPath(port).toStdString()),
+            links_);
         tcpAddress_.clear();
     });
 }
 
 void CKORARemoteGUIDlg::buildOffLineChain() {
-    protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(&simulatedProtocol_);
-    parameterSet_ = std::make_unique<KORAParams>(*protocolFrontEnd_);
+    chain_ = std::make_unique<ProtocolChain>(ConnectionTarget{}, links_);
+    parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
 }
 
 void CKORARemoteGUIDlg::startPolling() {

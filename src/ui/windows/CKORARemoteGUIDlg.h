@@ -4,9 +4,7 @@
 #include "model/MeterScaler.h"
 #include "model/ParameterEvaluator.h"
 #include "model/ParameterFormatter.h"
-#include "protocol/DummyKORAProtocol.h"
-#include "protocol/QUIPFrame.h"
-#include "protocol/QUIPPacket.h"
+#include "protocol/ProtocolChain.h"
 #include "ui/look/PaletteDialog.h"
 #include "ui/windows/OpenDeviceDialog.h"
 
@@ -18,15 +16,10 @@
 #include <memory>
 #include <vector>
 
-class ForwardingProtocol;
 class KORAExceptionHandler;
 class MeterWidget;
 class Win32Controller;
 class QLabel;
-class QUIPProtocol;
-class RetryingProtocol;
-class SerialDevice;
-class SerialDeviceImplementation;
 
 // The main window: the live status panel of the unit. It owns the connection
 // to the unit (real or simulated), polls it every 30 ms and hands every
@@ -37,9 +30,7 @@ class CKORARemoteGUIDlg : public PaletteDialog {
 public:
     static constexpr int kTemplateId = 102;
     static constexpr int kBackgroundBitmap = 155;
-    static constexpr std::uint16_t kUnitTcpPort = 4444;
-    static constexpr std::uint32_t kSerialBaudRate = 115200;
-    static constexpr unsigned kAttempts = 2;
+    static constexpr std::uint16_t kUnitTcpPort = ConnectionTarget::unitTcpPort;
     static constexpr int kPollInterval = 30;
     // The polling timer's identity while it runs.
     static constexpr int kPollTimerId = 1;
@@ -133,18 +124,12 @@ private:
     QString tcpAddress_;
     int serialPort_;
 
-    // These outlive every connection.
-    DummyKORAProtocol simulatedProtocol_;
-    QUIPPacket tcpFraming_;
-    QUIPFrame serialFraming_;
+    // The two links and the simulated unit outlive every connection.
+    ConnectionLinks links_;
 
-    // The open connection, innermost last; closeDevice destroys it from the
-    // parameter set inwards.
-    std::unique_ptr<SerialDeviceImplementation> transport_;
-    std::unique_ptr<SerialDevice> deviceAdapter_;
-    std::unique_ptr<QUIPProtocol> protocolImplementation_;
-    std::unique_ptr<ForwardingProtocol> protocolFrontEnd_;
-    std::unique_ptr<RetryingProtocol> retryingFrontEnd_;
+    // The open connection; closeDevice destroys the parameter set, then the
+    // chain, which destroys its parts from the outside in.
+    std::unique_ptr<ProtocolChain> chain_;
     std::unique_ptr<KORAParams> parameterSet_;
 
     std::vector<MeterWidget*> meters_;

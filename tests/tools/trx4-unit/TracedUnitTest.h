@@ -58,9 +58,7 @@ inline std::vector<std::string> flashSteps(const std::vector<nlohmann::json>& tr
         if (line.value("direction", "") == "received" &&
             (command == "Erase Flash" || command == "Download Data" ||
              command == "Burn And Reboot")) {
-            steps.push_back(line.contains("blocks")
-                                ? command + " " + std::to_string(line["blocks"].get<int>())
-                                : command);
+            steps.push_back(command + (line.contains("blocks") ? " " + line["blocks"].dump() : ""));
         }
     }
     return steps;

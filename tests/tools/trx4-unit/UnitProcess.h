@@ -4,23 +4,17 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 // A trx4-unit child process for end-to-end tests. Started with the given
 // arguments, it is stopped (SIGTERM, then SIGKILL after a deadline) when the
@@ -29,41 +23,17 @@ extern char** environ;
 class UnitProcess {
 public:
     explicit UnitProcess(const std::vector<std::string>& arguments,
-                         std::chrono::milliseconds startTimeout = std::chrono::seconds(20)) {
-        int pipeEnds[2];
-        if (::pipe(pipeEnds) != 0) {
-            throw std::runtime_error("pipe failed");
+                         std::chrono::milliseconds startTimeout = std::chrono::seconds(20))
+        : pid_(startProcess(TRX4_UNIT_EXECUTABLE, arguments, {"", outputPath_, ""})) {
+        try {
+            firstLine_ = readFirstLine(startTimeout);
+        } catch (const std::runtime_error&) {
+            stop(SIGKILL);
+            throw;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-        std::vector<std::string> all{TRX4_UNIT_EXECUTABLE};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& argument : all) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const int spawned =
-            posix_spawn(&pid_, TRX4_UNIT_EXECUTABLE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeEnds[1]);
-        output_ = pipeEnds[0];
-        if (spawned != 0) {
-            pid_ = -1;
-            throw std::runtime_error("cannot start " + std::string(TRX4_UNIT_EXECUTABLE));
-        }
-        firstLine_ = readLine(startTimeout);
     }
 
-    ~UnitProcess() {
-        stop();
-        if (output_ >= 0) {
-            ::close(output_);
-        }
-    }
+    ~UnitProcess() { stop(); }
     UnitProcess(const UnitProcess&) = delete;
     UnitProcess& operator=(const UnitProcess&) = delete;
 
@@ -74,22 +44,12 @@ public:
     // Sends the signal and waits for the exit; returns the exit code, or 128
     // plus the signal number for a process that had to be killed.
     int stop(int signal = SIGTERM) {
-        if (pid_ <= 0) {
-            return exitCode_;
+        if (pid_ > 0) {
+            ::kill(pid_, signal);
+            exitCode_ =
+                awaitExit(pid_, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+            pid_ = -1;
         }
-        ::kill(pid_, signal);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        pid_ = -1;
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return exitCode_;
     }
 
@@ -100,33 +60,25 @@ public:
     }
 
 private:
-    std::string readLine(std::chrono::milliseconds timeout) {
+    std::string readFirstLine(std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::string line;
-        while (true) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                throw std::runtime_error("trx4-unit printed no first line in time");
+        while (std::chrono::steady_clock::now() < deadline) {
+            const std::string text = fileText(outputPath_);
+            if (const auto end = text.find('\n'); end != std::string::npos) {
+                return text.substr(0, end);
             }
-            pollfd entry{output_, POLLIN, 0};
-            if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-                continue;
-            }
-            char c = 0;
-            const ssize_t n = ::read(output_, &c, 1);
-            if (n <= 0) {
+            if (::waitpid(pid_, nullptr, WNOHANG) != 0) {
+                pid_ = -1;
                 throw std::runtime_error("trx4-unit ended before its first line");
             }
-            if (c == '\n') {
-                return line;
-            }
-            line += c;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        throw std::runtime_error("trx4-unit printed no first line in time");
     }
 
-    pid_t pid_ = -1;
-    int output_ = -1;
+    TemporaryDirectory folder_;
+    std::string outputPath_ = (folder_.path() / "output").string();
+    pid_t pid_;
     int exitCode_ = -1;
     std::string firstLine_;
 };
@@ -136,8 +88,7 @@ private:
 inline std::vector<nlohmann::json> readTrace(const std::string& path) {
     std::vector<nlohmann::json> lines;
     std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
+    for (std::string line; std::getline(file, line);) {
         lines.push_back(nlohmann::json::parse(line));
         if (!lines.back().is_object()) {
             throw std::runtime_error("trace line is not an object: " + line);
@@ -151,18 +102,14 @@ inline std::vector<nlohmann::json> messages(const std::vector<nlohmann::json>& t
                                             const std::string& direction,
                                             const std::string& command) {
     std::vector<nlohmann::json> found;
-    for (const nlohmann::json& line : trace) {
-        if (line.value("direction", "") == direction && line.value("command", "") == command) {
-            found.push_back(line);
-        }
-    }
+    std::copy_if(trace.begin(), trace.end(), std::back_inserter(found), [&](const auto& line) {
+        return line.value("direction", "") == direction && line.value("command", "") == command;
+    });
     return found;
 }
 
 inline std::size_t countEvents(const std::vector<nlohmann::json>& trace, const std::string& name) {
-    std::size_t count = 0;
-    for (const nlohmann::json& line : trace) {
-        count += line.value("event", "") == name ? 1 : 0;
-    }
-    return count;
+    return static_cast<std::size_t>(
+        std::count_if(trace.begin(), trace.end(),
+                      [&](const auto& line) { return line.value("event", "") == name; }));
 }

@@ -4,193 +4,131 @@
 #include "ui/TemporaryProfile.h"
 
 #include "ui/look/MessageDialog.h"
+#include "ui/settings/CBasicSettings.h"
 #include "ui/windows/CKORARemoteGUIApp.h"
 #include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/KORAExceptionHandler.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Contains;
 
-const ParameterId surroundDelay(std::uint16_t{0x0303});
-
-QString text(const QWidget& window, int id) {
-    const auto* label = findControl<QLabel>(&window, id);
-    return label != nullptr ? label->text() : QStringLiteral("<missing %1>").arg(id);
+// "Ethernet 127.0.0.1", "Serial COM3", "Off Line": what the window shows.
+QString shown(const QWidget& window) {
+    return (findControl<QLabel>(&window, CKORARemoteGUIDlg::kConnectionTypeText)->text() + ' ' +
+            findControl<QLabel>(&window, CKORARemoteGUIDlg::kConnectionAddressText)->text())
+        .trimmed();
 }
 
 class MainWindowConnection : public testing::Test {
 protected:
-    std::unique_ptr<UnitProcess> startTcpUnit() {
-        return std::make_unique<UnitProcess>(std::vector<std::string>{"--listen", "127.0.0.1:0"});
-    }
-    // A unit behind a pseudo-terminal, reached as serial port COM<port>.
-    std::unique_ptr<UnitProcess> startSerialUnit(int port) {
-        auto unit = std::make_unique<UnitProcess>(std::vector<std::string>{"--pty"});
-        profile.set(QStringLiteral("Serial Ports/COM%1").arg(port),
-                    QString::fromStdString(unit->firstLine()));
-        return unit;
-    }
-
     TemporaryProfile profile;
+    ScriptedModalRunner runner;
 };
 
-TEST_F(MainWindowConnection, OffLineAtStartPollsTheSimulatedUnit) {
-    CKORARemoteGUIDlg window(ConnectionType::OffLine, QString(), 1);
+// Serial, then Ethernet to a unit that refuses every change and
+// finally goes away.
+TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
+    // The serial unit is behind a pseudo-terminal, reached as COM3.
+    const UnitProcess serialUnit({"--pty"});
+    profile.set(QStringLiteral("Serial Ports/COM3"),
+                QString::fromStdString(serialUnit.firstLine()));
+    UnitProcess tcpUnit({"--listen", "127.0.0.1:0", "--set-error", "2"});
+    // Type 3 is serial as well.
+    CKORARemoteGUIDlg window(ConnectionType::SerialAlternate, QString(), 3, nullptr,
+                             tcpUnit.port());
     window.initialise();
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Off Line");
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionAddressText), "");
-    ASSERT_NE(window.parameterSet(), nullptr);
-    EXPECT_FALSE(window.parameterSet()->hasDevice());
-    EXPECT_EQ(window.parameterSet()->findParameter(surroundDelay).value(), ParameterValue(20));
-    EXPECT_EQ(window.pollTimer(), CKORARemoteGUIDlg::kPollTimerId);
+    EXPECT_EQ(shown(window), "Serial COM3");
     window.pollTick();
-    EXPECT_EQ(window.stopPolling(), true);
-    EXPECT_EQ(window.stopPolling(), false);
-    // Without a connection a tick has nothing to poll.
+    window.stopPolling();
     window.closeDevice();
-    window.pollTick();
-    EXPECT_EQ(window.parameterSet(), nullptr);
-}
-
-TEST_F(MainWindowConnection, EthernetAndSerialConnectToTheUnit) {
-    const auto tcpUnit = startTcpUnit();
-    CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
-                             tcpUnit->port());
-    window.initialise();
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Ethernet");
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionAddressText), "127.0.0.1");
-    EXPECT_TRUE(window.parameterSet()->hasDevice());
-    for (int tick = 0; tick < 5; ++tick) {
-        window.pollTick();
+    ASSERT_TRUE(window.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, false));
+    EXPECT_EQ(shown(window), "Ethernet 127.0.0.1");
+    QDialog settingsWindow(&window);
+    settingsWindow.show();
+    window.exceptionHandler().registerWindow(&settingsWindow);
+    {
+        // A refused change: the error is shown while polling pauses, the
+        // connection is kept and the list shows the unit's value again.
+        CBasicSettings settings(window.parameterSet(), &window, &window.exceptionHandler());
+        runner.answerDialog([&window](QDialog&) { EXPECT_EQ(window.pollTimer(), 0); });
+        auto* language = findControl<QComboBox>(&settings, CBasicSettings::kLanguageList);
+        language->setCurrentIndex(2);
+        emit language->activated(2);
+        EXPECT_THAT(runner.dialogs().at(0).texts, Contains(QString(ErrorDialog::kMessage)));
+        EXPECT_EQ(language->currentIndex(), 0);
     }
-
-    const auto serialUnit = startSerialUnit(3);
-    window.stopPolling();
-    window.closeDevice();
-    ASSERT_TRUE(window.openDevice(ConnectionType::Serial, QString(), 3, false));
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Serial");
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionAddressText), "COM3");
-    EXPECT_TRUE(window.parameterSet()->hasDevice());
-    EXPECT_EQ(window.parameterSet()->findParameter(surroundDelay).value(), ParameterValue(20));
-    window.pollTick();
     EXPECT_NE(window.pollTimer(), 0);
-
-    // Reopening keeps the connection's settings.
-    window.stopPolling();
-    ASSERT_TRUE(window.reopenDevice(false));
-    EXPECT_EQ(window.connectionType(), ConnectionType::Serial);
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionAddressText), "COM3");
+    // The unit goes away: one error dialog, then off line without the
+    // registered window, still polling.
+    tcpUnit.stop();
+    runner.answerDialog([](QDialog&) {});
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (runner.dialogs().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        window.pollTick();
+        std::this_thread::sleep_for(30ms);
+    }
+    EXPECT_EQ(shown(window), "Off Line");
+    QApplication::processEvents();
+    EXPECT_FALSE(settingsWindow.isVisible());
+    EXPECT_EQ(runner.dialogs().size(), 2u);
+    EXPECT_NE(window.pollTimer(), 0);
 }
 
 TEST_F(MainWindowConnection, AnUnreachableUnitShowsOneErrorThenRunsOffLine) {
     const RefusingPort refusing;
-    ScriptedModalRunner runner;
     runner.clickInDialog(MessageDialog::kOkButton);
     CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
                              refusing.port());
     window.initialise();
     ASSERT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_THAT(runner.dialogs()[0].texts, testing::Contains(QString(ErrorDialog::kMessage)));
-    EXPECT_EQ(window.connectionType(), ConnectionType::OffLine);
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Off Line");
-    EXPECT_TRUE(window.tcpAddress().isEmpty());
-    EXPECT_FALSE(window.parameterSet()->hasDevice());
+    EXPECT_THAT(runner.dialogs()[0].texts, Contains(QString(ErrorDialog::kMessage)));
+    EXPECT_EQ(shown(window), "Off Line");
     EXPECT_NE(window.pollTimer(), 0);
-    window.pollTick();
-}
 
-TEST_F(MainWindowConnection, KeepingTheTypeOnFailureDoesNotPoll) {
     // As while the unit reboots after a firmware transfer: the handler is
-    // busy, so the failed attempts pass silently.
-    const RefusingPort refusing;
-    CKORARemoteGUIDlg window(ConnectionType::OffLine, QString(), 1, nullptr, refusing.port());
-    window.initialise();
+    // busy, so the failed attempts pass silently and keep the type.
     window.exceptionHandler().setBusy(true);
+    HostException refused("refused");
+    window.exceptionHandler().handleHostException(refused);
     window.stopPolling();
     window.closeDevice();
     EXPECT_FALSE(window.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, true));
-    EXPECT_EQ(window.connectionType(), ConnectionType::Ethernet);
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Ethernet");
+    EXPECT_EQ(shown(window), "Ethernet 127.0.0.1");
     EXPECT_EQ(window.pollTimer(), 0);
-    ASSERT_NE(window.parameterSet(), nullptr);
-    EXPECT_FALSE(window.reopenDevice(true));
-    EXPECT_EQ(window.pollTimer(), 0);
+    EXPECT_FALSE(window.parameterSet()->hasDevice());
 }
 
-TEST_F(MainWindowConnection, ADroppedUnitGivesOneErrorDialogAndOffLine) {
-    auto unit = startTcpUnit();
-    CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
-                             unit->port());
-    window.initialise();
-    ASSERT_EQ(window.connectionType(), ConnectionType::Ethernet);
-    QDialog settings(&window);
-    settings.show();
-    window.exceptionHandler().registerWindow(&settings);
-    unit->stop();
-
-    ScriptedModalRunner runner;
-    runner.clickInDialog(MessageDialog::kOkButton);
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (runner.dialogs().empty() && std::chrono::steady_clock::now() < deadline) {
-        window.pollTick();
-        std::this_thread::sleep_for(30ms);
-    }
-    ASSERT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_EQ(text(window, CKORARemoteGUIDlg::kConnectionTypeText), "Off Line");
-    QApplication::processEvents();
-    EXPECT_FALSE(settings.isVisible());
-    for (int tick = 0; tick < 5; ++tick) {
-        window.pollTick();
-    }
-    EXPECT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_NE(window.pollTimer(), 0);
-}
-
-// The whole start-up: the connection dialog with the stored choice, then
-// the main window until the operator leaves.
-class StartUp : public MainWindowConnection {
-protected:
-    // Runs the application; returns the connection type text the main window
-    // showed, or "" when it never opened.
-    QString run(bool confirm) {
-        ScriptedModalRunner runner;
-        runner.clickInDialog(confirm ? OpenDeviceDialog::kOkButton
-                                     : OpenDeviceDialog::kCancelButton);
-        QString shown;
-        if (confirm) {
-            runner.answerDialog([&shown](QDialog& window) {
-                shown = text(window, CKORARemoteGUIDlg::kConnectionTypeText);
-                findControl<QAbstractButton>(&window, CKORARemoteGUIDlg::kExitButton)->click();
-            });
+// The connection dialog enables only the chosen connection's control.
+// Cancelling it ends the program before any main window opens, but the
+// choice made in it is stored all the same.
+TEST_F(MainWindowConnection, CancelAtStartUpEndsTheProgramAndStoresTheChoice) {
+    runner.answerDialog([](QDialog& dialog) {
+        auto* connection = dialog.findChild<QComboBox*>(QStringLiteral("connection"));
+        auto* port = dialog.findChild<QComboBox*>(QStringLiteral("port"));
+        auto* address = dialog.findChild<QLineEdit*>(QStringLiteral("tcpAddress"));
+        for (const auto& [type, addressEnabled, portEnabled] :
+             {std::tuple{0, true, false}, {2, false, false}, {1, false, true}}) {
+            connection->setCurrentIndex(type);
+            EXPECT_EQ(address->isEnabled(), addressEnabled) << type;
+            EXPECT_EQ(port->isEnabled(), portEnabled) << type;
         }
-        EXPECT_FALSE(CKORARemoteGUIApp().initInstance());
-        return shown;
-    }
-};
-
-TEST_F(StartUp, StoredType3OpensSerialAndType7OpensOffLine) {
-    const auto unit = startSerialUnit(1);
-    profile.set(QStringLiteral("Settings/connection type"), 3);
-    EXPECT_EQ(run(true), "Serial");
-    profile.set(QStringLiteral("Settings/connection type"), 7);
-    EXPECT_EQ(run(true), "Off Line");
-}
-
-TEST_F(StartUp, CancelEndsTheProgramWithoutAMainWindow) {
-    EXPECT_EQ(run(false), "");
+        findControl<QAbstractButton>(&dialog, OpenDeviceDialog::kCancelButton)->click();
+    });
+    EXPECT_FALSE(CKORARemoteGUIApp().initInstance());
     EXPECT_EQ(profile.get(QStringLiteral("Settings/connection type")).toInt(),
-              ConnectionType::OffLine);
+              ConnectionType::Serial);
 }
 
 } // namespace

@@ -2,94 +2,91 @@
 #include "support/TemporaryDirectory.h"
 #include "ui/TemporaryProfile.h"
 
+#include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
+#include "ui/settings/CBasicSettings.h"
+#include "ui/windows/CDownload.h"
 #include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/windows/CViewLog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/WindowStack.h"
 
-#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <stdexcept>
 #include <sys/resource.h>
 
 namespace {
 
-using testing::Contains;
+using testing::ElementsAre;
 
-const ParameterId surroundDelay(std::uint16_t{0x0303});
-
-class MainWindowCommands : public testing::Test {
+// The main window off line, on the simulated unit, with an address and a
+// port that going off line again resets.
+class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override { window.initialise(); }
 
-    ControlParameter& delay() {
-        return window.parameterSet()->controlParameters().find(surroundDelay);
-    }
     void click(int id) { findControl<QAbstractButton>(&window, id)->click(); }
+    KORAExceptionHandler& handler() { return window.exceptionHandler(); }
 
     TemporaryProfile profile;
     TemporaryDirectory folder;
-    // Off line, with an address that going off line again clears.
-    CKORARemoteGUIDlg window{ConnectionType::OffLine, QStringLiteral("unit.example"), 1};
+    ScriptedModalRunner runner;
+    CKORARemoteGUIDlg window{ConnectionType::OffLine, QStringLiteral("unit.example"), 3};
 };
 
-TEST_F(MainWindowCommands, SavedSettingsLoadBackThroughARealFile) {
+TEST_F(MainWindowTest, IndicatorsShowTheUnitsValues) {
+    // Bound a second time, to a type without a connection of its own.
+    window.closeDevice();
+    window.openDevice(7, QString(), 1, false);
+    EXPECT_EQ(window.connectionType(), ConnectionType::OffLine);
+    GenericProtocol& unit = *window.parameterSet()->protocol();
+    const auto control = [this](int id) { return findControl<QLabel>(&window, id); };
+    unit.setValue(ParameterId(0x0101), ParameterValue(0), 0);
+    unit.setValue(ParameterId(0x0104), ParameterValue(3), 0);
+    window.pollTick();
+    EXPECT_EQ(control(1600)->text() + "|" + control(1601)->text() + "|" + control(1602)->text(),
+              "5.1|2|");
+    const QImage on = BitmapResource::load(CKORARemoteGUIDlg::kLedOnBitmap).toImage();
+    EXPECT_EQ(control(1095)->pixmap().toImage(), on); // "Verlo Digital"
+    EXPECT_NE(control(1094)->pixmap().toImage(), on); // "None"
+}
+
+TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
+    ControlParameter& delay = window.parameterSet()->controlParameters().find(ParameterId(0x0303));
     const QString path = QString::fromStdString((folder.path() / "room.trx").string());
-    ScriptedModalRunner runner;
-    delay().setValue(ParameterValue(64));
+    delay.setValue(ParameterValue(64));
     runner.answerFile(path);
     click(CKORARemoteGUIDlg::kSaveSettingsButton);
-    ASSERT_EQ(runner.fileRequests().size(), 1u);
-    EXPECT_EQ(runner.fileRequests()[0].mode, FileRequest::Mode::Save);
-    EXPECT_EQ(runner.fileRequests()[0].defaultSuffix, "trx");
-    EXPECT_TRUE(runner.fileRequests()[0].filter.startsWith("TRX4 Files (*.trx)"));
-    EXPECT_NE(window.pollTimer(), 0);
-
-    delay().setValue(ParameterValue(30));
-    runner.answerFile(path);
-    click(CKORARemoteGUIDlg::kLoadSettingsButton);
-    EXPECT_EQ(runner.fileRequests()[1].mode, FileRequest::Mode::Open);
-    EXPECT_EQ(delay().value(), ParameterValue(64));
-    EXPECT_TRUE(runner.dialogs().empty());
-    EXPECT_NE(window.pollTimer(), 0);
-    EXPECT_EQ(window.tcpAddress(), "unit.example");
-}
-
-TEST_F(MainWindowCommands, CancellingLoadOrOpenChangesNothingAndPollingGoesOn) {
-    KORAParams* connected = window.parameterSet();
-    ScriptedModalRunner runner;
-    runner.answerFile(QString());
-    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    delay.setValue(ParameterValue(30));
     runner.clickInDialog(OpenDeviceDialog::kCancelButton);
     click(CKORARemoteGUIDlg::kOpenDeviceButton);
-    EXPECT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_EQ(window.parameterSet(), connected);
+    runner.answerFile(QString());
+    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    EXPECT_NE(window.pollTimer(), 0);
+    EXPECT_EQ(delay.value(), ParameterValue(30));
     EXPECT_EQ(window.tcpAddress(), "unit.example");
+    runner.answerFile(path);
+    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    EXPECT_EQ(delay.value(), ParameterValue(64));
+
+    // A file that cannot be read: the error, then off line.
+    runner.answerFile(QString::fromStdString((folder.path() / "missing.trx").string()));
+    runner.clickInDialog(MessageDialog::kOkButton);
+    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    EXPECT_EQ(runner.dialogs().back().texts.value(0), ErrorDialog::kMessage);
+    EXPECT_TRUE(window.tcpAddress().isEmpty());
     EXPECT_NE(window.pollTimer(), 0);
 }
 
-TEST_F(MainWindowCommands, AnUnreadableOrMissingFileShowsTheErrorAndGoesOffLine) {
-    const std::string corrupt = folder.write("corrupt.trx", {1, 2, 3, 4, 5, 6, 7});
-    for (const std::string& path : {corrupt, (folder.path() / "missing.trx").string()}) {
-        SCOPED_TRACE(path);
-        window.closeDevice();
-        window.openDevice(ConnectionType::OffLine, QStringLiteral("unit.example"), 1, false);
-        ScriptedModalRunner runner;
-        runner.answerFile(QString::fromStdString(path));
-        runner.clickInDialog(MessageDialog::kOkButton);
-        click(CKORARemoteGUIDlg::kLoadSettingsButton);
-        ASSERT_EQ(runner.dialogs().size(), 1u);
-        EXPECT_EQ(runner.dialogs()[0].title, "Error");
-        EXPECT_TRUE(window.tcpAddress().isEmpty());
-        EXPECT_NE(window.pollTimer(), 0);
-    }
-}
-
-TEST_F(MainWindowCommands, AFailedSaveLeavesTheExistingFileIntact) {
+TEST_F(MainWindowTest, AFailedSaveLeavesTheExistingFileIntact) {
     const std::filesystem::path path = folder.path() / "room.trx";
     folder.write("room.trx", {'k', 'e', 'e', 'p'});
     // A file size limit makes every longer write fail, as a full disk would.
@@ -99,47 +96,111 @@ TEST_F(MainWindowCommands, AFailedSaveLeavesTheExistingFileIntact) {
     rlimit small = previous;
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    {
-        ScriptedModalRunner runner;
-        runner.answerFile(QString::fromStdString(path.string()));
-        runner.clickInDialog(MessageDialog::kOkButton);
-        click(CKORARemoteGUIDlg::kSaveSettingsButton);
-        EXPECT_EQ(runner.dialogs().size(), 1u);
-    }
+    runner.answerFile(QString::fromStdString(path.string()));
+    runner.clickInDialog(MessageDialog::kOkButton);
+    click(CKORARemoteGUIDlg::kSaveSettingsButton);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(runner.dialogs().size(), 1u);
     EXPECT_EQ(fileText(path), "keep");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
-TEST_F(MainWindowCommands, SettingsAreRegisteredAndOnTheWindowStackWhileOpen) {
-    ScriptedModalRunner runner;
-    runner.answerDialog([this](QDialog& settings) {
-        EXPECT_EQ(settings.windowTitle(), "Settings");
-        EXPECT_EQ(window.exceptionHandler().openWindowCount(), 1u);
-        EXPECT_EQ(WindowStack::instance().windows().value(0), &settings);
+// Each settings window is registered with the handler and on the window
+// stack while it is open, and only then.
+TEST_F(MainWindowTest, SettingsAndTheWindowsTheyOpenAreRegisteredWhileOpen) {
+    const auto whileOpen = [this](QDialog& dialog, std::size_t registered) {
+        EXPECT_EQ(handler().openWindowCount(), registered);
+        EXPECT_EQ(WindowStack::instance().windows().back(), &dialog);
         EXPECT_NE(window.pollTimer(), 0);
-        settings.reject();
+    };
+    runner.answerDialog([&](QDialog& settings) {
+        whileOpen(settings, 1);
+        EXPECT_FALSE(findControl(&settings, CBasicSettings::kUpdateSoftware)->isEnabled());
+        findControl<QAbstractButton>(&settings, CBasicSettings::kAdvanced)->click();
+        findControl<QAbstractButton>(&settings, CBasicSettings::kViewLog)->click();
+    });
+    runner.answerDialog([&](QDialog& advanced) { whileOpen(advanced, 2); });
+    runner.answerDialog([&](QDialog& log) {
+        whileOpen(log, 2);
+        findControl<QAbstractButton>(&log, CViewLog::kErrorButton)->click();
+        EXPECT_EQ(findControl<QPlainTextEdit>(&log, CViewLog::kLogText)->toPlainText(),
+                  "No Errors");
     });
     click(CKORARemoteGUIDlg::kChangeSettingsButton);
-    EXPECT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_EQ(window.exceptionHandler().openWindowCount(), 0u);
+    runner.answerDialog([&](QDialog& update) { whileOpen(update, 1); });
+    CDownload::openFrom(window.controller());
     EXPECT_TRUE(WindowStack::instance().windows().isEmpty());
+    // Without a connection a tick has nothing to poll.
+    window.closeDevice();
+    window.pollTick();
 }
 
-TEST_F(MainWindowCommands, TheAboutEntryShowsTheProgramAndItsVersion) {
-    const QList<QAction*> actions = window.actions();
-    ASSERT_FALSE(actions.isEmpty());
-    EXPECT_EQ(actions.back()->text(), "&About KORARemoteGUI...");
-    ScriptedModalRunner runner;
-    runner.clickInDialog(1);
-    actions.back()->trigger();
-    ASSERT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_EQ(runner.dialogs()[0].title, "About KORARemoteGUI");
-    EXPECT_THAT(runner.dialogs()[0].texts, Contains(QString("KORARemoteGUI Version 1.2.1.1")));
-    EXPECT_FALSE(findControl(&window, CKORARemoteGUIDlg::kHelpButton)->isVisibleTo(&window));
-    EXPECT_EQ(findControl<QLabel>(&window, CKORARemoteGUIDlg::kRemoteVersionText)->text(),
-              "1.2.1.5");
+// Records which operation a guard chose, without acting on it.
+class RecordingHandler : public KORAExceptionHandler {
+public:
+    using KORAExceptionHandler::KORAExceptionHandler;
+
+    void handleVerloException(VerloException&) override { calls += "verlo "; }
+    void handleHostException(HostException&) override { calls += "host "; }
+    void handleUnknownException() override { calls += "unknown"; }
+    void handleFatalFailure(VerloException&) override { calls += "fatal "; }
+    void handleProtocolException(ProtocolException&) override { calls += "protocol "; }
+
+    std::string calls;
+};
+
+TEST_F(MainWindowTest, EachGuardedCommandRoutesEachFailureToItsOperation) {
+    using Handler = KORAExceptionHandler;
+    const std::pair<Handler::Routes, std::string> table[] = {
+        {Handler::kPollingTick, "host protocol verlo verlo unknown"},
+        {Handler::kOpenEthernet, "host verlo verlo verlo unknown"},
+        {Handler::kOpenSerial, "host protocol verlo verlo unknown"},
+        {Handler::kOpenDevice, "verlo verlo verlo verlo unknown"},
+        {Handler::kLoadOrSave, "host verlo verlo verlo unknown"},
+        {Handler::kControlChanged, "host verlo verlo verlo unknown"},
+        {Handler::kFirmwareStep, "host verlo fatal verlo unknown"},
+        {Handler::kLogSwitch, "verlo verlo verlo verlo unknown"},
+    };
+    for (const auto& [routes, expected] : table) {
+        RecordingHandler recording(window);
+        EXPECT_FALSE(recording.guard(routes, [] { throw HostException("host"); }));
+        EXPECT_FALSE(recording.guard(routes, [] { throw ProtocolException("protocol"); }));
+        EXPECT_FALSE(recording.guard(routes, [] { throw FlashException("flash"); }));
+        EXPECT_FALSE(recording.guard(routes, [] { throw VerloException("verlo"); }));
+        EXPECT_FALSE(recording.guard(routes, [] { throw std::runtime_error("other"); }));
+        EXPECT_EQ(recording.calls, expected);
+    }
+}
+
+TEST_F(MainWindowTest, AFailedConversationGoesOffLineClosesWindowsAndKeepsPolling) {
+    QDialog settings;
+    settings.show();
+    handler().registerWindow(&settings);
+    runner.answerDialog([this](QDialog&) {
+        // Polling runs beneath the dialog, already on the simulated unit.
+        EXPECT_NE(window.pollTimer(), 0);
+        EXPECT_TRUE(window.tcpAddress().isEmpty());
+    });
+    VerloException failure("the unit went away");
+    handler().handleVerloException(failure);
+    EXPECT_THAT(runner.dialogs().at(0).texts,
+                ElementsAre(ErrorDialog::kMessage, ErrorDialog::kOffLineLine));
+    EXPECT_EQ(window.serialPort(), 1);
+    // The close request takes effect once control is back in the event loop.
+    EXPECT_TRUE(settings.isVisible());
+    QApplication::processEvents();
+    EXPECT_FALSE(settings.isVisible());
+
+    // Anything unexpected, busy or not, ends the event loop once its dialog
+    // is closed.
+    handler().setBusy(true);
+    runner.answerDialog([](QDialog&) {});
+    QTimer::singleShot(0, &window, [this] { handler().handleUnknownException(); });
+    QTimer::singleShot(10000, &window, [] { QApplication::exit(3); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_THAT(runner.dialogs().at(1).texts, ElementsAre(KORAExceptionHandler::kApplicationError));
+    EXPECT_EQ(window.pollTimer(), 0);
 }
 
 } // namespace

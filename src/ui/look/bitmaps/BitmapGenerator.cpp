@@ -1,5 +1,7 @@
 // Draws the application's bitmaps at build time and writes them as PNG
-// files: trx4-bitmaps OUTPUT_DIR ID...
+// files: trx4-bitmaps OUTPUT_DIR ID[@SIZE]...
+// ID@SIZE writes the bitmap scaled to SIZE pixels square as ID@SIZE.png: the
+// program icon in the sizes a desktop's icon theme asks for.
 //
 // Everything is drawn from fixed seeds, so every build produces the same
 // images.
@@ -12,11 +14,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -242,20 +244,27 @@ const std::map<int, std::function<QImage()>>& drawings() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR ID...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR ID[@SIZE]...\n", argv[0]);
         return 2;
     }
     QGuiApplication application(argc, argv);
     const QString outputDir = QString::fromLocal8Bit(argv[1]);
     for (int i = 2; i < argc; ++i) {
-        const int id = std::atoi(argv[i]);
+        const QString name = QString::fromLocal8Bit(argv[i]);
+        const QStringList parts = name.split(QLatin1Char('@'));
+        const int id = parts[0].toInt();
+        const int size = parts.size() == 2 ? parts[1].toInt() : 0;
         const auto drawing = drawings().find(id);
-        if (drawing == drawings().end()) {
+        if (drawing == drawings().end() || parts.size() > 2 || (parts.size() == 2 && size <= 0)) {
             std::fprintf(stderr, "no drawing for bitmap %s\n", argv[i]);
             return 1;
         }
-        const QString path = QStringLiteral("%1/%2.png").arg(outputDir).arg(id);
-        if (!drawing->second().save(path, "PNG")) {
+        QImage image = drawing->second();
+        if (size > 0) {
+            image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        const QString path = QStringLiteral("%1/%2.png").arg(outputDir, name);
+        if (!image.save(path, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }

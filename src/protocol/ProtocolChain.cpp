@@ -1,0 +1,58 @@
+#include "protocol/ProtocolChain.h"
+
+#include "protocol/ForwardingProtocol.h"
+#include "protocol/QUIPProtocol.h"
+#include "protocol/RetryingProtocol.h"
+#include "protocol/SerialDevice.h"
+#include "transport/Win32SerialPort.h"
+#include "transport/Win32Socket.h"
+
+namespace {
+
+std::unique_ptr<SerialDeviceImplementation> openSerialPort(const ConnectionTarget& target) {
+    if (target.serialPath.empty()) {
+        return std::make_unique<Win32SerialPort>(target.serialPort, ProtocolChain::serialBaudRate);
+    }
+    return std::make_unique<Win32SerialPort>(target.serialPath, ProtocolChain::serialBaudRate);
+}
+
+} // namespace
+
+ProtocolChain::ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links) {
+    open(target, links);
+}
+
+ProtocolChain::ProtocolChain(const ConnectionTarget& target)
+    : ownLinks_(std::make_unique<ConnectionLinks>()) {
+    open(target, *ownLinks_);
+}
+
+ProtocolChain::~ProtocolChain() = default;
+
+GenericProtocol& ProtocolChain::frontEnd() {
+    if (retryingFrontEnd_ != nullptr) {
+        return *retryingFrontEnd_;
+    }
+    return *protocolFrontEnd_;
+}
+
+void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links) {
+    QUIPLink* link = nullptr;
+    switch (target.kind) {
+    case ConnectionTarget::Kind::Offline:
+        protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(&links.simulatedProtocol);
+        return;
+    case ConnectionTarget::Kind::Tcp:
+        transport_ = std::make_unique<Win32Socket>(target.host, target.port);
+        link = &links.tcpFraming;
+        break;
+    case ConnectionTarget::Kind::Serial:
+        transport_ = openSerialPort(target);
+        link = &links.serialFraming;
+        break;
+    }
+    deviceAdapter_ = std::make_unique<SerialDevice>(*transport_);
+    protocolImplementation_ = std::make_unique<QUIPProtocol>(*deviceAdapter_, *link);
+    protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(protocolImplementation_.get());
+    retryingFrontEnd_ = std::make_unique<RetryingProtocol>(protocolFrontEnd_.get(), attempts);
+}

@@ -1,0 +1,180 @@
+#include "TracedUnitTest.h"
+#include "support/LoopbackServer.h"
+#include "support/ThrownMessage.h"
+
+#include "catalogue/KORAParams.h"
+#include "protocol/ForwardingProtocol.h"
+#include "protocol/ProtocolChain.h"
+#include "protocol/VerloException.h"
+#include "transport/Win32Socket.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+const ParameterId surroundDelay(std::uint16_t{0x0303});
+
+ParameterId id(std::uint16_t number) {
+    return ParameterId(number);
+}
+
+// The application's chain and parameter set against the unit over TCP and
+// over a serial line.
+class Session : public TracedUnitTest {
+protected:
+    ConnectionTarget tcp() const { return ConnectionTarget::tcp("127.0.0.1", unit->port()); }
+    ConnectionTarget serial() const { return ConnectionTarget::parseSerial(unit->firstLine()); }
+};
+
+TEST_F(Session, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
+    startUnit();
+    std::set<ParameterId> device;
+    {
+        ProtocolChain chain(tcp());
+        KORAParams params(chain.frontEnd());
+        const auto collect = [&](const auto& parameters) {
+            for (const auto& [parameterId, parameter] : parameters) {
+                if (parameter.source() == &chain.frontEnd()) {
+                    device.insert(parameterId);
+                }
+            }
+        };
+        collect(params.statusParameters());
+        collect(params.controlParameters());
+        EXPECT_EQ(device.size(), 80u);
+        // Factory values and the default scenario's status, as read from the unit.
+        EXPECT_EQ(params.findParameter(surroundDelay).value(), ParameterValue(20));
+        EXPECT_EQ(params.findParameter(id(0x0701)).value(), ParameterValue(std::string("trx4")));
+        EXPECT_EQ(params.findParameter(id(0x0104)).value(), ParameterValue(3));
+        EXPECT_EQ(params.findParameter(id(0x0111)).value(), ParameterValue(7));
+        // A unit of today: firmware 1.4.0.0, with which "SSM Mode" applies.
+        EXPECT_EQ(params.findParameter(id(0x0929)).value(), ParameterValue(std::string("1.4.0.0")));
+        EXPECT_TRUE(params.findParameter(id(0x031b)).available());
+    }
+    const auto trace = stopAndReadTrace();
+    const auto responses = messages(trace, "sent", "Get All Response");
+    ASSERT_EQ(responses.size(), 1u);
+    std::set<ParameterId> sent;
+    for (const auto& text : responses[0]["ids"]) {
+        sent.insert(
+            id(static_cast<std::uint16_t>(std::stoul(text.get<std::string>(), nullptr, 16))));
+    }
+    EXPECT_EQ(sent, device);
+}
+
+// A refused write changes nothing; the logs tell what the unit did.
+TEST_F(Session, RefusedWritesChangeNothingAndTheLogsTellWhatHappened) {
+    startUnit();
+    ProtocolChain chain(tcp());
+    ForwardingProtocol& unretried = chain.protocolFrontEnd();
+    const std::pair<std::uint16_t, const char*> refusals[] = {
+        {0x0303, "Error: Illegal Parameter Value"}, {0x0399, "Error: Illegal Parameter Id"}};
+    for (const auto& [number, message] : refusals) {
+        EXPECT_EQ(thrownMessage<HostException>(
+                      [&] { unretried.setValue(id(number), ParameterValue(151), 0); }),
+                  message);
+    }
+    EXPECT_EQ(unretried.getValue(surroundDelay), ParameterValue(20));
+    // The edge of the range is accepted.
+    unretried.setValue(surroundDelay, ParameterValue(150), 0);
+    EXPECT_EQ(unretried.getValue(surroundDelay), ParameterValue(150));
+
+    KORAParams params(chain.frontEnd());
+    std::string events;
+    params.getEventLog(events);
+    EXPECT_THAT(events, StartsWith("TRX4 event log\n"));
+    EXPECT_THAT(events, HasSubstr(" Host connected from 127.0.0.1:"));
+    EXPECT_THAT(events, HasSubstr(" 0x0303 set to 150\n"));
+    EXPECT_EQ(events.find('\r'), std::string::npos);
+    EXPECT_EQ(events.back(), '\n');
+    std::string errors;
+    params.getErrorLog(errors);
+    EXPECT_THAT(errors, StartsWith("TRX4 error log\n"));
+    EXPECT_THAT(errors, HasSubstr("Set refused: 0x0303 = 151 (out of range)\n"));
+}
+
+// A host that connects and says nothing holds the unit for 10 s at most;
+// meanwhile another host is turned away at once, not left without answer.
+TEST_F(Session, ASilentHostIsDroppedAndAnotherIsRefusedWhileOneIsServed) {
+    startUnit();
+    const Win32Socket silent("127.0.0.1", unit->port());
+    const auto connected = std::chrono::steady_clock::now();
+    ASSERT_TRUE(awaitEvent("host-connected"));
+    EXPECT_THROW(ProtocolChain refused(tcp()), VerloException);
+    EXPECT_LT(std::chrono::steady_clock::now() - connected, 1s);
+    EXPECT_TRUE(waitUntil([&] { return silent.readerDone(); }, 15s));
+    EXPECT_GE(std::chrono::steady_clock::now() - connected, 10s);
+
+    ProtocolChain served(tcp());
+    const std::string events = served.frontEnd().getEventLog();
+    EXPECT_THAT(events, HasSubstr(" Refused a host from 127.0.0.1:"));
+    EXPECT_THAT(events, HasSubstr(" Dropped a host that sent nothing after connecting\n"));
+}
+
+// Over a line that carries one byte at a time the window's tick often finds
+// only the first bytes of a frame; it must wait for the rest, not drop the
+// link. Half a minute of ticks includes a ping.
+TEST_F(Session, ServesTheCatalogueOverALinePacedAtItsBaudRate) {
+    startSerialUnit({"--line-rate"});
+    {
+        ProtocolChain chain(serial());
+        KORAParams params(chain.frontEnd());
+        params.controlParameters().find(surroundDelay).setValue(ParameterValue(64));
+        EXPECT_EQ(params.controlParameters().find(surroundDelay).unitValue(), ParameterValue(64));
+        std::set<std::uint16_t> left;
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < end) {
+            ASSERT_NO_THROW({
+                params.pollNext();
+                params.refreshControls();
+            });
+            left.insert(params.findParameter(id(0x0106)).value().toInt());
+            std::this_thread::sleep_for(30ms);
+        }
+        EXPECT_GE(left.size(), 10u);
+    }
+    // The host's disconnect frame ended its session; the next host is served
+    // and finds the value written.
+    {
+        ProtocolChain chain(serial());
+        EXPECT_EQ(chain.frontEnd().getValue(surroundDelay), ParameterValue(64));
+    }
+    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Ping Request").size(), 1u);
+}
+
+TEST_F(Session, OverFramesTheRetryingFrontEndRecoversFromCorruptedReplies) {
+    // Without unsolicited messages every exchange is the unit's acknowledgement
+    // followed by its reply, so every third frame corrupts a reply in every
+    // third exchange, never in two exchanges running.
+    startSerialUnit({"--corrupt-every", "3", "--status-interval-ms", "0"});
+    std::size_t unretriedFailures = 0;
+    {
+        ProtocolChain chain(serial());
+        for (int round = 0; round < 6; ++round) {
+            EXPECT_THAT(chain.frontEnd().getEventLog(), StartsWith("TRX4 event log\n"));
+        }
+        // Without the retrying front end the same fault reaches the caller.
+        for (int round = 0; round < 3; ++round) {
+            try {
+                chain.protocolFrontEnd().getErrorLog();
+            } catch (const ProtocolException& error) {
+                EXPECT_STREQ(error.what(), "Expected response not received");
+                ++unretriedFailures;
+            }
+        }
+    }
+    EXPECT_EQ(unretriedFailures, 1u);
+    // Each of the three corrupted Event Log replies made the retrying front
+    // end ask once more.
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(messages(trace, "received", "Get Event Log").size(), 9u);
+}
+
+} // namespace
