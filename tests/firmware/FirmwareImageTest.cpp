@@ -23,6 +23,7 @@ namespace {
 class MockValidator : public Validator {
 public:
     MOCK_METHOD(void, validate, (const std::uint8_t*, std::size_t), (const, override));
+    MOCK_METHOD(void, validate, (std::uint64_t, const Reader&), (const, override));
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 

@@ -129,10 +129,10 @@ TEST_F(Win32SerialPortTest, AReadEndsWhenAllBytesCameOrItsTimeOutPassed) {
 TEST(Win32SerialPortOpenTest, AFailureNamesThePortAsGiven) {
     EXPECT_EQ(Win32SerialPort::devicePathForPort(12), "/dev/ttyS11");
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }),
-              "Error opening COM250");
+              "Error opening COM250 (No such file or directory)");
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(0u, 115200); }),
               "Error opening COM0");
     EXPECT_EQ(
         thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
-        "Error opening /dev/null");
+        "Error opening /dev/null (Inappropriate ioctl for device)");
 }

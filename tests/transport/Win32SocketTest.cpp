@@ -133,7 +133,8 @@ TEST(Win32SocketSetUpTest, ARefusedConnectionOrAnUnknownNameIsExplained) {
     const RefusingPort refusing;
     EXPECT_EQ(thrownMessage<VerloException>([&] { Win32Socket("127.0.0.1", refusing.port()); }),
               "connect failed with error code " + std::to_string(ECONNREFUSED) +
-                  ".  This probably means that the unit is not listening on the port and address "
+                  " (Connection refused).  This probably means that the unit is not listening on "
+                  "the port and address "
                   "provided.  Check the TCP/IP settings and try again.");
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32Socket("trx4 booth", 4444); }),
               "Unable to resolve server: trx4 booth.  This probably means that the TCP "
