@@ -15,9 +15,10 @@
 #include <unistd.h>
 #include <vector>
 
-// Polls a condition until it holds or five seconds pass; true when it held.
-inline bool waitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+// Polls a condition until it holds or the time-out passes; true when it held.
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
