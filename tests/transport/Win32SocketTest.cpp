@@ -82,6 +82,21 @@ TEST_F(Win32SocketTest, AfterThePeerClosesQueuedBytesAreReadThenTheEndIsReported
         testing::StartsWith("send failed with error code "));
 }
 
+TEST_F(Win32SocketTest, TheLargestPacketIsReceivedWhole) {
+    connect();
+    socket->setTimeout(5000);
+    const Bytes packet = patternPayload(16388);
+    std::thread unit([&] {
+        server.send(packet);
+        server.send(packet);
+    });
+    EXPECT_EQ(read(16388), packet);
+    // As the packet layer reads: length first, then the body.
+    EXPECT_EQ(read(4), Bytes(packet.begin(), packet.begin() + 4));
+    EXPECT_EQ(read(16384), Bytes(packet.begin() + 4, packet.end()));
+    unit.join();
+}
+
 TEST_F(Win32SocketTest, AQueueStayingFullEndsTheConnectionButKeepsWhatWasQueued) {
     connect({16, 50});
     const Bytes sent = patternPayload(64);
