@@ -5,201 +5,131 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <set>
+#include <tuple>
 
 namespace {
 
+using Choices = std::array<int, 3>;
+
 class ParameterDependenciesTest : public ::testing::Test {
 protected:
-    KORAParams& build() { return catalogue.build(); }
-
-    std::array<int, 3> choices() {
+    Choices choices() {
         return {catalogue.pending(0x0305), catalogue.pending(0x0306), catalogue.pending(0x0307)};
     }
-    std::string firmwareText() { return catalogue.control(0x0929).value().toString(); }
+    void unitChooses(const Choices& chosen) {
+        for (std::uint16_t i = 0; i < 3; ++i) {
+            catalogue.unitHolds(static_cast<std::uint16_t>(0x0305 + i), chosen[i]);
+        }
+    }
+    void set(std::uint16_t id, int value, Transaction* transaction = nullptr) {
+        catalogue.control(id).setValue(ParameterValue(value), transaction);
+    }
 
     RecordedCatalogue catalogue;
 };
 
-TEST_F(ParameterDependenciesTest, FirmwareVersionIsShownAsText) {
-    catalogue.unitHolds(0x0114, 0x0102);
-    catalogue.unitHolds(0x0113, 0x0304);
-    KORAParams& params = build();
-    EXPECT_EQ(firmwareText(), "1.2.3.4");
-    EXPECT_FALSE(catalogue.control(0x031b).available());
-
-    catalogue.unitHolds(0x0114, 0x0103);
-    params.pollNext();
-    EXPECT_EQ(firmwareText(), "1.3.3.4");
-    EXPECT_TRUE(catalogue.control(0x031b).available());
-
-    // A high byte of 0x80 or more is signed on the unit.
-    catalogue.unitHolds(0x0114, 0xFF01);
-    catalogue.unitHolds(0x0113, 0x8005);
-    params.pollNext();
-    EXPECT_EQ(firmwareText(), "-1.1.-128.5");
-    EXPECT_FALSE(catalogue.control(0x031b).available());
-    EXPECT_EQ(catalogue.writes(), 0);
+TEST_F(ParameterDependenciesTest, FirmwareVersionIsShownAsTextAndGatesSsmMode) {
+    const std::tuple<int, int, std::string, bool> rows[] = {
+        {0x0102, 0x0304, "1.2.3.4", false},
+        {0x0103, 0x0304, "1.3.3.4", true},
+        {0xFF01, 0x8005, "-1.1.-128.5", false}, // the high bytes are signed
+    };
+    for (const auto& [high, low, text, ssm] : rows) {
+        catalogue.unitHolds(0x0114, high);
+        catalogue.unitHolds(0x0113, low);
+        // The first row is shown as the catalogue is built, the others as polled.
+        if (catalogue.params) {
+            catalogue.params->pollNext();
+        } else {
+            catalogue.build();
+        }
+        EXPECT_EQ(catalogue.control(0x0929).value().toString(), text);
+        EXPECT_EQ(catalogue.control(0x031b).available(), ssm) << text;
+    }
+    EXPECT_TRUE(catalogue.written().empty());
 }
 
-TEST_F(ParameterDependenciesTest, ChoicesCloseGapsFromTheUnit) {
-    catalogue.unitHolds(0x0305, 0);
-    catalogue.unitHolds(0x0306, 2);
-    catalogue.unitHolds(0x0307, 3);
-    build();
-    EXPECT_EQ(choices(), (std::array<int, 3>{2, 3, 0}));
+TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTransaction) {
     // Settled at start-up in one transaction, written to the unit with its commit.
-    EXPECT_EQ(catalogue.unit.values[ParameterId(0x0305)], ParameterValue(2));
-    EXPECT_EQ(catalogue.unit.values[ParameterId(0x0306)], ParameterValue(3));
-    EXPECT_EQ(catalogue.unit.values[ParameterId(0x0307)], ParameterValue(0));
-    EXPECT_TRUE(catalogue.control(0x0306).available());
-    EXPECT_TRUE(catalogue.control(0x0307).available());
-}
-
-TEST_F(ParameterDependenciesTest, ChoicesDropRepeatsAndOfferOnlyAfterAnInput) {
-    KORAParams& params = build();
-    catalogue.unitHolds(0x0305, 2);
-    catalogue.unitHolds(0x0306, 2);
-    catalogue.unitHolds(0x0307, 0);
+    unitChooses({0, 2, 3});
+    KORAParams& params = catalogue.build();
+    EXPECT_EQ(choices(), (Choices{2, 3, 0}));
+    EXPECT_EQ(catalogue.unit.setValuesCalls.size(), 1u);
+    EXPECT_EQ(catalogue.written(), (std::vector<std::string>{"0x0305=2 delay 0", "0x0306=3 delay 0",
+                                                             "0x0307=0 delay 0"}));
     params.refreshControls();
-    EXPECT_EQ(choices(), (std::array<int, 3>{2, 0, 0}));
-    EXPECT_TRUE(catalogue.control(0x0306).available());
+    catalogue.forgetRequests();
+    {
+        ParameterTransaction edit;
+        set(0x0305, 3, &edit);
+        EXPECT_EQ(choices(), (Choices{3, 0, 0})) << "the repeat of the first choice is cleared";
+    }
+    EXPECT_EQ(choices(), (Choices{2, 3, 0})) << "and comes back with the rollback";
+    EXPECT_TRUE(catalogue.written().empty());
+
+    unitChooses({2, 2, 0});
+    params.refreshControls();
+    EXPECT_EQ(choices(), (Choices{2, 0, 0}));
+    EXPECT_TRUE(catalogue.wrote("0x0306=0 delay 0"));
     EXPECT_FALSE(catalogue.control(0x0307).available());
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0306=0 delay 0"));
     EXPECT_EQ(catalogue.control(0x0307).availabilityKeys(), std::set<std::uint32_t>{0x0306});
 }
 
-TEST_F(ParameterDependenciesTest, ChoiceChangesJoinTheOperatorsTransaction) {
-    build();
-    catalogue.unit.calls.clear();
-    {
-        ParameterTransaction edit;
-        catalogue.control(0x0305).setValue(ParameterValue(1), &edit);
-        // (1, 5, 1): the repeat of the first choice is cleared.
-        EXPECT_EQ(choices(), (std::array<int, 3>{1, 5, 0}));
-        EXPECT_EQ(catalogue.writes(), 0);
-    }
-    EXPECT_EQ(choices(), (std::array<int, 3>{4, 5, 1}));
-    EXPECT_EQ(catalogue.writes(), 0);
-
-    ParameterTransaction edit;
-    catalogue.control(0x0305).setValue(ParameterValue(1), &edit);
-    edit.commit();
-    EXPECT_EQ(catalogue.unit.values[ParameterId(0x0305)], ParameterValue(1));
-    EXPECT_EQ(catalogue.unit.values[ParameterId(0x0307)], ParameterValue(0));
-}
-
 TEST_F(ParameterDependenciesTest, CinemaProcessorSetsAutomationPortsAndDelayAvailability) {
-    build();
-    ControlParameter& processor = catalogue.control(0x0300);
-    processor.setValue(ParameterValue(0));
-    EXPECT_EQ(catalogue.pending(0x030a), 6);
-    EXPECT_EQ(catalogue.pending(0x030b), 4);
-
-    processor.setValue(ParameterValue(1));
-    EXPECT_EQ(catalogue.text(0x030a, catalogue.pending(0x030a)), "Automation Port 6");
-    EXPECT_EQ(catalogue.text(0x030b, catalogue.pending(0x030b)), "Automation Port 7");
-    EXPECT_TRUE(catalogue.wrote("setValue 0x030B=7 delay 0"));
-
-    processor.setValue(ParameterValue(8));
-    EXPECT_EQ(catalogue.pending(0x030a), 8);
-    EXPECT_EQ(catalogue.pending(0x030b), 8);
-
-    const std::array<std::uint16_t, 5> delaySettings{0x0303, 0x0b03, 0x0b01, 0x0b02, 0x0b00};
-    processor.setValue(ParameterValue(5));
-    EXPECT_EQ(catalogue.pending(0x030a), 6);
-    for (const std::uint16_t id : delaySettings) {
-        EXPECT_FALSE(catalogue.control(id).available()) << id;
-        EXPECT_EQ(catalogue.control(id).availabilityKeys(), std::set<std::uint32_t>{0x0300});
+    catalogue.build();
+    const std::tuple<int, int, int, bool> rows[] = {
+        {0, 6, 4, true},  {1, 6, 7, true}, {8, 8, 8, true},
+        {5, 6, 4, false}, {3, 8, 8, true}, {4, 6, 4, true},
+    };
+    for (const auto& [processor, film, video, delayOffered] : rows) {
+        set(0x0300, processor);
+        EXPECT_EQ(catalogue.pending(0x030a), film) << processor;
+        EXPECT_EQ(catalogue.pending(0x030b), video) << processor;
+        for (const std::uint16_t id : {0x0303, 0x0b03, 0x0b01, 0x0b02, 0x0b00}) {
+            EXPECT_EQ(catalogue.control(id).available(), delayOffered) << processor;
+        }
     }
-    processor.setValue(ParameterValue(3));
-    for (const std::uint16_t id : delaySettings) {
-        EXPECT_TRUE(catalogue.control(id).available()) << id;
-    }
-}
-
-TEST_F(ParameterDependenciesTest, CinemaProcessorRulesReturnWithAnyNotification) {
-    build();
-    catalogue.control(0x030a).setValue(ParameterValue(2));
-    EXPECT_EQ(catalogue.pending(0x030a), 2);
-    // A revert notifies without a new value; the defaults of "Arvo B" return.
+    // Any notification of the processor, not only a new value, sets the ports again.
+    set(0x030a, 2);
     catalogue.control(0x0300).revert();
     EXPECT_EQ(catalogue.pending(0x030a), 6);
-    EXPECT_EQ(catalogue.pending(0x030b), 7);
 }
 
-TEST_F(ParameterDependenciesTest, CalculateDelayComputesOnlyWhenTriggered) {
-    build();
-    const auto calculate = [this](int depth, int spacing, int units) {
-        catalogue.control(0x0b01).setValue(ParameterValue(depth));
-        catalogue.control(0x0b02).setValue(ParameterValue(spacing));
-        catalogue.control(0x0b00).setValue(ParameterValue(units));
-        catalogue.control(0x0303).setValue(ParameterValue(100));
-        catalogue.control(0x0b03).setValue(ParameterValue(1));
-        EXPECT_EQ(catalogue.pending(0x0b03), 0);
-        return catalogue.pending(0x0303);
+TEST_F(ParameterDependenciesTest, CalculateDelayRoundsAndClampsTheDelay) {
+    catalogue.build();
+    const std::tuple<int, int, int, int> rows[] = {
+        {60, 40, 0, 20},   // 17.7 ms is too short
+        {150, 30, 1, 150}, // 246.8 ms is too long
+        {57, 30, 1, 67},   // 66.77 ms rounds up
     };
-    EXPECT_EQ(calculate(60, 40, 0), 20);
-    EXPECT_EQ(calculate(150, 30, 1), 150);
-    EXPECT_EQ(calculate(90, 20, 0), 44); // 44.25 ms
-    EXPECT_EQ(calculate(60, 20, 1), 87); // 87.10 ms
-    EXPECT_EQ(calculate(57, 30, 1), 67); // 66.77 ms rounds up
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0303=67 delay 0"));
-
-    catalogue.control(0x0303).setValue(ParameterValue(100));
-    catalogue.control(0x0b01).setValue(ParameterValue(200));
-    EXPECT_EQ(catalogue.pending(0x0303), 100);
-}
-
-TEST_F(ParameterDependenciesTest, CalculatedDelayJoinsTheTransaction) {
-    build();
-    catalogue.control(0x0b01).setValue(ParameterValue(60));
-    catalogue.control(0x0b02).setValue(ParameterValue(20));
-    catalogue.control(0x0b00).setValue(ParameterValue(1));
-    catalogue.unit.calls.clear();
-    {
-        ParameterTransaction edit;
-        catalogue.control(0x0b03).setValue(ParameterValue(1), &edit);
-        EXPECT_EQ(catalogue.pending(0x0303), 87);
-        EXPECT_EQ(catalogue.writes(), 0);
+    for (const auto& [depth, spacing, units, delay] : rows) {
+        set(0x0b01, depth);
+        set(0x0b02, spacing);
+        set(0x0b00, units);
+        set(0x0303, 100);
+        set(0x0b03, 1);
+        EXPECT_EQ(catalogue.pending(0x0b03), 0);
+        EXPECT_EQ(catalogue.pending(0x0303), delay) << depth << " and " << spacing;
     }
-    EXPECT_EQ(catalogue.pending(0x0303), 20);
-    EXPECT_EQ(catalogue.writes(), 0);
+    EXPECT_TRUE(catalogue.wrote("0x0303=67 delay 0"));
 }
 
-TEST_F(ParameterDependenciesTest, ChannelsMirrorSignalOutputs) {
+TEST_F(ParameterDependenciesTest, ChannelsAndSignalOutputsFollowEachOther) {
     // Signal i on output 7 - i: channel k carries signal 7 - k.
     for (std::uint16_t i = 0; i < 8; ++i) {
         catalogue.unitHolds(static_cast<std::uint16_t>(0x030e + i), 7 - i);
     }
-    build();
+    catalogue.build();
     for (std::uint16_t k = 0; k < 8; ++k) {
-        EXPECT_EQ(catalogue.pending(static_cast<std::uint16_t>(0x0d00 + k)), 7 - k);
+        EXPECT_EQ(catalogue.pending(static_cast<std::uint16_t>(0x0d00 + k)), 7 - k) << k;
     }
-}
-
-TEST_F(ParameterDependenciesTest, SignalOutputAndChannelFollowEachOther) {
-    build();
-    catalogue.unit.calls.clear();
-    catalogue.control(0x0310).setValue(ParameterValue(5));
-    EXPECT_EQ(catalogue.pending(0x0d05), 2);
-    EXPECT_EQ(catalogue.pending(0x0d02), 2);
-    EXPECT_EQ(catalogue.writes(), 1);
-
-    catalogue.control(0x0d03).setValue(ParameterValue(6));
+    set(0x0310, 1);
+    EXPECT_EQ(catalogue.pending(0x0d01), 2);
+    EXPECT_EQ(catalogue.pending(0x0d05), 2) << "the previous holder is not changed";
+    set(0x0d03, 6);
     EXPECT_EQ(catalogue.pending(0x0314), 3);
-    EXPECT_TRUE(catalogue.wrote("setValue 0x0314=3 delay 0"));
-    EXPECT_EQ(catalogue.writes(), 2);
-}
-
-TEST_F(ParameterDependenciesTest, RolledBackProcessorBringsBackItsPorts) {
-    build();
-    ParameterTransaction edit;
-    catalogue.control(0x0300).setValue(ParameterValue(8), &edit);
-    EXPECT_EQ(catalogue.pending(0x030a), 8);
-    edit.rollback();
-    EXPECT_EQ(catalogue.pending(0x0300), 1);
-    EXPECT_EQ(catalogue.pending(0x030a), 6);
-    EXPECT_EQ(catalogue.pending(0x030b), 7);
+    EXPECT_TRUE(catalogue.wrote("0x0314=3 delay 0"));
 }
 
 } // namespace

@@ -3,12 +3,13 @@
 #include "catalogue/KORAParams.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "protocol/ForwardingProtocol.h"
-#include "support/FakeProtocolImplementation.h"
+#include "support/RecordingProtocol.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
 // A catalogue over a recording unit that starts with the simulated unit's
 // factory values, so that every request reaching the unit can be checked.
@@ -16,45 +17,53 @@ class RecordedCatalogue {
 public:
     RecordedCatalogue() : front(&unit) { unit.values = DummyKORAProtocol().values(); }
 
-    // Builds the catalogue over the unit's current values, forgetting earlier calls.
+    // Builds the catalogue over the unit's current values, forgetting earlier requests.
     KORAParams& build() {
         params.reset();
-        unit.calls.clear();
+        forgetRequests();
         params = std::make_unique<KORAParams>(front);
         return *params;
+    }
+    void forgetRequests() {
+        unit.getValuesCalls.clear();
+        unit.writes.clear();
+        unit.setValuesCalls.clear();
     }
 
     ControlParameter& control(std::uint16_t id) {
         return params->controlParameters().find(ParameterId(id));
     }
-    Parameter& status(std::uint16_t id) { return params->statusParameters().find(ParameterId(id)); }
     int pending(std::uint16_t id) { return control(id).value().toSignedInt(); }
-
-    // The text the parameter shows for value.
-    std::string text(std::uint16_t id, int value) {
-        std::ostringstream stream;
-        params->findParameter(ParameterId(id)).format(stream, ParameterValue(value));
-        return stream.str();
-    }
-    std::string name(std::uint16_t id) {
-        return params->findParameter(ParameterId(id)).formatter()->name();
-    }
-
     // Tells the catalogue what the unit now holds, as the periodic refresh does.
     void unitHolds(std::uint16_t id, int value) {
         unit.values[ParameterId(id)] = ParameterValue(value);
     }
 
-    bool wrote(const std::string& write) const {
-        return std::find(unit.calls.begin(), unit.calls.end(), write) != unit.calls.end();
+    // Each value written to the unit, alone or in a list, as "0x0303=20 delay 0".
+    std::vector<std::string> written() const {
+        std::vector<std::string> texts;
+        const auto add = [&](ParameterId id, const ParameterValue& value, std::uint32_t delayMs) {
+            char text[32];
+            std::snprintf(text, sizeof text, "0x%04X=%d delay %u",
+                          static_cast<unsigned>(id.number()), value.toSignedInt(), delayMs);
+            texts.emplace_back(text);
+        };
+        for (const auto& write : unit.writes) {
+            add(write.id, write.value, write.delayMs);
+        }
+        for (const auto& [values, delayMs] : unit.setValuesCalls) {
+            for (const auto& [id, value] : values) {
+                add(id, value, delayMs);
+            }
+        }
+        return texts;
     }
-    int writes() const {
-        return static_cast<int>(
-            std::count_if(unit.calls.begin(), unit.calls.end(),
-                          [](const std::string& call) { return call.rfind("setValue ", 0) == 0; }));
+    bool wrote(const std::string& text) const {
+        const auto texts = written();
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
-    FakeProtocolImplementation unit;
+    RecordingProtocol unit;
     ForwardingProtocol front;
     std::unique_ptr<KORAParams> params;
 };

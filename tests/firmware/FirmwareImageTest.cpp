@@ -11,21 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <future>
-#include <string>
-#include <vector>
 
-using testing::_;
-using testing::AllOf;
-using testing::HasSubstr;
 using testing::Return;
-using testing::StrEq;
-using testing::ThrowsMessage;
 
 namespace {
 
@@ -36,101 +27,82 @@ public:
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
-struct Drained {
+// The lengths of the chunks up to the first empty one, and their bytes.
+std::pair<std::vector<std::size_t>, std::vector<std::uint8_t>> drain(FirmwareImage& image) {
     std::vector<std::size_t> lengths;
     std::vector<std::uint8_t> bytes;
-};
-
-// Reads until an empty chunk, checking position and end as it goes.
-Drained drain(FirmwareImage& image) {
-    Drained result;
     std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
-    for (int guard = 0; guard < 100; ++guard) {
-        const std::uint32_t before = image.position();
-        const std::size_t length = image.readChunk(chunk);
-        result.lengths.push_back(length);
-        if (length == 0) {
-            EXPECT_TRUE(image.atEnd());
-            break;
-        }
-        EXPECT_EQ(image.position(), std::max(before, FirmwareImage::headerSize) + length);
-        result.bytes.insert(result.bytes.end(), chunk.begin(), chunk.begin() + length);
+    do {
+        lengths.push_back(image.readChunk(chunk));
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + lengths.back());
+    } while (lengths.back() != 0 && lengths.size() < 100);
+    return {lengths, bytes};
+}
+
+// What opening the file raised; "opened" when it did not.
+std::string failure(const std::string& path, const Validator& validator) {
+    try {
+        FirmwareImage image(path, validator);
+    } catch (const VerloException& e) {
+        return e.what();
     }
-    return result;
+    return "opened";
 }
 
 class FirmwareImageTest : public testing::Test {
 protected:
+    FirmwareImageTest() { EXPECT_CALL(checker, checksumSize()).WillRepeatedly(Return(16)); }
+
     TemporaryDirectory directory;
     const MD5Validator validator;
+    testing::StrictMock<MockValidator> checker;
 };
 
 } // namespace
 
-TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRest) {
-    struct Case {
+TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRestAgainAfterARewind) {
+    struct Row {
         std::size_t payload;
         std::vector<std::size_t> lengths;
     };
-    for (const Case& c : {Case{8192, {4096, 4096, 0}}, Case{5000, {4096, 904, 0}},
-                          Case{4096, {4096, 0}}, Case{1, {1, 0}}, Case{4097, {4096, 1, 0}}}) {
-        const auto payload = patternPayload(c.payload);
+    for (const Row& row : {Row{8192, {4096, 4096, 0}}, Row{5000, {4096, 904, 0}}, Row{1, {1, 0}}}) {
+        const auto payload = patternPayload(row.payload);
         const auto bytes = signedImage(payload);
         FirmwareImage image(directory.write("chunks.bin", bytes), validator);
         EXPECT_EQ(image.size(), bytes.size());
         EXPECT_EQ(image.position(), 4u);
-        const Drained drained = drain(image);
-        EXPECT_EQ(drained.lengths, c.lengths) << "payload " << c.payload;
-        // Neither the header nor the digest ever reaches a chunk.
-        EXPECT_EQ(drained.bytes, payload) << "payload " << c.payload;
-        EXPECT_EQ(image.position(), 4 + c.payload);
-        EXPECT_TRUE(image.atEnd());
+        for (int pass = 1; pass <= 2; ++pass) {
+            const auto [lengths, sent] = drain(image);
+            EXPECT_EQ(lengths, row.lengths) << row.payload << " bytes, pass " << pass;
+            // Neither the header nor the digest ever reaches a chunk.
+            EXPECT_EQ(sent, payload) << row.payload << " bytes, pass " << pass;
+            EXPECT_TRUE(image.atEnd());
+            image.rewind();
+            EXPECT_EQ(image.position(), 0u);
+            EXPECT_FALSE(image.atEnd());
+        }
     }
 }
 
-TEST_F(FirmwareImageTest, RewindStartsOverWithoutSendingTheHeader) {
-    const auto payload = patternPayload(5000);
-    FirmwareImage image(directory.write("again.bin", signedImage(payload)), validator);
-    const Drained first = drain(image);
-    image.rewind();
-    EXPECT_EQ(image.position(), 0u);
-    EXPECT_FALSE(image.atEnd());
-    const Drained second = drain(image);
-    EXPECT_EQ(second.lengths, first.lengths);
-    EXPECT_EQ(second.bytes, payload);
-}
-
-TEST_F(FirmwareImageTest, RejectsAnySingleChangedByte) {
-    const auto original = signedImage(patternPayload(300));
-    for (std::size_t at = 0; at < original.size(); ++at) {
-        auto bytes = original;
-        bytes[at] ^= 0x10;
-        const std::string path = directory.write("changed.bin", bytes);
-        EXPECT_THAT([&] { FirmwareImage image(path, validator); },
-                    ThrowsMessage<DataValidationException>(StrEq("MD5 checksum error")))
-            << "byte " << at;
+TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
+    const auto huge = directory.write("huge.bin", {});
+    // Sparse on the usual file systems, so this costs no disk space.
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 32);
+    EXPECT_THAT(failure(huge, checker), testing::HasSubstr(huge + " is not a firmware image: it "
+                                                                  "is 4294967296 bytes long"));
+    for (const std::size_t length : {0, 1, 20}) {
+        const auto path = directory.write("short.bin", std::vector<std::uint8_t>(length, 0x42));
+        EXPECT_THAT(failure(path, checker),
+                    testing::HasSubstr("is " + std::to_string(length) + " bytes long"));
     }
-}
 
-TEST_F(FirmwareImageTest, NamesAPathItCannotOpen) {
     const std::string missing = (directory.path() / "no such.bin").string();
-    EXPECT_THAT([&] { FirmwareImage image(missing, validator); },
-                ThrowsMessage<VerloException>(StrEq("Error opening " + missing)));
-
-    // A folder or a FIFO is no image either; the FIFO must not wait for a writer.
+    EXPECT_EQ(failure(missing, checker), "Error opening " + missing);
     const std::string folder = directory.path().string();
-    EXPECT_THAT([&] { FirmwareImage image(folder, validator); },
-                ThrowsMessage<VerloException>(StrEq("Error opening " + folder)));
+    EXPECT_EQ(failure(folder, checker), "Error opening " + folder);
     const std::string fifo = (directory.path() / "pipe.bin").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    auto attempt = std::async(std::launch::async, [&]() -> std::string {
-        try {
-            FirmwareImage image(fifo, validator);
-            return "opened";
-        } catch (const VerloException& e) {
-            return e.what();
-        }
-    });
+    auto attempt = std::async(std::launch::async, [&] { return failure(fifo, checker); });
     if (attempt.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
         ADD_FAILURE() << "opening a FIFO waited for a writer";
         // Opening read-write never blocks on Linux and releases the waiting reader.
@@ -141,67 +113,16 @@ TEST_F(FirmwareImageTest, NamesAPathItCannotOpen) {
     EXPECT_EQ(attempt.get(), "Error opening " + fifo);
 }
 
-TEST_F(FirmwareImageTest, RefusesFilesWithoutRoomForAPayloadBeforeDigesting) {
-    testing::StrictMock<MockValidator> counting;
-    EXPECT_CALL(counting, checksumSize()).WillRepeatedly(Return(16));
-    for (const std::size_t length : {0, 1, 19, 20}) {
-        const std::string path =
-            directory.write("short.bin", std::vector<std::uint8_t>(length, 0x42));
-        EXPECT_THAT([&] { FirmwareImage image(path, counting); },
-                    ThrowsMessage<DataValidationException>(
-                        AllOf(HasSubstr(path), HasSubstr(std::to_string(length) + " bytes long"))))
-            << "length " << length;
-    }
-
-    // The smallest image that carries a payload is accepted.
-    FirmwareImage smallest(directory.write("smallest.bin", signedImage(patternPayload(1))),
-                           validator);
-    EXPECT_EQ(smallest.size(), 21u);
-}
-
-TEST_F(FirmwareImageTest, RefusesFilesTooLargeToMeasureBeforeReadingThem) {
-    testing::StrictMock<MockValidator> counting;
-    EXPECT_CALL(counting, checksumSize()).WillRepeatedly(Return(16));
-    const std::string path = directory.write("huge.bin", {});
-    // Sparse on the usual file systems, so this costs no disk space.
-    std::filesystem::resize_file(path, std::uintmax_t{1} << 32);
-    EXPECT_THAT([&] { FirmwareImage image(path, counting); },
-                ThrowsMessage<DataValidationException>(
-                    AllOf(HasSubstr(path), HasSubstr("4294967296 bytes long"))));
-}
-
-TEST_F(FirmwareImageTest, ChecksTheWholeFileAndPassesTheCheckersFailureOn) {
-    const std::vector<std::uint8_t> bytes(4 + 10 + 8, 0x17);
-    const std::string path = directory.write("custom.bin", bytes);
-    MockValidator checker;
-    EXPECT_CALL(checker, checksumSize()).WillRepeatedly(Return(8));
-    EXPECT_CALL(checker, validate(bytes.size(), _))
-        .WillOnce([&](std::uint64_t length, const Validator::Reader& read) {
-            std::vector<std::uint8_t> seen(length);
-            read(seen);
-            EXPECT_EQ(seen, bytes);
-            throw HostException("unit refused");
-        });
-    EXPECT_THAT([&] { FirmwareImage image(path, checker); },
-                ThrowsMessage<HostException>(StrEq("unit refused")));
-}
-
 TEST_F(FirmwareImageTest, NeverHandsOutAPartialChunk) {
-    const auto bytes = signedImage(patternPayload(8192));
-    const std::string path = directory.write("shrinks.bin", bytes);
+    const std::string path = directory.write("shrinks.bin", signedImage(patternPayload(8192)));
     FirmwareImage image(path, validator);
     std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
     ASSERT_EQ(image.readChunk(chunk), 4096u);
-
     // Cut short after its check: the second chunk can no longer be read whole.
     std::filesystem::resize_file(path, 4 + 4096 + 100);
-    EXPECT_THAT([&] { image.readChunk(chunk); },
-                ThrowsMessage<VerloException>(StrEq("error reading file")));
+    EXPECT_THROW(image.readChunk(chunk), VerloException);
     EXPECT_EQ(image.position(), 4u + 4096u);
-
-    image.close();
     image.close();
     image.rewind();
-    EXPECT_THAT([&] { image.readChunk(chunk); },
-                ThrowsMessage<VerloException>(StrEq("error reading file")));
+    EXPECT_THROW(image.readChunk(chunk), VerloException);
 }

@@ -1,12 +1,15 @@
+#include "model/ControlParameterMap.h"
+#include "model/ParameterTransaction.h"
 #include "model/ParameterValueMap.h"
 #include "protocol/VerloException.h"
+#include "support/RecordingProtocol.h"
 #include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <fstream>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -14,140 +17,169 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string text(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-Bytes saved(const ParameterValueMap& values) {
+std::string fileOf(const ParameterValueMap& values) {
     std::ostringstream stream;
     values.save(stream);
-    const std::string written = stream.str();
-    return Bytes(written.begin(), written.end());
+    return stream.str();
 }
 
 ParameterValueMap loaded(const Bytes& bytes) {
-    std::istringstream stream(text(bytes));
+    std::istringstream stream(std::string(bytes.begin(), bytes.end()));
     return ParameterValueMap(stream);
 }
 
-std::string loadMessage(const Bytes& bytes) {
-    return thrownMessage<VerloException>([&] { loaded(bytes); });
-}
-
-// Accepts a fixed number of bytes, then refuses every further one; optionally
-// fails when flushed, as a full disk may only show then.
-class LimitedBuffer : public std::streambuf {
-public:
-    explicit LimitedBuffer(std::size_t capacity, bool failFlush = false)
-        : capacity_(capacity), failFlush_(failFlush) {}
-    std::string written;
-
-protected:
-    int_type overflow(int_type c) override {
-        if (traits_type::eq_int_type(c, traits_type::eof())) {
-            return traits_type::not_eof(c);
-        }
-        if (written.size() == capacity_) {
-            return traits_type::eof();
-        }
-        written.push_back(traits_type::to_char_type(c));
-        return c;
+TEST(ConfigurationFileTest, LayoutAndSignedChecksumAreByteExact) {
+    struct Row {
+        const char* name;
+        ParameterValueMap values;
+        Bytes file;
+    };
+    const Row rows[] = {
+        {"worked example",
+         {{ParameterId(3, 1), ParameterValue(2)}},
+         {1, 0, 0, 0, 3, 1, 2, 0, 0, 0, 0, 2, 9, 0, 0, 0}},
+        {"no records", {}, Bytes(8, 0)},
+        // 1 + (-128 + 5) + 3 + 3 * -128 = -503.
+        {"signed bytes",
+         {{ParameterId(0x80, 5), ParameterValue(std::string("\x80\x80\x80"))}},
+         {1, 0, 0, 0, 0x80, 5, 3, 0, 0, 0, 0x80, 0x80, 0x80, 0x09, 0xFE, 0xFF, 0xFF}},
+    };
+    for (const Row& row : rows) {
+        const std::string file = fileOf(row.values);
+        EXPECT_EQ(Bytes(file.begin(), file.end()), row.file) << row.name;
+        EXPECT_EQ(loaded(row.file), row.values) << row.name;
     }
-    int sync() override { return failFlush_ ? -1 : 0; }
+    // Count 2, (3,1) = 2, (3,1) = 5, checksum 21, then two stray bytes.
+    const Bytes twice{2, 0, 0, 0, 3, 1, 2, 0,  0, 0, 0, 2,    3,
+                      1, 2, 0, 0, 0, 0, 5, 21, 0, 0, 0, 0xAA, 0xBB};
+    EXPECT_EQ(loaded(twice), (ParameterValueMap{{ParameterId(3, 1), ParameterValue(5)}}));
 
-private:
-    std::size_t capacity_;
-    bool failFlush_;
-};
-
-TEST(ConfigurationFileTest, WorkedExampleIsWrittenByteForByteAndReadsBack) {
-    const ParameterValueMap values{{ParameterId(3, 1), ParameterValue(2)}};
-    const Bytes expected{0x01, 0x00, 0x00, 0x00, 0x03, 0x01, 0x02, 0x00,
-                         0x00, 0x00, 0x00, 0x02, 0x09, 0x00, 0x00, 0x00};
-    EXPECT_EQ(saved(values), expected);
-    EXPECT_EQ(loaded(expected), values);
-}
-
-TEST(ConfigurationFileTest, EmptyMapIsEightZeroBytes) {
-    EXPECT_EQ(saved(ParameterValueMap()), Bytes(8, 0));
-    EXPECT_TRUE(loaded(Bytes(8, 0)).empty());
-}
-
-TEST(ConfigurationFileTest, ChecksumCountsBytesAsSignedAndIsStoredInTwosComplement) {
-    // 1 + (-128 + 5) + 3 + 3 * -128 = -503.
-    const ParameterValueMap values{
-        {ParameterId(0x80, 5), ParameterValue(std::string("\x80\x80\x80", 3))}};
-    const Bytes bytes = saved(values);
-    ASSERT_EQ(bytes.size(), 4u + 2 + 4 + 3 + 4);
-    EXPECT_EQ(Bytes(bytes.end() - 4, bytes.end()), (Bytes{0x09, 0xFE, 0xFF, 0xFF}));
-    EXPECT_EQ(loaded(bytes), values);
+    // A full disk may show only when the bytes finally leave.
+    std::ofstream full("/dev/full", std::ios::binary);
+    EXPECT_EQ(thrownMessage<VerloException>([&] { rows[0].values.save(full); }),
+              "Error saving a parameter value.");
 }
 
 TEST(ConfigurationFileTest, DamagedOrShortFilesAreRefusedWithTheirReason) {
-    const ParameterValueMap values{{ParameterId(3, 1), ParameterValue(2)},
-                                   {ParameterId(3, 2), ParameterValue(7)}};
-    const Bytes good = saved(values);
-
-    Bytes changed = good;
-    changed[11] ^= 0x01;
-    EXPECT_EQ(loadMessage(changed), "The checksum does not match.");
-
-    EXPECT_EQ(loadMessage({}), "Error reading the parameter count.");
-    EXPECT_EQ(loadMessage({0x01, 0x00, 0x00}), "Error reading the parameter count.");
-
-    Bytes noChecksum(good.begin(), good.end() - 4);
-    EXPECT_EQ(loadMessage(noChecksum), "Error reading the checksum.");
-
-    Bytes cutValue(good.begin(), good.begin() + 4 + 6 + 1);
-    EXPECT_EQ(loadMessage(cutValue), "Error restoring a parameter value.");
-
-    Bytes cutIdentifier(good.begin(), good.begin() + 4 + 1);
-    EXPECT_EQ(loadMessage(cutIdentifier), "Error restoring a parameter id");
-}
-
-TEST(ConfigurationFileTest, CountBeyondTheRecordsFails) {
-    Bytes threeClaimed =
-        saved({{ParameterId(3, 1), ParameterValue(2)}, {ParameterId(3, 2), ParameterValue(7)}});
-    threeClaimed[0] = 3;
-    EXPECT_EQ(loadMessage(threeClaimed), "Error restoring a parameter value.");
-
-    // Four billion records claimed: reading stops where the bytes end.
-    Bytes huge = threeClaimed;
-    huge[0] = huge[1] = huge[2] = huge[3] = 0xFF;
-    EXPECT_EQ(loadMessage(huge), "Error restoring a parameter value.");
-}
-
-TEST(ConfigurationFileTest, LaterRecordReplacesEarlierAndTrailingBytesAreIgnored) {
-    // Count 2, (3,1) = 2, (3,1) = 5; checksum 2 + (4 + 2 + 2) + (4 + 2 + 5) = 21.
-    const Bytes bytes{0x02, 0x00, 0x00, 0x00, 0x03, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03,
-                      0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x05, 0x15, 0x00, 0x00, 0x00, 0xAA, 0xBB};
-    const ParameterValueMap expected{{ParameterId(3, 1), ParameterValue(5)}};
-    EXPECT_EQ(loaded(bytes), expected);
-}
-
-TEST(ConfigurationFileTest, EveryFailedWriteIsReported) {
-    const ParameterValueMap values{{ParameterId(3, 1), ParameterValue(2)}};
-    const std::size_t fileSize = 16;
-    // The identifier takes bytes 4 and 5; count, value and checksum the rest.
-    for (std::size_t capacity = 0; capacity < fileSize; ++capacity) {
-        LimitedBuffer buffer(capacity);
-        std::ostream stream(&buffer);
-        const bool inIdentifier = capacity == 4 || capacity == 5;
-        EXPECT_EQ(thrownMessage<VerloException>([&] { values.save(stream); }),
-                  inIdentifier ? "Error saving a parameter id" : "Error saving a parameter value.")
-            << "capacity " << capacity;
+    const std::string saved =
+        fileOf({{ParameterId(3, 1), ParameterValue(2)}, {ParameterId(3, 2), ParameterValue(7)}});
+    const Bytes good(saved.begin(), saved.end());
+    const auto cut = [&](std::size_t length) { return Bytes(good.begin(), good.begin() + length); };
+    const auto changed = [&](std::size_t at, std::uint8_t byte) {
+        Bytes bytes = good;
+        bytes[at] = byte;
+        return bytes;
+    };
+    struct Row {
+        const char* name;
+        Bytes file;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"a value byte changed", changed(11, 3), "The checksum does not match."},
+        {"three count bytes", cut(3), "Error reading the parameter count."},
+        {"nothing after the count", cut(4), "Error reading the checksum."},
+        {"one identifier byte", cut(5), "Error restoring a parameter id"},
+        {"three length bytes", cut(9), "Error restoring a parameter value."},
+        {"one value byte", cut(11), "Error restoring a parameter value."},
+        {"no checksum", cut(good.size() - 4), "Error reading the checksum."},
+        // The reader takes the checksum as the start of a third record.
+        {"count 3 for 2 records", changed(0, 3), "Error restoring a parameter value."},
+        {"count of four billion", changed(3, 0xFF), "Error restoring a parameter value."},
+        {"value length of four billion",
+         {1, 0, 0, 0, 3, 1, 0xFF, 0xFF, 0xFF, 0xFF, 'A'},
+         "Error restoring a parameter value."},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(thrownMessage<VerloException>([&] { loaded(row.file); }), row.message)
+            << row.name;
     }
-    LimitedBuffer roomy(fileSize);
-    std::ostream stream(&roomy);
-    values.save(stream);
-    EXPECT_EQ(roomy.written.size(), fileSize);
 }
 
-TEST(ConfigurationFileTest, FailureShownOnlyWhenFlushedIsReported) {
-    LimitedBuffer buffer(100, true);
-    std::ostream stream(&buffer);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { ParameterValueMap().save(stream); }),
-              "Error saving a parameter value.");
+// Three control parameters of the unit, each 1, limits 0..9.
+class ConfigurationRestoreTest : public ::testing::Test {
+protected:
+    ConfigurationRestoreTest() {
+        for (std::uint16_t id : {0x0301, 0x0302, 0x0303}) {
+            unit.values[ParameterId(id)] = ParameterValue(1);
+            controls.add(&unit, ParameterId(id), ParameterValue(0), ParameterValue(9));
+        }
+        controls.refreshAll(&unit);
+    }
+
+    int writesOf(std::uint16_t id) const {
+        return static_cast<int>(std::count_if(unit.writes.begin(), unit.writes.end(),
+                                              [id](const auto& w) { return w.id.number() == id; }));
+    }
+    // What the restore raised; empty when it succeeded.
+    std::string restore(const std::string& file) {
+        std::istringstream stream(file);
+        try {
+            controls.restore(stream);
+        } catch (const VerloException& e) {
+            return e.what();
+        }
+        return {};
+    }
+
+    const std::string invalid = "This is not a valid configuration file for this device";
+    RecordingProtocol unit;
+    ControlParameterMap controls;
+};
+
+TEST_F(ConfigurationRestoreTest, SavesThePendingValues) {
+    ParameterTransaction edit;
+    controls.find(ParameterId(0x0301)).setValue(ParameterValue(4), &edit);
+    std::ostringstream stream;
+    controls.save(stream);
+    EXPECT_EQ(stream.str(), fileOf({{ParameterId(0x0301), ParameterValue(4)},
+                                    {ParameterId(0x0302), ParameterValue(1)},
+                                    {ParameterId(0x0303), ParameterValue(1)}}));
+}
+
+TEST_F(ConfigurationRestoreTest, ARefusedValueIsOfferedAgainInTheNextPass) {
+    // 0x0301 is taken only once 0x0303 holds 5, as a rule of the unit might demand.
+    unit.refused.insert(ParameterId(0x0301));
+    struct Gate : Observer<ControlParameter> {
+        RecordingProtocol* unit = nullptr;
+        void update(Subject& subject, Transaction*) override {
+            if (static_cast<ControlParameter&>(subject).value() == ParameterValue(5)) {
+                unit->refused.clear();
+            }
+        }
+    } gate;
+    gate.unit = &unit;
+    ControlParameter& opener = controls.find(ParameterId(0x0303));
+    gate.setSubject(&opener);
+    opener.attach(gate);
+
+    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(2)},
+                              {ParameterId(0x0302), ParameterValue(1)},
+                              {ParameterId(0x0303), ParameterValue(5)}})),
+              "");
+    EXPECT_EQ(writesOf(0x0301), 2);
+    EXPECT_EQ(writesOf(0x0302), 0) << "unchanged values are not written";
+    EXPECT_EQ(controls.find(ParameterId(0x0301)).value(), ParameterValue(2));
+}
+
+TEST_F(ConfigurationRestoreTest, EveryFailureBecomesOneMessageAndKeepsWhatWasWritten) {
+    unit.refused.insert(ParameterId(0x0302));
+    EXPECT_EQ(restore(fileOf({{ParameterId(0x0302), ParameterValue(7)},
+                              {ParameterId(0x0303), ParameterValue(8)}})),
+              invalid);
+    EXPECT_EQ(writesOf(0x0302), 5) << "offered five times";
+    EXPECT_EQ(writesOf(0x0303), 1);
+
+    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(3)},
+                              {ParameterId(0x0304), ParameterValue(5)}})),
+              invalid);
+    EXPECT_EQ(unit.values[ParameterId(0x0301)], ParameterValue(3));
+    std::string damaged = fileOf({{ParameterId(0x0301), ParameterValue(2)}});
+    damaged[11] = '\x04';
+    EXPECT_EQ(restore(damaged), invalid);
+    unit.failNext(ProtocolException("TRX4 Disconnected"));
+    EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(2)}})), invalid);
+    EXPECT_EQ(unit.values[ParameterId(0x0301)], ParameterValue(3));
 }
 
 } // namespace

@@ -1,61 +1,106 @@
 #include "model/ParameterFormatter.h"
+#include "model/MeterScaler.h"
+#include "model/ParameterConverter.h"
+#include "model/ParameterEvaluator.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 
 namespace {
 
 std::string text(const ParameterFormatter& formatter, const ParameterValue& value) {
     std::ostringstream stream;
-    EXPECT_TRUE(formatter.format(stream, value));
+    EXPECT_TRUE(formatter.format(stream, value)) << formatter.name();
     return stream.str();
 }
 
-ParameterValue bytes(const char* raw, std::size_t length) {
-    return ParameterValue(std::string(raw, length));
+TEST(ParameterFormatterTest, ValuesShowAsTheirTextsOrSignedNumbers) {
+    EnumeratedFormatter enumerated("Frame Rate");
+    for (int value = 0; value <= 8; ++value) {
+        enumerated.addText(ParameterValue(value), "text " + std::to_string(value));
+    }
+    enumerated.addText(ParameterValue(8), "eight");
+    const DialNormFormatter dialNorm("Dialog Normalization");
+    const StringFormatter string("Firmware Version");
+    struct Row {
+        const ParameterFormatter& formatter;
+        ParameterValue value;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {enumerated, ParameterValue(0), "text 0"}, {enumerated, ParameterValue(8), "eight"},
+        {enumerated, ParameterValue(9), "9"},      {enumerated, ParameterValue(-1), "-1"},
+        {dialNorm, ParameterValue(0), "------"},   {dialNorm, ParameterValue(-5), "------"},
+        {dialNorm, ParameterValue(1), "-1dB"},     {dialNorm, ParameterValue(31), "-31dB"},
+        {string, ParameterValue(0x4142), "AB"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(text(row.formatter, row.value), row.shown)
+            << row.formatter.name() << " of " << row.value.toSignedInt();
+    }
+    std::ostringstream failed;
+    failed.setstate(std::ios::badbit);
+    EXPECT_FALSE(dialNorm.format(failed, ParameterValue(3)));
+    EXPECT_FALSE(string.writeName(failed));
+}
+
+TEST(ParameterConverterTest, ParsesANumberAtTheStartOfTheTextAndRendersItPadded) {
+    const IntParameterConverter converter;
+    ParameterValue value(77);
+    for (const char* refused : {"", "abc", "-", "32768", "-32769", "99999999999999999999"}) {
+        EXPECT_FALSE(converter.parse(value, refused)) << '"' << refused << '"';
+        EXPECT_EQ(value, ParameterValue(77)) << '"' << refused << '"';
+    }
+    ASSERT_TRUE(converter.parse(value, " 12abc"));
+    EXPECT_EQ(value, ParameterValue(12));
+    ASSERT_TRUE(converter.parse(value, "-32768"));
+    EXPECT_EQ(value, MinimumShortValue);
+
+    std::string rendered;
+    IntParameterConverter(1).render(rendered, ParameterValue(-5));
+    EXPECT_EQ(rendered, "-5");
+    IntParameterConverter(4).render(rendered, ParameterValue(-5));
+    EXPECT_EQ(rendered, "-005");
+}
+
+TEST(ParameterEvaluatorTest, IntMatchesOneNumberAndDiscreteSurroundsAreModesFourToSeven) {
+    EXPECT_TRUE(IntEvaluator().evaluate(ParameterValue(1)));
+    EXPECT_FALSE(IntEvaluator().evaluate(ParameterValue(0x0101)));
+    EXPECT_TRUE(IntEvaluator(0xFFFF).evaluate(ParameterValue(-1)));
+    const DiscreteSurroundsEvaluator surrounds;
+    for (int mode = -1; mode <= 9; ++mode) {
+        EXPECT_EQ(surrounds.evaluate(ParameterValue(mode)), mode >= 4 && mode <= 7) << mode;
+    }
+}
+
+TEST(KORAMeterScalerTest, TheReading20860IsZeroDecibelsAndOnlyTheLow15BitsCount) {
+    const KORAMeterScaler scaler;
+    struct Row {
+        double level;
+        double decibels;
+    };
+    const Row rows[] = {
+        {20860.0, 0.0},
+        {20860.9, 0.0},
+        {10430.0, -6.0206},
+        {32767.0, 3.9221},
+        {0.0, -60.0},
+        {-100.0, -60.0},
+        {1.0, -60.0},
+        {0.5, -60.0},
+        {32768.0, -60.0},
+        {1e300, -60.0},
+        {32768.0 + 20860.0, 0.0},
+        {4 * 32768.0 + 10430.0, -6.0206},
+        {std::numeric_limits<double>::quiet_NaN(), -60.0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_NEAR(scaler.scale(row.level, -60.0), row.decibels, 1e-3) << "level " << row.level;
+    }
+    EXPECT_NEAR(scaler.scale(1.0, -100.0), -86.39, 0.01);
 }
 
 } // namespace
-
-TEST(DialNormFormatter, ShowsZeroAndBelowAsDashesAndOthersAsNegativeDecibels) {
-    DialNormFormatter formatter("Dialog Normalization");
-    EXPECT_EQ(text(formatter, ParameterValue(0)), "------");
-    EXPECT_EQ(text(formatter, ParameterValue(-5)), "------");
-    EXPECT_EQ(text(formatter, bytes("\x80\x00", 2)), "------");
-    EXPECT_EQ(text(formatter, ParameterValue(1)), "-1dB");
-    EXPECT_EQ(text(formatter, ParameterValue(31)), "-31dB");
-}
-
-TEST(EnumeratedFormatter, ShowsListedTextsAndOtherValuesAsSignedNumbers) {
-    EnumeratedFormatter formatter("Frame Rate");
-    for (int value = 0; value <= 8; ++value) {
-        formatter.addText(ParameterValue(value), "text " + std::to_string(value));
-    }
-    EXPECT_EQ(text(formatter, ParameterValue(0)), "text 0");
-    EXPECT_EQ(text(formatter, ParameterValue(8)), "text 8");
-    EXPECT_EQ(text(formatter, ParameterValue(9)), "9");
-    EXPECT_EQ(text(formatter, bytes("\xFF\xFF", 2)), "-1");
-
-    formatter.addText(ParameterValue(-1), "minus one");
-    formatter.addText(ParameterValue(8), "");
-    EXPECT_EQ(text(formatter, bytes("\xFF\xFF", 2)), "minus one");
-    EXPECT_EQ(text(formatter, ParameterValue(8)), "") << "a later text replaces";
-}
-
-TEST(ParameterFormatter, WritesItsNameAndReportsAFailedStream) {
-    EnumeratedFormatter enumerated("Current Decoding");
-    DialNormFormatter dialNorm("Dialog Normalization");
-    StringFormatter string("Firmware Version");
-    std::ostringstream good;
-    EXPECT_TRUE(enumerated.writeName(good));
-    EXPECT_EQ(good.str(), "Current Decoding");
-
-    for (const ParameterFormatter* formatter :
-         std::initializer_list<const ParameterFormatter*>{&enumerated, &dialNorm, &string}) {
-        std::ostringstream failed;
-        failed.setstate(std::ios::badbit);
-        EXPECT_FALSE(formatter->format(failed, ParameterValue(3))) << formatter->name();
-        EXPECT_FALSE(formatter->writeName(failed)) << formatter->name();
-    }
-}

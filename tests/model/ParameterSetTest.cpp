@@ -1,5 +1,5 @@
 #include "model/ParameterSet.h"
-#include "protocol/DummyProtocol.h"
+#include "model/ParameterTransaction.h"
 #include "protocol/VerloException.h"
 
 #include "support/RecordingObserver.h"
@@ -10,45 +10,70 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
-const ParameterId levelId(1, 6);
-const ParameterId versionId(2, 0);
-const ParameterId delayId(3, 3);
+const ParameterId numberId(1, 0); // no formatter
+const ParameterId labelId(1, 1);
+const ParameterId brokenId(2, 0);
 const ParameterId sharedId(1, 9); // a control parameter that also has a status twin
+const ParameterId modeId(3, 0);
+const ParameterId delayId(3, 2); // no formatter
 const ParameterId unitsId(11, 0);
+
+// A formatter that cannot format: its rows are left out of every report.
+class BrokenFormatter : public ParameterFormatter {
+public:
+    using ParameterFormatter::ParameterFormatter;
+    bool format(std::ostream&, const ParameterValue&) const override { return false; }
+};
 
 // A set built the way a catalogue builds one.
 class TestSet : public ParameterSet {
 public:
     explicit TestSet(RecordingProtocol& unit) : ParameterSet(unit) {
-        auto& levels = makeFormatter<EnumeratedFormatter>("Level");
-        statusParameters().add(&unit, levelId, ParameterValue(0), ParameterValue(20860), &levels);
-        statusParameters().add(&unit, versionId, MinimumShortValue, MaximumShortValue);
-        statusParameters().add(&unit, sharedId, ParameterValue(0), ParameterValue(8));
-        controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
+        auto& mode = makeFormatter<EnumeratedFormatter>("Mode");
+        mode.addText(ParameterValue(0), "Off");
+        mode.addText(ParameterValue(1), "On & <loud>");
+        auto& status = statusParameters();
+        status.add(&unit, numberId, MinimumShortValue, MaximumShortValue);
+        status.add(&unit, labelId, MinimumShortValue, MaximumShortValue,
+                   &makeFormatter<StringFormatter>("Label <1>"));
+        status.add(&unit, brokenId, MinimumShortValue, MaximumShortValue,
+                   &makeFormatter<BrokenFormatter>("Broken"));
+        status.add(&unit, sharedId, ParameterValue(0), ParameterValue(8));
         controlParameters().add(&unit, sharedId, ParameterValue(0), ParameterValue(8));
+        controlParameters().add(&unit, modeId, ParameterValue(0), ParameterValue(1), &mode);
+        controlParameters().add(&unit, delayId, ParameterValue(20), ParameterValue(150));
         controlParameters().add(localSource(), unitsId, ParameterValue(0), ParameterValue(1));
     }
 
     using ParameterSet::addPollGroup;
     using ParameterSet::adoptObserver;
     using ParameterSet::adoptRule;
-    using ParameterSet::setLocalImplementation;
 };
 
 class ParameterSetTest : public ::testing::Test {
 protected:
     ParameterSetTest() {
-        unit.values = {{levelId, ParameterValue(100)},
-                       {versionId, ParameterValue(0x0102)},
-                       {sharedId, ParameterValue(4)},
-                       {delayId, ParameterValue(30)}};
+        unit.values = {
+            {numberId, ParameterValue(-1)}, {labelId, ParameterValue(std::string("\"a\" & b"))},
+            {brokenId, ParameterValue(3)},  {sharedId, ParameterValue(4)},
+            {modeId, ParameterValue(0)},    {delayId, ParameterValue(30)}};
         set = std::make_unique<TestSet>(unit);
+    }
+
+    ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
+    void load() {
+        set->refreshControls();
+        set->statusParameters().refreshAll(&unit);
     }
 
     RecordingProtocol unit;
@@ -56,159 +81,144 @@ protected:
 };
 
 // Tells, when it is destroyed, whether its subject had died before it.
-class OrderProbe : public Observer<Parameter> {
-public:
+struct OrderProbe : RecordingObserver {
     OrderProbe(Parameter& parameter, std::vector<std::string>& journal, std::string name)
-        : journal_(journal), name_(std::move(name)) {
-        setSubject(&parameter);
-        parameter.attach(*this);
+        : journal(journal), name(std::move(name)) {
+        watch(parameter);
     }
     ~OrderProbe() override {
-        journal_.push_back(name_ + (subject() != nullptr ? " with its subject" : " orphaned"));
+        journal.push_back(name + (subject() ? " with its subject" : " orphaned"));
     }
-    void update(Subject&, Transaction*) override {}
-
-private:
-    std::vector<std::string>& journal_;
-    std::string name_;
+    std::vector<std::string>& journal;
+    std::string name;
 };
 
 } // namespace
 
-TEST_F(ParameterSetTest, FindParameterLooksAmongControlsFirstThenStatus) {
-    EXPECT_EQ(&set->findParameter(sharedId), &set->controlParameters().find(sharedId));
-    EXPECT_EQ(&set->findParameter(levelId), &set->statusParameters().find(levelId));
-    EXPECT_THROW(set->controlParameters().find(levelId), VerloException);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { set->findParameter(ParameterId(5, 1)); }),
-              "Couldn't find parameter 1281 (5, 1)\n");
-}
-
-TEST_F(ParameterSetTest, ObserversAreBoundByIdentifierAndUpdatedAtOnce) {
+TEST_F(ParameterSetTest, FindsControlsBeforeStatusAndBindsObserversByIdentifier) {
+    EXPECT_EQ(&set->findParameter(sharedId), &control(sharedId));
+    EXPECT_EQ(&set->findParameter(numberId), &set->statusParameters().find(numberId));
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set->findParameter(ParameterId(3, 10)); }),
+              "Couldn't find parameter 778 (3, 10)\n");
     RecordingObserver status;
-    RecordingObserverOf<ControlParameter> control;
-    RecordingObserver controlAsParameter;
+    RecordingObserverOf<ControlParameter> controlObserver;
     set->observeStatus(sharedId, status);
-    set->observeControl(sharedId, control);
-    set->observeControl(delayId, controlAsParameter);
+    set->observeControl(sharedId, controlObserver);
     EXPECT_EQ(status.subject(), &set->statusParameters().find(sharedId));
-    EXPECT_EQ(control.subject(), &set->controlParameters().find(sharedId));
-    EXPECT_EQ(controlAsParameter.subject(), &set->controlParameters().find(delayId));
-    EXPECT_EQ(status.calls.size(), 1u);
-    EXPECT_EQ(control.calls.size(), 1u);
+    EXPECT_EQ(controlObserver.calls.size(), 1u);
+    EXPECT_EQ(controlObserver.subject(), &control(sharedId));
     EXPECT_THROW(set->observeStatus(delayId, status), VerloException);
 }
 
-TEST_F(ParameterSetTest, PollNextRefreshesTheGroupsInTurn) {
+TEST_F(ParameterSetTest, PollNextReadsOneGroupAfterAnotherAndRepeatsAFailedOne) {
     set->pollNext();
     EXPECT_THAT(unit.getValuesCalls, IsEmpty()) << "no group to poll yet";
     set->addPollGroup(1);
     set->addPollGroup(2);
-    set->pollNext();
-    set->pollNext();
-    set->pollNext();
-    ASSERT_EQ(unit.getValuesCalls.size(), 3u);
-    EXPECT_THAT(unit.getValuesCalls[0], ElementsAre(levelId, sharedId));
-    EXPECT_THAT(unit.getValuesCalls[1], ElementsAre(versionId));
-    EXPECT_THAT(unit.getValuesCalls[2], ElementsAre(levelId, sharedId));
-    EXPECT_EQ(set->statusParameters().find(versionId).value(), ParameterValue(0x0102));
-
-    set->addPollGroup(7); // joins the tail, behind group 1
-    set->pollNext();
-    set->pollNext();
-    set->pollNext();
-    EXPECT_THAT(unit.getValuesCalls[3], ElementsAre(versionId));
-    EXPECT_THAT(unit.getValuesCalls[4], ElementsAre(levelId, sharedId));
-    EXPECT_THAT(unit.getValuesCalls[5], IsEmpty()) << "group 7";
-}
-
-TEST_F(ParameterSetTest, AGroupWhosePollFailedIsPolledAgainNext) {
-    set->addPollGroup(1);
-    set->addPollGroup(2);
     unit.failNext(ProtocolException("Timeout"));
     EXPECT_THROW(set->pollNext(), ProtocolException);
-    set->pollNext();
-    ASSERT_EQ(unit.getValuesCalls.size(), 1u);
-    EXPECT_THAT(unit.getValuesCalls[0], ElementsAre(levelId, sharedId));
+    for (int poll = 0; poll < 3; ++poll) {
+        set->pollNext();
+    }
+    set->addPollGroup(7); // joins the tail, behind group 1
+    for (int poll = 0; poll < 3; ++poll) {
+        set->pollNext();
+    }
+    const ParameterIdList first{numberId, labelId, sharedId};
+    EXPECT_EQ(unit.getValuesCalls,
+              (std::vector<ParameterIdList>{first, {brokenId}, first, {brokenId}, first, {}}));
+    EXPECT_EQ(set->statusParameters().find(brokenId).value(), ParameterValue(3));
 }
 
-TEST_F(ParameterSetTest, RefreshControlsReadsOnlyTheUnitsControls) {
+TEST_F(ParameterSetTest, RefreshReadsOnlyItsSourceAndKeepsWhatIsNotAnswered) {
     set->refreshControls();
-    ASSERT_EQ(unit.getValuesCalls.size(), 1u);
-    EXPECT_THAT(unit.getValuesCalls[0], ElementsAre(sharedId, delayId));
-    EXPECT_EQ(set->controlParameters().find(delayId).value(), ParameterValue(30));
-}
-
-TEST_F(ParameterSetTest, SetControlWritesAValueWithinTheLimitsAndReturnsThePendingValue) {
-    EXPECT_EQ(set->setControl(delayId, ParameterValue(90)), ParameterValue(90));
-    EXPECT_EQ(unit.getValuesCalls.size(), 1u) << "the controls are refreshed first";
-    ASSERT_EQ(unit.writes.size(), 1u);
-    EXPECT_EQ(unit.values[delayId], ParameterValue(90));
-
-    EXPECT_EQ(set->setControl(delayId, ParameterValue(151)), ParameterValue(90));
-    EXPECT_EQ(unit.writes.size(), 1u);
-
-    unit.refused.insert(delayId);
-    EXPECT_EQ(set->setControl(delayId, ParameterValue(100)), ParameterValue(90));
-}
-
-TEST_F(ParameterSetTest, SetControlsAndReadTakesTheAnswersInTwoPhases) {
+    EXPECT_EQ(unit.getValuesCalls, (std::vector<ParameterIdList>{{sharedId, modeId, delayId}}));
+    EXPECT_EQ(control(delayId).value(), ParameterValue(30));
+    unit.values.erase(delayId);
+    unit.values[modeId] = ParameterValue(1);
     set->refreshControls();
-    ControlParameter& delay = set->controlParameters().find(delayId);
-    ControlParameter& shared = set->controlParameters().find(sharedId);
-    RecordingObserverOf<ControlParameter> observer;
-    observer.watch(delay);
-    ParameterValue sharedSeen;
-    observer.onUpdate = [&](Subject&, Transaction*) { sharedSeen = shared.value(); };
-    unit.refused.insert(sharedId);
+    EXPECT_EQ(control(modeId).value(), ParameterValue(1));
+    EXPECT_EQ(control(delayId).value(), ParameterValue(30));
 
-    ParameterValueMap results;
-    set->setControlsAndRead({{delayId, ParameterValue(40)}, {sharedId, ParameterValue(5)}}, results,
-                            10);
-    ASSERT_EQ(unit.setValuesAndReadCalls.size(), 1u);
-    EXPECT_EQ(results.at(sharedId), ParameterValue(4));
-    EXPECT_EQ(delay.value(), ParameterValue(40));
-    EXPECT_EQ(shared.value(), ParameterValue(4));
-    EXPECT_EQ(sharedSeen, ParameterValue(4));
-}
-
-TEST_F(ParameterSetTest, LocalParametersLiveInTheSetsOwnSimulatedUnit) {
-    ControlParameter& units = set->controlParameters().find(unitsId);
-    set->controlParameters().refreshAll(set->localSource());
+    ControlParameter& units = control(unitsId);
     units.setValue(ParameterValue(1));
     set->controlParameters().refreshAll(set->localSource());
     EXPECT_EQ(units.value(), ParameterValue(1));
     EXPECT_THAT(unit.writes, IsEmpty());
-    EXPECT_THAT(unit.getValuesCalls, IsEmpty());
+    EXPECT_EQ(unit.getValuesCalls.size(), 2u);
     EXPECT_FALSE(set->localSource()->hasDevice());
     EXPECT_TRUE(set->hasDevice());
 }
 
-TEST_F(ParameterSetTest, TheLocalUnitCanBeReplacedOnlyBeforeParametersUseIt) {
-    DummyProtocol replacement;
-    EXPECT_THROW(set->setLocalImplementation(replacement), VerloException);
+TEST_F(ParameterSetTest, ControlsAllHoldTheirNewValuesBeforeTheFirstObserverRuns) {
+    ControlParameter& shared = control(sharedId);
+    ControlParameter& delay = control(delayId);
+    std::vector<std::string> journal;
+    RecordingObserverOf<ControlParameter> onShared("shared", &journal), onMode("mode", &journal),
+        onDelay("delay", &journal);
+    onDelay.watch(delay);
+    onMode.watch(control(modeId));
+    onShared.watch(shared);
+    journal.clear();
+    std::vector<ParameterValue> seen;
+    onShared.onUpdate = [&](Subject&, Transaction*) { seen = {shared.value(), delay.value()}; };
+    set->controlParameters().updateAll({{sharedId, ParameterValue(5)},
+                                        {modeId, ParameterValue(0)},
+                                        {delayId, ParameterValue(40)}});
+    EXPECT_THAT(journal, ElementsAre("shared", "delay")) << "in identifier order, mode unchanged";
+    EXPECT_THAT(seen, ElementsAre(ParameterValue(5), ParameterValue(40)));
+    EXPECT_EQ(onDelay.calls.back().hint, nullptr);
 
-    struct EmptySet : ParameterSet {
-        using ParameterSet::ParameterSet;
-        using ParameterSet::setLocalImplementation;
+    // An observer may start another update of the same map.
+    onShared.onUpdate = [&](Subject&, Transaction*) {
+        set->controlParameters().updateAll({{delayId, ParameterValue(77)}});
     };
-    RecordingProtocol other;
-    EmptySet empty(other);
-    replacement.setValue(unitsId, ParameterValue(1), 0);
-    empty.setLocalImplementation(replacement);
-    ControlParameter& units = empty.controlParameters().add(empty.localSource(), unitsId,
-                                                            ParameterValue(0), ParameterValue(1));
-    empty.controlParameters().refreshAll(empty.localSource());
-    EXPECT_EQ(units.value(), ParameterValue(1));
+    set->controlParameters().updateAll(
+        {{sharedId, ParameterValue(1)}, {delayId, ParameterValue(41)}});
+    EXPECT_EQ(delay.value(), ParameterValue(77));
+    EXPECT_EQ(onDelay.calls.size(), 4u) << "attach, the first update, the inner and the outer one";
 }
 
 TEST_F(ParameterSetTest, RulesGoFirstThenParametersTellTheObserversStillAttached) {
     std::vector<std::string> journal;
-    Parameter& level = set->statusParameters().find(levelId);
-    set->adoptRule(std::make_unique<OrderProbe>(level, journal, "rule"));
-    set->adoptObserver(std::make_unique<OrderProbe>(level, journal, "observer"));
-    auto leftOver = std::make_unique<OrderProbe>(level, journal, "window");
+    Parameter& number = set->statusParameters().find(numberId);
+    set->adoptRule(std::make_unique<OrderProbe>(number, journal, "rule"));
+    set->adoptObserver(std::make_unique<OrderProbe>(number, journal, "observer"));
+    auto leftOver = std::make_unique<OrderProbe>(number, journal, "window");
     set.reset();
     EXPECT_THAT(journal, ElementsAre("rule with its subject", "observer with its subject"));
     leftOver.reset();
     EXPECT_EQ(journal.back(), "window orphaned");
+}
+
+TEST_F(ParameterSetTest, HtmlReportEscapesRowsAndShowsTheUnitsValues) {
+    load();
+    ParameterTransaction edit;
+    control(modeId).setValue(ParameterValue(1), &edit);
+    std::ostringstream stream;
+    set->writeHtmlReport(stream, "Unit <b>");
+    const std::string html = stream.str();
+    EXPECT_THAT(html, StartsWith("<HTML><HEAD><TITLE>Unit <b></TITLE> </HEAD> <BODY>\r\n"));
+    EXPECT_THAT(html, HasSubstr("<TR><TD>Mode</TD><TD>Off</TD></TR>\r\n"));
+    EXPECT_THAT(html, HasSubstr("<TD>Label &lt;1&gt;</TD><TD>&quot;a&quot; &amp; b</TD>"));
+    EXPECT_THAT(html, EndsWith("</TABLE>\r\n</BODY></HTML>\r\n"));
+}
+
+TEST_F(ParameterSetTest, TextReportListsControlsThenStatusAndAFailedStreamStopsAReport) {
+    load();
+    control(modeId).setValue(ParameterValue(1));
+    std::ostringstream text;
+    set->writeTextReport(text, "TRX4");
+    EXPECT_EQ(text.str(),
+              "TRX4\r\n\r\nCONTROL PARAMETERS\r\n"
+              "265 (1, 9): 4\r\nMode: On & <loud>\r\n770 (3, 2): 30\r\n2816 (b, 0): 0\r\n"
+              "STATUS PARAMETERS\r\n"
+              "256 (1, 0): -1\r\nLabel <1>: \"a\" & b\r\n265 (1, 9): 4\r\n");
+
+    std::ostringstream failed;
+    failed.setstate(std::ios::failbit);
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set->writeHtmlReport(failed, "x"); }),
+              "Error formatting a parameter as html.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { set->writeTextReport(failed, "x"); }),
+              "Error formatting a parameter as text.");
 }

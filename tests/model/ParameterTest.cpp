@@ -1,4 +1,3 @@
-#include "model/Parameter.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
 #include "model/ParameterTransaction.h"
@@ -10,237 +9,310 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
+#include <stdexcept>
+#include <utility>
 
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
 
-const ParameterId statusId(1, 4);
-const ParameterId controlId(3, 2);
-
-// Remembers what it was asked to record, and the pending value at that moment.
-class SpyTransaction : public Transaction {
-public:
-    std::vector<ControlParameter*> recorded;
-    std::vector<ParameterValue> pendingWhenRecorded;
-    void commit() override {}
-    void rollback() override {}
-    void record(ControlParameter& parameter) override {
-        recorded.push_back(&parameter);
-        pendingWhenRecorded.push_back(parameter.value());
-    }
-};
-
-std::string formatted(const Parameter& parameter, const ParameterValue& value,
-                      const ParameterFormatter* formatter = nullptr) {
-    std::ostringstream stream;
-    EXPECT_TRUE(parameter.format(stream, value, formatter));
-    return stream.str();
+Parameter makeParameter(std::uint8_t index = 1) {
+    return Parameter(nullptr, ParameterId(1, index), ParameterValue(0), ParameterValue(100));
 }
 
 } // namespace
 
-TEST(Parameter, RefreshNotifiesOnlyWhenTheValueChangesUnlessAlwaysNotifyAndSurvivesFailures) {
-    RecordingProtocol unit;
-    unit.values[statusId] = ParameterValue(7);
-    Parameter parameter(&unit, statusId, ParameterValue(0), ParameterValue(20860));
-    EXPECT_EQ(parameter.value(), ParameterValue(0)) << "starts at its minimum";
-    RecordingObserver observer;
-    observer.watch(parameter);
-    observer.calls.clear();
-
-    parameter.refresh();
-    EXPECT_EQ(parameter.value(), ParameterValue(7));
-    EXPECT_EQ(observer.calls.size(), 1u);
-    parameter.refresh();
-    EXPECT_EQ(observer.calls.size(), 1u);
-
-    parameter.setAlwaysNotify(true);
-    parameter.refresh();
-    parameter.refresh();
-    EXPECT_EQ(observer.calls.size(), 3u);
-    EXPECT_EQ(observer.calls.back().hint, nullptr);
-
-    unit.values[statusId] = ParameterValue(6);
-    unit.failNext(ProtocolException("lost"));
-    EXPECT_THROW(parameter.refresh(), ProtocolException);
-    EXPECT_EQ(parameter.value(), ParameterValue(7));
+TEST(Subject, AttachUpdatesAtOnceNotifyKeepsAttachmentOrderAndDetachRemovesEveryEntry) {
+    std::vector<std::string> journal;
+    Parameter parameter = makeParameter();
+    RecordingObserver a("a", &journal), b("b", &journal);
+    b.watch(parameter);
+    a.watch(parameter);
+    parameter.attach(b);
+    ParameterTransaction transaction;
+    parameter.notify(&transaction);
+    parameter.detach(b);
+    parameter.notify(nullptr);
+    EXPECT_THAT(journal, ElementsAre("b", "a", "b", "b", "a", "b", "a"));
+    EXPECT_EQ(a.calls[0].hint, nullptr);
+    EXPECT_EQ(a.calls[1].hint, &transaction);
 }
 
-TEST(Parameter, UpdateTakesOnlyItsOwnEntry) {
-    Parameter parameter(nullptr, statusId, ParameterValue(0), ParameterValue(8));
+TEST(Subject, WhicheverDiesFirstTellsTheOtherAndACopyIsWatchedToo) {
+    RecordingObserver first, second;
+    {
+        Parameter parameter = makeParameter();
+        first.watch(parameter);
+        second.watch(parameter);
+    }
+    EXPECT_EQ(first.destroyedCalls, 1);
+    EXPECT_EQ(second.subject(), nullptr);
+
+    // An observer also attached to another subject and to a copy leaves all of them.
+    Parameter watched = makeParameter(1);
+    Parameter other = makeParameter(2);
+    RecordingObserver survivor;
+    survivor.watch(other);
+    auto shortLived = std::make_unique<RecordingObserver>();
+    shortLived->watch(watched);
+    other.attach(*shortLived);
+    Parameter copy(watched);
+    shortLived->calls.clear();
+    copy.notify(nullptr);
+    ASSERT_EQ(shortLived->calls.size(), 1u);
+    EXPECT_EQ(shortLived->calls[0].subject, &copy);
+    shortLived.reset();
+    other.notify(nullptr);
+    watched.notify(nullptr);
+    copy.notify(nullptr);
+    EXPECT_EQ(survivor.calls.size(), 2u);
+}
+
+TEST(SubjectReentrancy, ChangesToTheListDuringANotificationTakeEffectAtOnceOrNextTime) {
+    Parameter parameter = makeParameter();
+    RecordingObserver first, detached, last, added;
+    auto deleted = std::make_unique<RecordingObserver>();
+    first.watch(parameter);
+    detached.watch(parameter);
+    deleted->watch(parameter);
+    last.watch(parameter);
+    first.onUpdate = [&](Subject&, Transaction*) {
+        parameter.detach(detached);
+        deleted.reset();
+        if (added.subject() == nullptr) {
+            added.watch(parameter);
+        }
+    };
+    parameter.notify(nullptr);
+    EXPECT_EQ(detached.calls.size(), 1u) << "only the update of attach itself";
+    EXPECT_EQ(added.calls.size(), 1u) << "only the update of attach itself";
+    EXPECT_EQ(last.calls.size(), 2u);
+    parameter.notify(nullptr);
+    EXPECT_EQ(added.calls.size(), 2u);
+    EXPECT_EQ(last.calls.size(), 3u);
+}
+
+TEST(SubjectReentrancy, NestedNotificationsAndThrowingObserversLeaveTheListSound) {
+    Parameter parameter = makeParameter();
+    RecordingObserver outer, inner, tail;
+    outer.watch(parameter);
+    inner.watch(parameter);
+    tail.watch(parameter);
+    bool nested = false;
+    outer.onUpdate = [&](Subject&, Transaction*) {
+        if (std::exchange(nested, true)) {
+            return;
+        }
+        parameter.detach(inner);
+        parameter.notify(nullptr);
+        throw std::runtime_error("observer failed");
+    };
+    EXPECT_THROW(parameter.notify(nullptr), std::runtime_error);
+    EXPECT_EQ(tail.calls.size(), 2u) << "attach and the inner notification only";
+    parameter.notify(nullptr);
+    EXPECT_EQ(tail.calls.size(), 3u);
+    EXPECT_EQ(inner.calls.size(), 1u);
+}
+
+TEST(SubjectReentrancy, ASubjectDestroyedByItsObserverStopsTheNotification) {
+    auto parameter = std::make_unique<Parameter>(makeParameter());
+    RecordingObserver killer, after;
+    killer.watch(*parameter);
+    after.watch(*parameter);
+    killer.onUpdate = [&](Subject&, Transaction*) { parameter.reset(); };
+    parameter->notify(nullptr);
+    EXPECT_EQ(after.calls.size(), 1u);
+    EXPECT_EQ(after.subject(), nullptr);
+}
+
+TEST(Parameter, NotifiesOnlyWhenItsValueChangesUnlessAlwaysNotify) {
+    Parameter parameter = makeParameter(4);
+    const ParameterId id(1, 4);
     RecordingObserver observer;
     observer.watch(parameter);
-    observer.calls.clear();
-
     EXPECT_FALSE(parameter.update(ParameterValueMap{{ParameterId(1, 5), ParameterValue(3)}}));
-    EXPECT_FALSE(parameter.update(ParameterValueMap{{statusId, ParameterValue(0)}}));
-    EXPECT_THAT(observer.calls, IsEmpty());
-
-    EXPECT_TRUE(parameter.update(ParameterValueMap{{statusId, ParameterValue(3)}}));
+    EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
+    EXPECT_FALSE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
     EXPECT_EQ(parameter.value(), ParameterValue(3));
-    EXPECT_EQ(observer.calls.size(), 1u);
-
-    parameter.setAlwaysNotify(true);
-    EXPECT_TRUE(parameter.update(ParameterValueMap{{statusId, ParameterValue(3)}}));
     EXPECT_EQ(observer.calls.size(), 2u);
+    parameter.setAlwaysNotify(true);
+    EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
+    EXPECT_EQ(observer.calls.size(), 3u);
 }
 
 TEST(Parameter, FormatsWithTheGivenFormatterElseItsOwnElseAsAnUnsignedNumber) {
-    Parameter parameter(nullptr, statusId, MinimumShortValue, MaximumShortValue);
-    EXPECT_EQ(formatted(parameter, ParameterValue(std::string("\xFF\xFF"))), "65535");
-
+    Parameter parameter(nullptr, ParameterId(1, 4), MinimumShortValue, MaximumShortValue);
+    const auto formatted = [&](const ParameterValue& value, const ParameterFormatter* given) {
+        std::ostringstream stream;
+        EXPECT_TRUE(parameter.format(stream, value, given));
+        return stream.str();
+    };
+    EXPECT_EQ(formatted(ParameterValue(-1), nullptr), "65535");
     EnumeratedFormatter own("Own");
     own.addText(ParameterValue(1), "one");
     StringFormatter given("Given");
-    EXPECT_EQ(parameter.setFormatter(&own), nullptr);
-    EXPECT_EQ(formatted(parameter, ParameterValue(1)), "one");
-    EXPECT_EQ(formatted(parameter, ParameterValue(std::string("AB")), &given), "AB");
-    EXPECT_EQ(parameter.setFormatter(nullptr), &own);
-
-    std::ostringstream failed;
-    failed.setstate(std::ios::badbit);
-    EXPECT_FALSE(parameter.format(failed, ParameterValue(1)));
+    parameter.setFormatter(&own);
+    EXPECT_EQ(formatted(ParameterValue(1), nullptr), "one");
+    EXPECT_EQ(formatted(ParameterValue(0x4142), &given), "AB");
 }
 
-TEST(Parameter, SetAvailableKeepsNonZeroKeysAndNotifiesOnlyOnAChange) {
-    Parameter parameter(nullptr, statusId, ParameterValue(0), ParameterValue(8));
-    RecordingObserver observer;
-    observer.watch(parameter);
-    observer.calls.clear();
+namespace {
 
-    parameter.setAvailable(true, 7);
-    EXPECT_THAT(observer.calls, IsEmpty());
-    parameter.setAvailable(false, 0);
-    parameter.setAvailable(false, 7);
-    EXPECT_FALSE(parameter.available());
-    EXPECT_EQ(observer.calls.size(), 1u);
-    parameter.setAvailable(true, 9);
-    EXPECT_EQ(observer.calls.size(), 2u);
-    EXPECT_EQ(parameter.availabilityKeys(), (std::set<std::uint32_t>{7, 9}));
-}
+const ParameterId filmId(3, 10);
+const ParameterId videoId(3, 11);
+const ParameterId unitsId(11, 0);
 
+// Two parameters of the unit, settled at their maximum 8 and watched, and one
+// of the application's own source.
 class ControlParameterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        unit.values[controlId] = ParameterValue(2);
-        parameter.refresh();
-        observer.watch(parameter);
-        observer.calls.clear();
-        unit.writes.clear();
+    ControlParameterTest() {
+        unit.values = {{filmId, ParameterValue(8)}, {videoId, ParameterValue(8)}};
+        film.refresh();
+        video.refresh();
+        onFilm.watch(film);
+        onVideo.watch(video);
+        onFilm.calls.clear();
+        onVideo.calls.clear();
     }
 
     RecordingProtocol unit;
-    ControlParameter parameter{&unit, controlId, ParameterValue(0), ParameterValue(8)};
-    RecordingObserverOf<ControlParameter> observer;
-    SpyTransaction transaction;
+    RecordingProtocol local;
+    ControlParameter film{&unit, filmId, ParameterValue(0), ParameterValue(8)};
+    ControlParameter video{&unit, videoId, ParameterValue(0), ParameterValue(8)};
+    ControlParameter units{&local, unitsId, ParameterValue(0), ParameterValue(1)};
+    RecordingObserverOf<ControlParameter> onFilm;
+    RecordingObserverOf<ControlParameter> onVideo;
 };
 
-TEST_F(ControlParameterTest, ValuesOutsideTheLimitsAreIgnoredAndNotRecorded) {
-    parameter.setValue(ParameterValue(9), &transaction);
-    parameter.setValue(ParameterValue(-1), &transaction);
-    parameter.setValue(ParameterValue(9));
-    EXPECT_THAT(transaction.recorded, IsEmpty());
-    EXPECT_THAT(observer.calls, IsEmpty());
+} // namespace
+
+TEST_F(ControlParameterTest, ValuesOutsideTheSignedLimitsOrAlreadyPendingAreIgnored) {
+    ParameterTransaction transaction;
+    film.setValue(ParameterValue(9), &transaction);
+    film.setValue(ParameterValue(-1), &transaction);
+    film.setValue(ParameterValue(9));
+    film.setValue(ParameterValue(8), &transaction);
+    transaction.commit();
+    EXPECT_THAT(unit.setValuesCalls, IsEmpty());
     EXPECT_THAT(unit.writes, IsEmpty());
-    EXPECT_EQ(parameter.value(), ParameterValue(2));
-}
+    EXPECT_THAT(onFilm.calls, IsEmpty());
 
-TEST_F(ControlParameterTest, AChangeWithATransactionIsRecordedFirstThenPendingAndNotified) {
-    parameter.setValue(ParameterValue(8), &transaction);
-    ASSERT_EQ(transaction.recorded.size(), 1u);
-    EXPECT_EQ(transaction.recorded[0], &parameter);
-    EXPECT_EQ(transaction.pendingWhenRecorded[0], ParameterValue(2));
-    EXPECT_EQ(parameter.value(), ParameterValue(8));
-    EXPECT_EQ(parameter.unitValue(), ParameterValue(2));
-    ASSERT_EQ(observer.calls.size(), 1u);
-    EXPECT_EQ(observer.calls[0].hint, &transaction);
-    EXPECT_THAT(unit.writes, IsEmpty());
-
-    parameter.setValue(ParameterValue(8), &transaction);
-    EXPECT_EQ(transaction.recorded.size(), 1u) << "the pending value again changes nothing";
-}
-
-TEST_F(ControlParameterTest, LimitsAreSigned16BitNumbers) {
-    ControlParameter wide(&unit, ParameterId(3, 9), MinimumShortValue, MaximumShortValue);
-    wide.setValue(ParameterValue(std::string("\xFF\xFF")), &transaction);
-    EXPECT_EQ(wide.value().toSignedInt(), -1);
-
-    ControlParameter around(&unit, ParameterId(3, 10), ParameterValue(-10), ParameterValue(10));
-    around.setValue(ParameterValue(std::string("\xFF\xFF")), &transaction);
+    ControlParameter around(&unit, ParameterId(3, 12), ParameterValue(-10), ParameterValue(10));
+    ParameterTransaction aroundTransaction;
+    around.setValue(ParameterValue(std::string("\xFF\xFF")), &aroundTransaction);
     EXPECT_EQ(around.value().toSignedInt(), -1);
-    around.setValue(ParameterValue(0x8000), &transaction);
+    around.setValue(ParameterValue(0x8000), &aroundTransaction);
     EXPECT_EQ(around.value().toSignedInt(), -1);
 }
 
-TEST_F(ControlParameterTest, SetValueWithoutATransactionWritesAtOnceWithTheSettleDelay) {
-    parameter.setSettleDelay(250);
-    parameter.setValue(ParameterValue(5), nullptr);
+TEST_F(ControlParameterTest, AChangeInATransactionIsPendingAndNotifiedUntilReverted) {
+    ParameterTransaction transaction;
+    film.setValue(ParameterValue(5), &transaction);
+    EXPECT_EQ(film.value(), ParameterValue(5));
+    EXPECT_EQ(film.unitValue(), ParameterValue(8));
+    ASSERT_EQ(onFilm.calls.size(), 1u);
+    EXPECT_EQ(onFilm.calls[0].hint, &transaction);
+    EXPECT_THAT(unit.writes, IsEmpty());
+    film.revert();
+    EXPECT_EQ(film.value(), ParameterValue(8));
+    ASSERT_EQ(onFilm.calls.size(), 2u);
+    EXPECT_EQ(onFilm.calls[1].hint, nullptr);
+}
+
+TEST_F(ControlParameterTest, WithoutATransactionTheValueIsWrittenAtOnceWithTheSettleDelay) {
+    film.setSettleDelay(250);
+    film.setValue(ParameterValue(5), nullptr);
     ASSERT_EQ(unit.writes.size(), 1u);
-    EXPECT_EQ(unit.writes[0].id, controlId);
     EXPECT_EQ(unit.writes[0].value, ParameterValue(5));
     EXPECT_EQ(unit.writes[0].delayMs, 250u);
-    EXPECT_EQ(parameter.value(), ParameterValue(5));
-    EXPECT_EQ(parameter.unitValue(), ParameterValue(5));
-    ASSERT_EQ(observer.calls.size(), 1u);
-    EXPECT_EQ(observer.calls[0].hint, nullptr);
-
-    parameter.setValue(ParameterValue(5));
-    parameter.apply(ParameterValue(5));
+    EXPECT_EQ(film.unitValue(), ParameterValue(5));
+    ASSERT_EQ(onFilm.calls.size(), 1u);
+    EXPECT_EQ(onFilm.calls[0].hint, nullptr);
+    film.apply(ParameterValue(5));
     EXPECT_EQ(unit.writes.size(), 1u) << "the pending value is not sent again";
-}
 
-TEST_F(ControlParameterTest, AValueTheUnitKeepsOrAFailedWriteChangesNothing) {
-    unit.refused.insert(controlId);
-    parameter.setValue(ParameterValue(5));
-    EXPECT_EQ(unit.writes.size(), 1u);
+    // A value the unit keeps, or a failed write, changes nothing.
+    unit.refused.insert(filmId);
+    film.setValue(ParameterValue(6));
     unit.failNext(HostException("Error: Illegal Parameter Value"));
-    EXPECT_THROW(parameter.setValue(ParameterValue(6)), HostException);
-    EXPECT_EQ(parameter.value(), ParameterValue(2));
-    EXPECT_EQ(parameter.unitValue(), ParameterValue(2));
-    EXPECT_THAT(observer.calls, IsEmpty());
+    EXPECT_THROW(film.setValue(ParameterValue(7)), HostException);
+    EXPECT_EQ(film.value(), ParameterValue(5));
+    EXPECT_EQ(film.unitValue(), ParameterValue(5));
+    EXPECT_EQ(onFilm.calls.size(), 1u);
 }
 
-TEST_F(ControlParameterTest, RevertBringsBackTheUnitsValueAndNotifies) {
-    parameter.setValue(ParameterValue(6), &transaction);
-    observer.calls.clear();
-    parameter.revert();
-    EXPECT_EQ(parameter.value(), ParameterValue(2));
-    ASSERT_EQ(observer.calls.size(), 1u);
-    EXPECT_EQ(observer.calls[0].hint, nullptr);
+TEST_F(ControlParameterTest, UpdateTakesBothValuesWithoutNotifying) {
+    ParameterTransaction transaction;
+    EXPECT_FALSE(film.update(ParameterValueMap{{filmId, ParameterValue(8)}}));
+    EXPECT_TRUE(film.update(ParameterValueMap{{filmId, ParameterValue(4)}}));
+    EXPECT_EQ(film.unitValue(), ParameterValue(4));
+    EXPECT_THAT(onFilm.calls, IsEmpty());
+    // After a commit the unit answers the pending value; the unit's value must
+    // follow, or a later revert would bring back a stale one.
+    film.setValue(ParameterValue(6), &transaction);
+    EXPECT_FALSE(film.update(ParameterValueMap{{filmId, ParameterValue(6)}}));
+    film.revert();
+    EXPECT_EQ(film.value(), ParameterValue(6));
 }
 
-TEST_F(ControlParameterTest, UpdateChangesBothValuesWithoutNotifying) {
-    EXPECT_FALSE(parameter.update(ParameterValueMap{{controlId, ParameterValue(2)}}));
-    EXPECT_TRUE(parameter.update(ParameterValueMap{{controlId, ParameterValue(4)}}));
-    EXPECT_EQ(parameter.value(), ParameterValue(4));
-    EXPECT_EQ(parameter.unitValue(), ParameterValue(4));
-    EXPECT_THAT(observer.calls, IsEmpty());
-
-    // After a commit the unit's answer equals the pending value; the unit's
-    // value must follow, or a later revert would bring back a stale one.
-    parameter.setValue(ParameterValue(6), &transaction);
-    EXPECT_FALSE(parameter.update(ParameterValueMap{{controlId, ParameterValue(6)}}));
-    EXPECT_EQ(parameter.unitValue(), ParameterValue(6));
-    parameter.revert();
-    EXPECT_EQ(parameter.value(), ParameterValue(6));
+TEST_F(ControlParameterTest, ACommitWritesOnceForEachProtocolWithEachLastValueAndKeepsThem) {
+    {
+        ParameterTransaction transaction;
+        film.setValue(ParameterValue(1), &transaction);
+        film.setValue(ParameterValue(3), &transaction);
+        units.setValue(ParameterValue(1), &transaction);
+        video.setValue(ParameterValue(7), &transaction);
+        EXPECT_THAT(unit.setValuesCalls, IsEmpty()) << "nothing is sent before the commit";
+        transaction.commit();
+        onFilm.calls.clear();
+    }
+    ASSERT_EQ(unit.setValuesCalls.size(), 1u);
+    EXPECT_EQ(unit.setValuesCalls[0].first,
+              (ParameterValueMap{{filmId, ParameterValue(3)}, {videoId, ParameterValue(7)}}));
+    EXPECT_EQ(unit.setValuesCalls[0].second, 0u);
+    ASSERT_EQ(local.setValuesCalls.size(), 1u);
+    EXPECT_EQ(local.setValuesCalls[0].first, (ParameterValueMap{{unitsId, ParameterValue(1)}}));
+    EXPECT_THAT(unit.writes, IsEmpty());
+    EXPECT_EQ(film.unitValue(), ParameterValue(8)) << "the next refresh brings it";
+    EXPECT_EQ(film.value(), ParameterValue(3)) << "a committed transaction reverts nothing";
+    EXPECT_THAT(onFilm.calls, IsEmpty());
 }
 
-TEST_F(ControlParameterTest, RefreshShowsObserversTheSettledValue) {
-    std::vector<ParameterValue> seen;
-    observer.onUpdate = [&](Subject&, Transaction*) { seen.push_back(parameter.value()); };
-    unit.values[controlId] = ParameterValue(3);
-    parameter.refresh();
-    EXPECT_EQ(seen, std::vector<ParameterValue>{ParameterValue(3)});
+TEST_F(ControlParameterTest, RollingBackRevertsOncePerRecordAndAFailedCommitKeepsThem) {
+    {
+        ParameterTransaction transaction;
+        film.setValue(ParameterValue(1), &transaction);
+        film.setValue(ParameterValue(2), &transaction);
+        units.setValue(ParameterValue(1), &transaction);
+        local.failNext(ProtocolException("Timeout"));
+        EXPECT_THROW(transaction.commit(), ProtocolException);
+        onFilm.calls.clear();
+    }
+    EXPECT_EQ(film.value(), ParameterValue(8));
+    EXPECT_EQ(units.value(), ParameterValue(0));
+    ASSERT_EQ(onFilm.calls.size(), 2u);
+    EXPECT_EQ(onFilm.calls[0].hint, nullptr);
+}
 
-    parameter.setValue(ParameterValue(7), &transaction);
-    seen.clear();
-    parameter.refresh();
-    EXPECT_EQ(parameter.value(), ParameterValue(3)) << "an edit settles to the unit's value";
-    EXPECT_EQ(seen, std::vector<ParameterValue>{ParameterValue(3)});
-
-    seen.clear();
-    parameter.refresh();
-    EXPECT_THAT(seen, IsEmpty());
+TEST_F(ControlParameterTest, ObserversChangesJoinTheTransactionAndTheirFailuresStayInside) {
+    ParameterTransaction transaction;
+    onFilm.onUpdate = [&](Subject&, Transaction* hint) {
+        if (hint != nullptr) {
+            video.setValue(film.value(), hint);
+        }
+    };
+    film.setValue(ParameterValue(4), &transaction);
+    EXPECT_EQ(video.value(), ParameterValue(4));
+    transaction.rollback();
+    EXPECT_EQ(video.value(), ParameterValue(8));
+    {
+        ParameterTransaction failing;
+        film.setValue(ParameterValue(2), &failing);
+        onFilm.onUpdate = [](Subject&, Transaction*) { throw VerloException("TRX4 Disconnected"); };
+    }
+    EXPECT_EQ(film.value(), ParameterValue(8));
 }

@@ -9,165 +9,101 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
+#include <tuple>
+#include <vector>
 
-using unitwire::Bytes;
+using namespace unitwire;
 
 namespace {
 
-class FrameTest : public ::testing::Test {
-protected:
+// A serial link whose unit has sent the given bytes.
+struct FrameLink {
+    explicit FrameLink(const Bytes& unit) { transport.unitSends(unit); }
+
+    // Sends a Set, which waits for its acknowledgement; returns the failure, if any.
+    std::string sendSet() {
+        link.setCommand(set);
+        return failureOf<ProtocolException>([&] { link.send(device, &cache); });
+    }
     std::string receiveFailure() {
-        return thrownMessage<ProtocolException>([&] { frame.receive(device); });
-    }
-    // Sends the Set, which waits for the acknowledgement, and returns the failure.
-    std::string sendFailure() {
-        frame.setCommand(set);
-        return thrownMessage<ProtocolException>([&] { frame.send(device, &cache); });
-    }
-    std::vector<std::uint8_t> hostFrameTypes() const {
-        std::vector<std::uint8_t> types;
-        for (const auto& written : unitwire::splitFrames(transport.written())) {
-            EXPECT_TRUE(written.crcGood);
-            types.push_back(written.type);
-        }
-        return types;
+        return failureOf<VerloException>([&] { link.receive(device); });
     }
 
     ScriptedDevice transport;
     SerialDevice device{transport};
-    QUIPFrame frame;
+    QUIPFrame link;
     ParameterValueMap cache;
     const SetCommand set{ParameterId(0x0301), ParameterValue(7)};
 };
 
 } // namespace
 
-TEST_F(FrameTest, AcknowledgementMustComeWithinTwentyFrames) {
-    for (int i = 0; i < 18; ++i) {
-        transport.unitSends(unitwire::frame(QUIPFrame::Filler));
+TEST(QUIPFrameTest, TheAcknowledgementMustComeWithinTwentyFrames) {
+    const Bytes filler = frame(QUIPFrame::Filler);
+    const std::pair<Bytes, std::string> rows[] = {
+        {join({repeated(18, filler), ack()}), ""},
+        {join({repeated(19, filler), ack()}), "CRC error"},
+        {{}, "Lost Connection to the Device"},
+        {frame(QUIPFrame::CrcError, {}, true), "CRC error"},
+        {frame(QUIPFrame::Disconnect, {}, true), "CRC error"},
+        {repeated(100, dataFrame({PingRequest})), "CRC error"},
+    };
+    for (const auto& [unit, failure] : rows) {
+        EXPECT_EQ(FrameLink(unit).sendSet(), failure) << "after " << unit.size() << " bytes";
     }
-    transport.unitSends(unitwire::ack());
-    frame.setCommand(set);
-    frame.send(device, &cache);
-    const Bytes setFrame =
-        unitwire::dataFrame(unitwire::body(unitwire::Set, {{0x0301, unitwire::integer(7)}}));
-    EXPECT_TRUE(std::equal(setFrame.begin(), setFrame.end(), transport.written().begin()));
-    EXPECT_EQ(hostFrameTypes().size(), 19u) << "each filler acknowledged, the ack not";
-
-    for (int i = 0; i < 19; ++i) {
-        transport.unitSends(unitwire::frame(QUIPFrame::Filler));
-    }
-    transport.unitSends(unitwire::ack());
-    EXPECT_EQ(sendFailure(), "CRC error");
-    EXPECT_EQ(sendFailure(), "Lost Connection to the Device") << "the late ack was the 20th";
 }
 
-TEST_F(FrameTest, WaitFailsOnCorruptedCrcErrorOrDisconnectFrames) {
-    transport.unitSends(unitwire::frame(QUIPFrame::CrcError, {}, true));
-    EXPECT_EQ(sendFailure(), "CRC error");
-    transport.unitSends(unitwire::frame(QUIPFrame::Disconnect, {}, true));
-    EXPECT_EQ(sendFailure(), "CRC error");
+TEST(QUIPFrameTest, FramesArrivingBeforeTheAcknowledgementAreHandledAndAcknowledged) {
+    FrameLink unit(join({frame(QUIPFrame::Filler), dataFrame(body(Status, {{0x0102, integer(3)}})),
+                         dataFrame({PingRequest}), ack(), ack()}));
+    EXPECT_EQ(unit.sendSet(), "");
+    EXPECT_EQ(unit.cache.at(ParameterId(0x0102)), ParameterValue(3));
+    EXPECT_EQ(unit.transport.written, join({dataFrame(body(Set, {{0x0301, integer(7)}})), ack(),
+                                            ack(), ack(), dataFrame({PingResponse})}));
+    EXPECT_EQ(unit.transport.unread(), 0u);
 }
 
-TEST_F(FrameTest, CommandsArrivingBeforeTheAcknowledgementAreHandled) {
-    transport.unitSends(
-        unitwire::dataFrame(unitwire::body(unitwire::Status, {{0x0102, unitwire::integer(3)}})));
-    transport.unitSends(unitwire::dataFrame({unitwire::PingRequest}));
-    transport.unitSends(unitwire::ack()); // for the ping response
-    transport.unitSends(unitwire::ack()); // for the set
-    frame.setCommand(set);
-    frame.send(device, &cache);
-
-    EXPECT_EQ(cache.at(ParameterId(0x0102)), ParameterValue(3));
-    EXPECT_EQ(hostFrameTypes(), (std::vector<std::uint8_t>{2, 0, 0, 2}));
-    EXPECT_EQ(unitwire::splitFrames(transport.written())[3].data,
-              unitwire::packet({unitwire::PingResponse}));
-    EXPECT_EQ(transport.unread(), 0u);
-}
-
-TEST_F(FrameTest, AUnitThatOnlyEverPingsCannotExhaustTheStack) {
-    for (int i = 0; i < 100; ++i) {
-        transport.unitSends(unitwire::dataFrame({unitwire::PingRequest}));
-    }
-    EXPECT_EQ(sendFailure(), "CRC error");
-}
-
-TEST_F(FrameTest, ReceivedFramesAreAcknowledgedExceptAcknowledgements) {
-    transport.unitSends(unitwire::dataFrame(unitwire::body(unitwire::Status, {{0x0105, "x"}})));
-    ASSERT_TRUE(frame.receive(device));
-    EXPECT_EQ(transport.timeouts(), std::vector<std::uint32_t>{5000});
-    ASSERT_NE(frame.command(), nullptr);
-    EXPECT_TRUE(frame.command()->contains(ParameterId(0x0105)));
-
-    transport.unitSends(unitwire::ack());
-    ASSERT_TRUE(frame.receive(device));
-    EXPECT_EQ(frame.command(), nullptr);
-    EXPECT_FALSE(frame.receive(device));
-    EXPECT_EQ(transport.written(), unitwire::ack()) << "one ack, for the data frame";
-}
-
-TEST_F(FrameTest, CrcErrorsAreReportedInBothDirections) {
-    transport.unitSends(
-        unitwire::frame(QUIPFrame::Data, unitwire::packet({unitwire::PingRequest}), true));
-    ASSERT_TRUE(frame.receive(device));
-    EXPECT_EQ(frame.type(), QUIPFrame::Data);
-    EXPECT_EQ(frame.command(), nullptr);
-    EXPECT_EQ(transport.written(), unitwire::frame(QUIPFrame::CrcError)) << "empty, not acked";
-
-    transport.clearWritten();
-    transport.unitSends(unitwire::frame(QUIPFrame::CrcError));
-    EXPECT_EQ(receiveFailure(), "CRC Error");
-    EXPECT_TRUE(transport.written().empty());
-}
-
-TEST_F(FrameTest, DisconnectIsAcknowledgedBeforeItIsRaised) {
-    transport.unitSends(unitwire::frame(QUIPFrame::Disconnect));
-    EXPECT_EQ(thrownMessage<VerloException>([&] { frame.receive(device); }), "TRX4 Disconnected");
-    EXPECT_EQ(transport.written(), unitwire::ack());
-}
-
-TEST_F(FrameTest, DataLengthIsBoundedBeforeAllocating) {
-    transport.unitSends(
-        unitwire::dataFrame(unitwire::textBody(unitwire::EventLog, std::string(16379, 'z'))));
-    ASSERT_TRUE(frame.receive(device));
-    EXPECT_EQ(frame.dataLength(), 16384u);
-
-    transport.unitSends({'Q', 'U', 'I', 'P', QUIPFrame::Data, 0, 0, 0x40, 0x01});
-    transport.unitSends(Bytes(16387, 0));
-    EXPECT_EQ(receiveFailure(), "invalid data length");
-    EXPECT_EQ(frame.dataLength(), 0u);
-    EXPECT_EQ(transport.unread(), 16387u);
-}
-
-TEST_F(FrameTest, DataTooShortForAPacketIsAcknowledgedThenRejected) {
-    transport.unitSends(unitwire::frame(QUIPFrame::Data, {0, 0, 0, 5}));
-    EXPECT_EQ(receiveFailure(), "invalid buffer size received");
-    EXPECT_EQ(transport.written(), unitwire::ack());
-
-    transport.unitSends(unitwire::frame(QUIPFrame::Data, {0, 0, 0x30, 0, unitwire::PingResponse}));
-    ASSERT_TRUE(frame.receive(device));
-    EXPECT_EQ(frame.command()->commandType().code(), CommandType::PingResponse)
+TEST(QUIPFrameTest, ReceivedFramesAreAcknowledgedExceptAcknowledgementsAndCorruptedOnes) {
+    FrameLink unit(join({dataFrame(textBody(EventLog, std::string(16379, 'z'))), ack(),
+                         frame(QUIPFrame::Data, {0, 0, 0x30, 0, PingResponse}),
+                         frame(QUIPFrame::Data, packet({PingRequest}), true)}));
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.dataLength(), 16384u) << "the largest data";
+    EXPECT_EQ(unit.link.command()->commandType().code(), CommandType::EventLog);
+    EXPECT_EQ(unit.transport.timeouts, std::vector<std::uint32_t>{5000});
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.command(), nullptr);
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.command()->commandType().code(), CommandType::PingResponse)
         << "the packet's own length field is ignored";
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.type(), QUIPFrame::Data);
+    EXPECT_EQ(unit.link.command(), nullptr) << "a corrupted frame is kept as received";
+    EXPECT_FALSE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.transport.written, join({ack(), ack(), frame(QUIPFrame::CrcError)}));
 }
 
-TEST_F(FrameTest, TruncatedFramesAreReported) {
-    transport.unitSends({'Q', 'U', 'I'});
-    EXPECT_EQ(receiveFailure(), "read partial header");
-    const Bytes whole = unitwire::dataFrame({unitwire::PingRequest});
-    for (const std::ptrdiff_t cut : {6, 12, 15}) {
-        transport.unitSends(Bytes(whole.begin(), whole.begin() + cut));
-        transport.unitPauses();
-        EXPECT_EQ(receiveFailure(), "expected number of bytes not received") << cut;
+TEST(QUIPFrameTest, BrokenFramesFailTheReceive) {
+    const Bytes whole = dataFrame({PingRequest});
+    const auto cut = [&](std::ptrdiff_t size) {
+        return Bytes(whole.begin(), whole.begin() + size);
+    };
+    const Bytes tooLong{'Q', 'U', 'I', 'P', QUIPFrame::Data, 0, 0, 0x40, 0x01};
+    const std::tuple<Bytes, std::string, Bytes, std::size_t> rows[] = {
+        {cut(3), "read partial header", {}, 0},
+        {cut(6), "expected number of bytes not received", {}, 0},
+        {cut(12), "expected number of bytes not received", {}, 0},
+        {cut(15), "expected number of bytes not received", {}, 0},
+        {join({tooLong, Bytes(16387)}), "invalid data length", {}, 16387},
+        {frame(QUIPFrame::Data, {0, 0, 0, 5}), "invalid buffer size received", ack(), 0},
+        {frame(QUIPFrame::CrcError), "CRC Error", {}, 0},
+        {frame(QUIPFrame::Disconnect), "TRX4 Disconnected", ack(), 0},
+    };
+    for (const auto& [sent, message, answer, unread] : rows) {
+        FrameLink unit(sent);
+        EXPECT_EQ(unit.receiveFailure(), message) << "after " << sent.size() << " bytes";
+        EXPECT_EQ(unit.transport.written, answer) << message;
+        EXPECT_EQ(unit.transport.unread(), unread) << message;
     }
-    EXPECT_TRUE(transport.written().empty());
-}
-
-TEST_F(FrameTest, DisconnectIsSentWithoutWaitingAndNeverFails) {
-    frame.sendDisconnect(device);
-    EXPECT_EQ(transport.written(), unitwire::frame(QUIPFrame::Disconnect));
-    EXPECT_EQ(transport.readCount(), 0u);
-    transport.failWrites();
-    EXPECT_NO_THROW(frame.sendDisconnect(device));
 }

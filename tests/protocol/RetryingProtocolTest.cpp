@@ -1,114 +1,59 @@
 #include "protocol/RetryingProtocol.h"
-#include "protocol/ForwardingProtocol.h"
+
 #include "protocol/VerloException.h"
-#include "support/FakeProtocolImplementation.h"
+#include "support/RecordingProgress.h"
+#include "support/RecordingProtocol.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 namespace {
 
-class RetryingProtocolTest : public ::testing::Test {
-protected:
-    FakeProtocolImplementation fake;
-    ForwardingProtocol forwarding{&fake};
-    RetryingProtocol protocol{&forwarding, 2};
+const ParameterId id(0x0301);
+const ParameterValue one(1);
+const ParameterValueMap written{{id, one}};
+const std::uint8_t block[1] = {0};
+ParameterValueMap answer;
+RecordingProgress progress;
 
-    std::size_t callsOf(const std::string& prefix) const {
-        std::size_t count = 0;
-        for (const auto& call : fake.calls) {
-            count += call.rfind(prefix, 0) == 0 ? 1 : 0;
-        }
-        return count;
-    }
+using Call = std::function<void(GenericProtocol&)>;
+
+// Each operation of the front end, and whether a failure is retried: never a
+// download block, which the unit would append twice.
+const std::tuple<const char*, bool, Call> operations[] = {
+    {"setValue", true, [](auto& p) { p.setValue(id, one, 0); }},
+    {"setValues", true, [](auto& p) { p.setValues(written, 0); }},
+    {"setValuesAndRead", true, [](auto& p) { p.setValuesAndRead(written, answer, 0); }},
+    {"getValue", true, [](auto& p) { p.getValue(id); }},
+    {"getValues", true, [](auto& p) { p.getValues({id}, answer); }},
+    {"setValueAndRead", true, [](auto& p) { p.setValueAndRead(id, one, 0); }},
+    {"downloadBlock", false, [](auto& p) { p.downloadBlock(block, 1, 1, false); }},
+    {"getEventLog", true, [](auto& p) { p.getEventLog(); }},
+    {"getErrorLog", true, [](auto& p) { p.getErrorLog(); }},
+    {"getStatus", false, [](auto& p) { p.getStatus(); }},
+    {"downloadFile", false, [](auto& p) { p.downloadFile("image.bin", progress); }},
 };
 
-TEST_F(RetryingProtocolTest, OneHostErrorIsHiddenByASecondAttempt) {
-    fake.failNext(HostException("Error: Illegal Parameter Value"));
-    protocol.setValue(ParameterId(0x0301), ParameterValue(3), 0);
-    EXPECT_EQ(callsOf("setValue 0x0301=3"), 2U);
-    EXPECT_EQ(fake.values.at(ParameterId(0x0301)), ParameterValue(3));
-}
-
-TEST_F(RetryingProtocolTest, SecondHostErrorReachesTheCaller) {
-    fake.failNext(HostException("Error: Illegal Parameter Value"), 3);
-    try {
-        protocol.setValue(ParameterId(0x0301), ParameterValue(3), 0);
-        FAIL() << "no exception";
-    } catch (const HostException& e) {
-        EXPECT_STREQ(e.what(), "Error: Illegal Parameter Value");
-    }
-    EXPECT_EQ(callsOf("setValue"), 2U);
-    EXPECT_EQ(fake.pendingFailures(), 1U);
-}
-
-TEST_F(RetryingProtocolTest, PlainFailuresAreNeverRetried) {
-    fake.failNext(VerloException("TRX4 Disconnected"));
-    EXPECT_THROW(protocol.getValue(ParameterId(0x0100)), VerloException);
-    EXPECT_EQ(callsOf("getValue"), 1U);
-
-    fake.failNext(FlashException("Error: x"));
-    EXPECT_THROW(protocol.getEventLog(), FlashException);
-    EXPECT_EQ(callsOf("getEventLog"), 1U);
-}
-
-TEST_F(RetryingProtocolTest, ReadsAndLogsAreRetriedOnProtocolErrors) {
-    fake.values[ParameterId(0x0100)] = ParameterValue(11);
-    fake.failNext(ProtocolException("CRC error"));
-    EXPECT_EQ(protocol.getValue(ParameterId(0x0100)), ParameterValue(11));
-
-    fake.failNext(ProtocolException("CRC error"));
-    EXPECT_EQ(protocol.setValueAndRead(ParameterId(0x0100), ParameterValue(12), 0),
-              ParameterValue(12));
-
-    fake.failNext(ProtocolException("Expected response not received"));
-    EXPECT_EQ(protocol.getErrorLog(), "errors");
-    EXPECT_EQ(callsOf("getErrorLog"), 2U);
-}
-
-// Answers its first list request with one identifier too many, then correctly.
-class StrayEntryOnce : public FakeProtocolImplementation {
-public:
-    int lists = 0;
-    void getValues(const ParameterIdList& ids, ParameterValueMap& result) override {
-        if (++lists == 1) {
-            result[ParameterId(0x0999)] = ParameterValue(1);
+TEST(RetryingProtocolTest, TriesOnceMoreAfterAProtocolFailureAndNeverAfterOthers) {
+    for (const auto& [name, retried, call] : operations) {
+        RecordingProtocol unit;
+        RetryingProtocol protocol(&unit, 2);
+        unit.failNext(HostException("Error: Illegal Parameter Value"), 3);
+        EXPECT_THROW(call(protocol), HostException) << name;
+        EXPECT_EQ(unit.failuresLeft, retried ? 1 : 2) << name;
+        unit.failNext(VerloException("TRX4 Disconnected"), 2);
+        EXPECT_THROW(call(protocol), VerloException) << name;
+        EXPECT_EQ(unit.failuresLeft, 1) << name;
+        unit.failNext(ProtocolException("CRC error"), 1);
+        if (retried) {
+            EXPECT_NO_THROW(call(protocol)) << name;
         }
-        FakeProtocolImplementation::getValues(ids, result);
     }
-};
-
-TEST(RetryingProtocolLists, RetryStartsFromTheCallersMap) {
-    StrayEntryOnce stray;
-    ForwardingProtocol forwarding(&stray);
-    RetryingProtocol protocol(&forwarding, 2);
-    ParameterValueMap result;
-    protocol.getValues({ParameterId(0x0101), ParameterId(0x0102)}, result);
-    EXPECT_EQ(stray.lists, 2);
-    EXPECT_EQ(result, (ParameterValueMap{{ParameterId(0x0101), ParameterValue(0)},
-                                         {ParameterId(0x0102), ParameterValue(0)}}));
-}
-
-TEST_F(RetryingProtocolTest, StatusTagAndFileDownloadAreNotRetried) {
-    fake.failNext(ProtocolException("CRC error"));
-    EXPECT_THROW(protocol.getStatus(), ProtocolException);
-    EXPECT_EQ(callsOf("getStatus"), 1U);
-    protocol.setTag(77);
-    EXPECT_EQ(fake.tag(), 77U);
-}
-
-TEST_F(RetryingProtocolTest, ClaimsADeviceWithoutAsking) {
-    fake.failNext(ProtocolException("never asked"));
-    EXPECT_TRUE(protocol.hasDevice());
-    EXPECT_EQ(fake.pendingFailures(), 1U);
-}
-
-TEST(RetryingProtocolAttempts, ThreeAttemptsHideTwoFailures) {
-    FakeProtocolImplementation fake;
-    ForwardingProtocol forwarding(&fake);
-    RetryingProtocol protocol(&forwarding, 3);
-    fake.failNext(ProtocolException("CRC error"), 2);
-    protocol.setValues({{ParameterId(0x0305), ParameterValue(1)}}, 0);
-    EXPECT_EQ(fake.calls.size(), 3U);
+    RecordingProtocol unit;
+    unit.device = false;
+    EXPECT_TRUE(RetryingProtocol(&unit, 2).hasDevice()) << "without asking";
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -27,83 +28,78 @@ inline bool waitUntil(const std::function<bool()>& condition,
     return true;
 }
 
-// A TCP peer for transport tests: listens on 127.0.0.1 at an ephemeral port and talks to the
-// one client it accepts. Every wait is bounded.
+// A TCP socket bound to an ephemeral port of 127.0.0.1, closed with the
+// object. Until it listens, connections to the port are refused, and nobody
+// else can take the port.
+class LoopbackSocket {
+public:
+    LoopbackSocket() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("loopback socket: " + std::to_string(errno));
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~LoopbackSocket() { ::close(socket_); }
+    LoopbackSocket(const LoopbackSocket&) = delete;
+    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
+
+    int descriptor() const { return socket_; }
+    std::uint16_t port() const { return port_; }
+
+private:
+    int socket_;
+    std::uint16_t port_ = 0;
+};
+
+using RefusingPort = LoopbackSocket;
+
+// A TCP peer for transport tests: listens on a loopback port and talks to the
+// one client it accepts. Every wait ends after five seconds.
 class LoopbackServer {
 public:
     LoopbackServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback(0);
-        if (listener_ < 0 ||
-            ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 4) != 0) {
-            throw std::runtime_error("loopback listener: " + std::to_string(errno));
+        if (::listen(listener_.descriptor(), 4) != 0) {
+            throw std::runtime_error("loopback server: listen " + std::to_string(errno));
         }
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
     }
-    ~LoopbackServer() {
+    ~LoopbackServer() { closePeer(); }
+
+    std::uint16_t port() const { return listener_.port(); }
+
+    // Accepts the client that connected, in place of any earlier one; throws when none came.
+    void accept() {
         closePeer();
-        ::close(listener_);
-    }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-
-    std::uint16_t port() const { return port_; }
-
-    // Accepts the client that connected; throws when none came in time.
-    void accept(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        pollfd ready{listener_, POLLIN, 0};
-        if (::poll(&ready, 1, static_cast<int>(timeout.count())) != 1) {
-            throw std::runtime_error("loopback listener: no client");
+        pollfd ready{listener_.descriptor(), POLLIN, 0};
+        if (::poll(&ready, 1, 5000) != 1 ||
+            (peer_ = ::accept4(listener_.descriptor(), nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
+            throw std::runtime_error("loopback server: no client");
         }
-        peer_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (peer_ < 0) {
-            throw std::runtime_error("loopback listener: accept " + std::to_string(errno));
-        }
+        const timeval wait{5, 0};
+        ::setsockopt(peer_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     }
 
     void send(const std::vector<std::uint8_t>& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t n = ::send(peer_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) {
-                throw std::runtime_error("loopback peer: send " + std::to_string(errno));
-            }
-            sent += static_cast<std::size_t>(n);
+        if (::send(peer_, bytes.data(), bytes.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(bytes.size())) {
+            throw std::runtime_error("loopback server: send " + std::to_string(errno));
         }
     }
 
-    // Receives up to count bytes, stopping early at end of stream or when the time-out passes.
-    std::vector<std::uint8_t> receive(std::size_t count,
-                                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    // Up to count bytes; fewer when the client closed or stopped sending.
+    std::vector<std::uint8_t> receive(std::size_t count) {
         std::vector<std::uint8_t> bytes(count);
-        std::size_t got = 0;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (got < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd ready{peer_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) != 1) {
-                break;
-            }
-            const ssize_t n = ::recv(peer_, bytes.data() + got, count - got, 0);
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        bytes.resize(got);
+        const ssize_t got = ::recv(peer_, bytes.data(), count, MSG_WAITALL);
+        bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
         return bytes;
     }
 
-    // True when the client has closed its end (end of stream within the time-out).
-    bool sawEndOfStream(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        pollfd ready{peer_, POLLIN, 0};
-        if (::poll(&ready, 1, static_cast<int>(timeout.count())) != 1) {
-            return false;
-        }
+    // True when the client has closed its end.
+    bool sawEndOfStream() {
         std::uint8_t byte = 0;
         return ::recv(peer_, &byte, 1, 0) == 0;
     }
@@ -116,38 +112,6 @@ public:
     }
 
 private:
-    static sockaddr_in loopback(std::uint16_t port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-
-    int listener_ = -1;
+    LoopbackSocket listener_;
     int peer_ = -1;
-    std::uint16_t port_ = 0;
-};
-
-// A loopback port that refuses connections while the object lives: it is
-// bound, so nobody else takes it, but never listens.
-class RefusingPort {
-public:
-    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(socket_); }
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-    std::uint16_t port() const { return port_; }
-
-private:
-    int socket_;
-    std::uint16_t port_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/GenericProtocol.h"
+#include "protocol/ProtocolImplementation.h"
 #include "protocol/VerloException.h"
 
 #include <cstdint>
@@ -10,10 +11,13 @@
 #include <utility>
 #include <vector>
 
-// A protocol front end over values held in memory that records every call, so
-// tests can tell what reached the unit and in how many requests. It can refuse
-// writes to some identifiers (the unit keeps its value) and fail the next call.
-class RecordingProtocol : public GenericProtocol {
+// A unit held in memory that records every call, so tests can tell what
+// reached it and in how many requests. It serves as the front end a parameter
+// set talks to and as the back end behind a ForwardingProtocol: each override
+// below stands for the operation of the same name in both interfaces. It can
+// refuse writes to some identifiers (the unit keeps its value) and fail the
+// next calls.
+class RecordingProtocol : public GenericProtocol, public ProtocolImplementation {
 public:
     struct Write {
         ParameterId id;
@@ -28,17 +32,20 @@ public:
     std::vector<std::pair<ParameterValueMap, std::uint32_t>> setValuesCalls;
     std::vector<ParameterValueMap> setValuesAndReadCalls;
     bool device = true;
+    int failuresLeft = 0;
 
-    // The next call of any operation throws this instead of doing its work.
-    template <class Exception> void failNext(const Exception& exception) {
+    // The next calls of any operation but setTag and hasDevice throw this
+    // instead of doing their work.
+    template <class Exception> void failNext(const Exception& exception, int times = 1) {
         failure_ = std::make_exception_ptr(exception);
+        failuresLeft = times;
     }
 
     DeviceStatus getStatus() override {
         check();
         return OkStatus();
     }
-    void setTag(std::uint32_t) override {}
+    void setTag(std::uint32_t tag) override { ProtocolImplementation::setTag(tag); }
     void setValue(ParameterId id, const ParameterValue& value, std::uint32_t delayMs) override {
         check();
         writes.push_back({id, value, delayMs});
@@ -80,15 +87,22 @@ public:
         return values[id];
     }
     bool hasDevice() override { return device; }
-    void downloadFile(const std::string&, ProgressCommand&) override {}
-    void downloadBlock(const std::uint8_t*, std::size_t, std::uint32_t, bool) override {}
-    std::string getEventLog() override { return {}; }
-    std::string getErrorLog() override { return {}; }
+    void downloadFile(const std::string&, ProgressCommand&) override { check(); }
+    void downloadBlock(const std::uint8_t*, std::size_t, std::uint32_t, bool) override { check(); }
+    std::string getEventLog() override {
+        check();
+        return "events";
+    }
+    std::string getErrorLog() override {
+        check();
+        return "errors";
+    }
 
 private:
     void check() {
-        if (failure_) {
-            std::rethrow_exception(std::exchange(failure_, nullptr));
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            std::rethrow_exception(failure_);
         }
     }
     void store(ParameterId id, const ParameterValue& value) {

@@ -14,3 +14,13 @@ template <typename E, typename F> std::string thrownMessage(F&& code) {
     ADD_FAILURE() << "nothing was thrown";
     return {};
 }
+
+// Runs code and returns the message of the E it throws, or "" when it succeeds.
+template <typename E, typename F> std::string failureOf(F&& code) {
+    try {
+        code();
+    } catch (const E& error) {
+        return error.what();
+    }
+    return {};
+}

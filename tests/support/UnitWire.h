@@ -2,9 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
+#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 // The unit's side of the wire, written out by hand so that tests check the
@@ -43,11 +42,26 @@ inline std::uint16_t crc16(const std::uint8_t* bytes, std::size_t count) {
     return static_cast<std::uint16_t>(crc);
 }
 
-inline void append32(Bytes& out, std::uint32_t value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 24));
-    out.push_back(static_cast<std::uint8_t>(value >> 16));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value));
+inline Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+inline Bytes repeated(std::size_t count, const Bytes& part) {
+    Bytes out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+inline Bytes bigEndian(std::uint32_t value, int bytes) {
+    Bytes out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+    return out;
 }
 
 // A value as it travels: tag 0 and two bytes, or tag 1, a length and the bytes.
@@ -62,111 +76,32 @@ inline std::string integer(int value) {
 
 inline Bytes body(Code code, const std::vector<Pair>& pairs = {}) {
     Bytes out{code};
-    for (const auto& pair : pairs) {
-        out.push_back(static_cast<std::uint8_t>(pair.id >> 8));
-        out.push_back(static_cast<std::uint8_t>(pair.id & 0xFF));
-        if (pair.value.size() == 2) {
-            out.push_back(0);
-        } else {
-            out.push_back(1);
-            out.push_back(static_cast<std::uint8_t>(pair.value.size()));
-        }
-        out.insert(out.end(), pair.value.begin(), pair.value.end());
+    for (const auto& [id, value] : pairs) {
+        const Bytes tag = value.size() == 2 ? Bytes{0} : join({{1}, bigEndian(value.size(), 1)});
+        out = join({out, bigEndian(id, 2), tag, Bytes(value.begin(), value.end())});
     }
     return out;
 }
-
 inline Bytes statusCodeBody(Code code, std::uint16_t status) {
-    return Bytes{code, 0x55, 0xAA, static_cast<std::uint8_t>(status >> 8),
-                 static_cast<std::uint8_t>(status & 0xFF)};
+    return join({{code, 0x55, 0xAA}, bigEndian(status, 2)});
 }
-
 inline Bytes textBody(Code code, const std::string& text) {
-    Bytes out{code};
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
+    return join({{code}, Bytes(text.begin(), text.end())});
 }
 
 inline Bytes packet(const Bytes& body) {
-    Bytes out;
-    append32(out, static_cast<std::uint32_t>(body.size() + 4));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
+    return join({bigEndian(static_cast<std::uint32_t>(body.size() + 4), 4), body});
 }
-
 inline Bytes frame(std::uint8_t type, const Bytes& data = {}, bool corruptCrc = false) {
-    Bytes out{'Q', 'U', 'I', 'P', type};
-    append32(out, static_cast<std::uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    std::uint16_t crc = crc16(out.data(), out.size());
-    if (corruptCrc) {
-        crc ^= 0x0101;
-    }
-    out.push_back(static_cast<std::uint8_t>(crc >> 8));
-    out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    return out;
+    Bytes out = join({{'Q', 'U', 'I', 'P', type}, bigEndian(data.size(), 4), data});
+    const std::uint16_t crc = crc16(out.data(), out.size()) ^ (corruptCrc ? 0x0101 : 0);
+    return join({out, bigEndian(crc, 2)});
 }
-
 inline Bytes dataFrame(const Bytes& body) {
     return frame(2, packet(body));
 }
 inline Bytes ack() {
     return frame(0);
-}
-
-inline std::uint32_t read32(const Bytes& bytes, std::size_t at) {
-    return std::uint32_t{bytes.at(at)} << 24 | std::uint32_t{bytes.at(at + 1)} << 16 |
-           std::uint32_t{bytes.at(at + 2)} << 8 | std::uint32_t{bytes.at(at + 3)};
-}
-
-// The bodies of back-to-back packets; the length fields must tile the bytes
-// exactly, except for an incomplete last packet when partialTail is set.
-inline std::vector<Bytes> splitPackets(const Bytes& stream, bool partialTail = false) {
-    std::vector<Bytes> bodies;
-    std::size_t at = 0;
-    while (at < stream.size()) {
-        if (partialTail && (stream.size() - at < 4 || at + read32(stream, at) > stream.size())) {
-            break;
-        }
-        const std::uint32_t length = read32(stream, at);
-        if (length < 4 || at + length > stream.size()) {
-            throw std::runtime_error("malformed packet stream");
-        }
-        bodies.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(at + 4),
-                            stream.begin() + static_cast<std::ptrdiff_t>(at + length));
-        at += length;
-    }
-    return bodies;
-}
-
-struct Frame {
-    std::uint8_t type;
-    Bytes data;
-    bool crcGood;
-};
-
-// Back-to-back frames; every one must start with the magic.
-inline std::vector<Frame> splitFrames(const Bytes& stream) {
-    std::vector<Frame> frames;
-    std::size_t at = 0;
-    while (at < stream.size()) {
-        if (stream.size() - at < 11 || stream[at] != 'Q' || stream[at + 1] != 'U' ||
-            stream[at + 2] != 'I' || stream[at + 3] != 'P') {
-            throw std::runtime_error("malformed frame stream");
-        }
-        const std::uint32_t length = read32(stream, at + 5);
-        const std::size_t end = at + 9 + length;
-        if (end + 2 > stream.size()) {
-            throw std::runtime_error("truncated frame");
-        }
-        const std::uint16_t crc = static_cast<std::uint16_t>(stream[end] << 8 | stream[end + 1]);
-        frames.push_back({stream[at + 4],
-                          Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at + 9),
-                                stream.begin() + static_cast<std::ptrdiff_t>(end)),
-                          crc == crc16(stream.data() + at, 9 + length)});
-        at = end + 2;
-    }
-    return frames;
 }
 
 } // namespace unitwire

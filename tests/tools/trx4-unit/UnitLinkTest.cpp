@@ -36,8 +36,12 @@ struct Wire {
         host->setTimeout(100);
         bytes.resize(host->read(bytes.data(), bytes.size()));
         std::string sent;
-        for (const unitwire::Frame& frame : unitwire::splitFrames(bytes)) {
-            sent += std::string(sent.empty() ? "" : " ") + names.at(frame.type);
+        // Each frame: "QUIP", its type, a 4-byte big-endian length, the data
+        // and a 2-byte CRC.
+        for (std::size_t at = 0; at + 9 <= bytes.size();
+             at += 11 + (std::size_t{bytes[at + 5]} << 24 | std::size_t{bytes[at + 6]} << 16 |
+                         std::size_t{bytes[at + 7]} << 8 | bytes[at + 8])) {
+            sent += std::string(sent.empty() ? "" : " ") + names.at(bytes[at + 4]);
         }
         return sent.empty() ? "nothing" : sent;
     }

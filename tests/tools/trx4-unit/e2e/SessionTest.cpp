@@ -146,7 +146,7 @@ TEST_F(Session, ServesTheCatalogueOverALinePacedAtItsBaudRate) {
         ProtocolChain chain(serial());
         EXPECT_EQ(chain.frontEnd().getValue(surroundDelay), ParameterValue(64));
     }
-    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Ping Request").size(), 1u);
+    EXPECT_GE(messages(stopAndReadTrace(), "received", "Ping Request").size(), 1u);
 }
 
 TEST_F(Session, OverFramesTheRetryingFrontEndRecoversFromCorruptedReplies) {
