@@ -6,6 +6,7 @@
 #include "model/ParameterSet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -35,8 +36,11 @@ void UnitSnapshot::takeValues(ParameterSet& parameters) {
     for (std::size_t i = 0; i < levelsDbfs.size(); ++i) {
         const Parameter& meter = parameters.findParameter(
             ParameterId(static_cast<std::uint16_t>(firstLevelMeter.number() + i)));
-        levelsDbfs[i] =
+        const double level =
             std::min(scaler.scale(meter.value().toSignedInt(), meterFloorDbfs), meterTopDbfs);
+        // Hundredths of a decibel are more than any meter shows; adding 0
+        // turns a rounded -0 into 0.
+        levelsDbfs[i] = std::round(level * 100) / 100 + 0.0;
     }
 
     const Parameter& decodingParameter = parameters.findParameter(currentDecoding);

@@ -13,7 +13,8 @@ class ParameterSet;
 struct UnitSnapshot {
     // The eight output meters, in the order of the front panel.
     static constexpr std::array<const char*, 8> channels{"L", "C", "R", "Ls", "Rs", "SW", "7", "8"};
-    // The window's meters show nothing below this and nothing above 0 dBFS.
+    // The window's meters show nothing below this and nothing above 0 dBFS;
+    // levels are rounded to hundredths of a decibel.
     static constexpr double meterFloorDbfs = -60.0;
     static constexpr double meterTopDbfs = 0.0;
 

@@ -17,7 +17,8 @@
 #include <thread>
 #include <vector>
 
-// A trx4-unit child process for end-to-end tests. Started with the given
+// A trx4-unit child process (or another program that prints its ports
+// first) for end-to-end tests. Started with the given
 // arguments, it is stopped (SIGTERM, then SIGKILL after a deadline) when the
 // object goes, so a failing test never leaves one behind. Its first output
 // lines, the ports or the terminal path, are read with a deadline.
@@ -25,8 +26,9 @@ class UnitProcess {
 public:
     explicit UnitProcess(const std::vector<std::string>& arguments,
                          std::chrono::milliseconds startTimeout = std::chrono::seconds(20),
-                         std::size_t lineCount = 1)
-        : pid_(startProcess(TRX4_UNIT_EXECUTABLE, arguments, {"", outputPath_, ""})) {
+                         std::size_t lineCount = 1,
+                         const std::string& executable = TRX4_UNIT_EXECUTABLE)
+        : pid_(startProcess(executable, arguments, {"", outputPath_, ""})) {
         try {
             lines_ = readLines(lineCount, startTimeout);
         } catch (const std::runtime_error&) {
@@ -80,11 +82,11 @@ private:
             }
             if (::waitpid(pid_, nullptr, WNOHANG) != 0) {
                 pid_ = -1;
-                throw std::runtime_error("trx4-unit ended before its first lines");
+                throw std::runtime_error("the program ended before its first lines");
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        throw std::runtime_error("trx4-unit printed too few lines in time");
+        throw std::runtime_error("the program printed too few lines in time");
     }
 
     TemporaryDirectory folder_;
