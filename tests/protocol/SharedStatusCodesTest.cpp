@@ -10,39 +10,29 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// Connections on several threads open, read a status message through the
-// shared tables and close, so closes overlap other connections' look-ups.
+// Connections on several threads open, turn an "Error" reply into its text
+// through the shared tables and close, so closes overlap others' look-ups.
 TEST(SharedStatusCodes, ConnectionsOpenAndCloseConcurrently) {
-    constexpr int threadCount = 6;
-    constexpr int connectionsPerThread = 200;
     std::atomic<int> wrongMessages{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < threadCount; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < connectionsPerThread; ++i) {
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
                 ScriptedDevice transport;
                 SerialDevice device{transport};
                 QUIPPacket link;
                 ManualClock clock;
                 transport.unitSends(unitwire::packet(unitwire::body(unitwire::GetAllResponse)));
-                const std::uint16_t code = static_cast<std::uint16_t>(1 + (t + i) % 3);
-                transport.unitSends(
-                    unitwire::packet(unitwire::statusCodeBody(unitwire::Error, code)));
+                transport.unitSends(unitwire::packet(unitwire::statusCodeBody(unitwire::Error, 3)));
                 QUIPProtocol protocol(device, link, clock);
-                const std::string message = thrownMessage<HostException>(
-                    [&] { protocol.setValue(ParameterId(0x0300), ParameterValue(1), 0); });
-                const char* expected[] = {"Error: Illegal Parameter Id",
-                                          "Error: Illegal Parameter Value",
-                                          "Error: Conflicting Parameter Values"};
-                if (message != expected[code - 1]) {
-                    ++wrongMessages;
-                }
+                wrongMessages += thrownMessage<HostException>([&] {
+                                     protocol.setValue(ParameterId(0x0300), ParameterValue(1), 0);
+                                 }) != "Error: Conflicting Parameter Values";
             }
         });
     }
