@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         ->type_name("FILE")
         ->required();
     app.add_option("--listen", listenText,
-                   "Address to serve /metrics on (default 127.0.0.1:9464, loopback only; "
+                   "Address to serve /metrics on (default 127.0.0.1:9464: this machine only; "
                    "port 0 picks a free port)")
         ->type_name("HOST:PORT")
         ->check([](const std::string& text) {
