@@ -1,4 +1,5 @@
 #include "UnitProcess.h"
+#include "support/LoopbackServer.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -7,23 +8,9 @@
 
 #include <filesystem>
 #include <map>
-#include <netinet/in.h>
 #include <regex>
 
 namespace {
-
-// A port that was free a moment ago on 127.0.0.1.
-int freePort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
-}
 
 // Asks until the answer holds or 30 s pass; returns the last answer.
 template <typename Ask, typename Holds> auto waitFor(Ask ask, Holds holds) {
@@ -76,7 +63,8 @@ TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
     const ProcessResult check = runProcess("/usr/bin/promtool", {"check", "metrics"}, metrics);
     EXPECT_EQ(check.status, 0) << check.out << check.err << metrics;
 
-    const int prometheusPort = freePort();
+    // Free a moment ago.
+    const int prometheusPort = LoopbackServer().port();
     const std::string config = "global:\n  scrape_interval: 1s\nscrape_configs:\n"
                                "  - job_name: trx4\n    static_configs:\n"
                                "      - targets: ['127.0.0.1:" +
