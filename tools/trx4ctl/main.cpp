@@ -53,12 +53,25 @@ struct Arguments {
     unsigned watchCount = 0;
 };
 
-ConnectionTarget targetOf(const Arguments& arguments) {
+bool blank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Only --offline, or no connection option at all, means the simulated unit:
+// an empty --tcp or --serial is a mistake, never a quiet fallback.
+ConnectionTarget targetOf(const CLI::App& app, const Arguments& arguments) {
     try {
-        if (!arguments.tcp.empty()) {
-            return ConnectionTarget::parseTcp(arguments.tcp);
+        if (app.count("--tcp") > 0) {
+            ConnectionTarget target = ConnectionTarget::parseTcp(arguments.tcp);
+            if (blank(target.host)) {
+                throw UsageError("--tcp needs a host, not '" + arguments.tcp + "'");
+            }
+            return target;
         }
-        if (!arguments.serial.empty()) {
+        if (app.count("--serial") > 0) {
+            if (blank(arguments.serial)) {
+                throw UsageError("--serial needs a port, not '" + arguments.serial + "'");
+            }
             return ConnectionTarget::parseSerial(arguments.serial);
         }
     } catch (const std::invalid_argument& error) {
@@ -68,8 +81,9 @@ ConnectionTarget targetOf(const Arguments& arguments) {
 }
 
 int run(CLI::App& app, Arguments& arguments) {
-    const ConnectionTarget target = targetOf(arguments);
+    const ConnectionTarget target = targetOf(app, arguments);
     const auto command = app.get_subcommands().front()->get_name();
+    const bool simulated = target.kind == ConnectionTarget::Kind::Offline;
 
     // Commands on files alone name their parameters after the simulated unit.
     if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
@@ -85,8 +99,14 @@ int run(CLI::App& app, Arguments& arguments) {
     }
 
     // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
-    if (command == "firmware" && target.kind == ConnectionTarget::Kind::Offline) {
+    if (command == "firmware" && simulated) {
         throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+    }
+    // A backup or a comparison of factory values must not pass for the unit's.
+    if (simulated &&
+        (command == "save" || command == "diff" || command == "load" || command == "report")) {
+        std::cerr << "trx4ctl: working with the simulated unit (factory values, forgotten when "
+                     "trx4ctl ends); name a unit with --tcp or --serial\n";
     }
     auto connection = std::make_unique<UnitConnection>(target);
     KORAParams& params = connection->params();

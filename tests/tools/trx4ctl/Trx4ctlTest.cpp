@@ -175,6 +175,13 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         {{"--tcp", "127.0.0.1:1", "list"}, 3, "connect failed"},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
+        {{"--tcp", "", "save", whole}, 2, "'' names no host"},
+        {{"--tcp", " :4444", "save", whole}, 2, "--tcp needs a host"},
+        {{"--serial", " ", "save", whole}, 2, "--serial needs a port"},
+        {{"set", "=30"}, 2, "a parameter needs an identifier or a name, not ''"},
+        {{"get", " "}, 2, "a parameter needs an identifier or a name"},
+        {{"set", "0x0303="}, 2, "0x0303 needs a value"},
+        {{"--offline", "save", whole}, 0, "working with the simulated unit"},
     };
     for (const auto& row : rows) {
         const auto run = runCtl(row.arguments);
@@ -182,6 +189,7 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         EXPECT_THAT(run.err, HasSubstr(row.message)) << row.arguments[0];
         EXPECT_EQ(run.out, "") << row.arguments[0];
     }
+    EXPECT_EQ(fileText(whole), bytes);
 }
 
 } // namespace
