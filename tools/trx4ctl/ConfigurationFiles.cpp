@@ -1,19 +1,12 @@
 #include "ConfigurationFiles.h"
 
+#include "AtomicFile.h"
 #include "CommandErrors.h"
 #include "ParameterNames.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -36,45 +29,6 @@ ParameterValueMap parse(const std::string& bytes) {
     return ParameterValueMap(stream);
 }
 
-std::string systemError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Writes all bytes to a new file in path's folder and renames it to path.
-void replaceFile(const std::string& path, const std::string& bytes) {
-    std::string temporary = path + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data());
-    if (file < 0) {
-        throw FileError(systemError("Error opening", path));
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    const bool complete = written == bytes.size() && ::fsync(file) == 0;
-    const int savedErrno = errno;
-    // mkstemp creates the file readable by its owner only; a configuration
-    // file gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file, 0666 & ~mask);
-    if (::close(file) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (!complete) {
-            errno = savedErrno;
-        }
-        const std::string message = systemError("Error saving", path);
-        std::remove(temporary.c_str());
-        throw FileError(message);
-    }
-}
-
 } // namespace
 
 ParameterValueMap ConfigurationFiles::read(const std::string& path) {
@@ -95,7 +49,7 @@ ParameterValueMap ConfigurationFiles::controls(KORAParams& params) {
 void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
     std::ostringstream stream(std::ios::binary);
     params.saveControls(stream);
-    replaceFile(path, stream.str());
+    AtomicFile::write(path, stream.str());
 }
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {

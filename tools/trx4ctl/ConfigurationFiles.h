@@ -17,8 +17,7 @@ namespace ConfigurationFiles {
 ParameterValueMap read(const std::string& path);
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);
-// Writes the configuration as the application does, into a temporary file
-// beside path that then replaces it, so a failure leaves path untouched.
+// Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
 // Checks the whole file, then writes its values to the unit.
 void load(KORAParams& params, const std::string& path);

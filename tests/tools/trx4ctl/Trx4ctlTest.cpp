@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <regex>
 
 namespace {
@@ -38,15 +40,26 @@ TEST_F(Trx4ctl, DiffShowsTheChangesAndASavedConfigurationLoadsBackByteForByte) {
     ASSERT_EQ(ctl({"save", file("after.trx")}).status, 0);
     EXPECT_EQ(fileText(file("after.trx")), fileText(file("before.trx")));
     EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
-    // A save that cannot replace its target leaves it as it was.
+    // Saving through a link replaces the link's target; the link stays.
+    std::filesystem::create_directory(file("kept"));
+    std::filesystem::create_symlink("kept/target.trx", file("link.trx"));
+    ASSERT_EQ(ctl({"save", file("link.trx")}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(file("link.trx")));
+    EXPECT_EQ(fileText(file("kept/target.trx")), fileText(file("before.trx")));
+    // A target that is no regular file is refused and left as it was.
     std::filesystem::create_directory(file("taken.trx"));
-    const auto failed = ctl({"save", file("taken.trx")});
-    EXPECT_EQ(failed.status, 4);
-    EXPECT_THAT(failed.err, HasSubstr("Error saving " + file("taken.trx")));
+    ASSERT_EQ(::mkfifo(file("pipe.trx").c_str(), 0600), 0);
+    for (const auto& [name, reason] :
+         {std::pair{"taken.trx", "it is a directory"}, {"pipe.trx", "it is not a regular file"}}) {
+        const auto failed = ctl({"save", file(name)});
+        EXPECT_EQ(failed.status, 4) << name;
+        EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file(name) + ": " + reason + "\n");
+    }
     EXPECT_TRUE(std::filesystem::is_directory(file("taken.trx")));
+    EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.trx")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
-              4);
+              7);
 }
 
 TEST_F(Trx4ctl, SetWritesNamesAndTextsInOneTransactionOrNothingWhenAValueIsRefused) {
