@@ -104,6 +104,10 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);
     EXPECT_THAT(fileText(file("report.html")),
                 HasSubstr("<TD>Cinema Processor</TD><TD>Arvo B</TD>"));
+    const auto failed = ctl({"report", file("none/report.html")});
+    EXPECT_EQ(failed.status, 4);
+    EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file("none/report.html") +
+                              ": No such file or directory\n");
     const std::string watched = ctl({"watch", "--count", "3"}).out;
     const std::regex lastMeter("\nMeter 8 ");
     EXPECT_EQ(std::distance(std::sregex_iterator(watched.begin(), watched.end(), lastMeter),
