@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "CommandErrors.h"
 #include "ParameterNames.h"
+#include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
@@ -54,13 +55,30 @@ void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
     const std::string bytes = fileBytes(path);
+    ParameterValueMap written;
     try {
-        parse(bytes);
+        for (const auto& [id, value] : parse(bytes)) {
+            const ControlParameter* control = params.controlParameters().lookup(id);
+            if (control != nullptr && control->restorable()) {
+                written[id] = value;
+            }
+        }
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
     std::istringstream stream(bytes, std::ios::binary);
-    params.restoreControls(stream);
+    try {
+        params.restoreControls(stream);
+    } catch (const VerloException& error) {
+        // The restore's message names nothing; what the unit holds now does.
+        try {
+            ReadBack::confirm(params, written, std::chrono::milliseconds(0));
+        } catch (const VerloException& readBack) {
+            throw VerloException(error.what() + std::string("; ") + readBack.what());
+        }
+        throw;
+    }
+    ReadBack::confirm(params, written);
 }
 
 namespace {

@@ -19,7 +19,8 @@ ParameterValueMap read(const std::string& path);
 ParameterValueMap controls(KORAParams& params);
 // Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
-// Checks the whole file, then writes its values to the unit.
+// Checks the whole file, then writes its values to the unit and reads them
+// back (ReadBack).
 void load(KORAParams& params, const std::string& path);
 // Each record of the file with its name and value text, named after params.
 void show(KORAParams& params, const std::string& path, std::ostream& out);

@@ -2,6 +2,7 @@
 
 #include "CommandErrors.h"
 #include "ParameterNames.h"
+#include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
 #include "model/ParameterTransaction.h"
@@ -92,10 +93,13 @@ void ParameterCommands::set(KORAParams& params, const std::vector<std::string>& 
     }
 
     ParameterTransaction transaction;
+    ParameterValueMap written;
     for (auto& [parameter, value] : changes) {
         parameter->setValue(value, &transaction);
+        written[parameter->id()] = value;
     }
     transaction.commit();
+    ReadBack::confirm(params, written);
     params.refreshControls();
     for (const auto& change : changes) {
         writeLine(out, *change.first);

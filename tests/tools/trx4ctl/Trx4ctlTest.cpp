@@ -170,6 +170,33 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
     }
 }
 
+// Each row against a unit of its own, started with the row's options.
+TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
+    const struct {
+        std::vector<std::string> unitOptions;
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } rows[] = {
+        {{"--ignore-set"},
+         {"set", "0x0303=30", "Cinema Processor=Arvo C"},
+         3,
+         "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
+         "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
+        options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
+        UnitProcess unit(options);
+        std::vector<std::string> arguments{"--tcp", "127.0.0.1:" + std::to_string(unit.port())};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const auto run = runCtl(arguments);
+        EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
+        EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
+        EXPECT_EQ(run.out, "") << row.arguments.at(1);
+    }
+}
+
 TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const auto all = nlohmann::json::parse(runCtl({"list", "--json"}).out);
     EXPECT_EQ(all.size(), 134u);
