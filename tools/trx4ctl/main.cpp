@@ -170,7 +170,8 @@ void declare(CLI::App& app, Arguments& arguments) {
                "unit error, 4 file error, 5 outcome unknown (a firmware burn the unit did not "
                "confirm).\n");
 
-    app.add_subcommand("list", "List every parameter: identifier, kind, range, value, name")
+    app.add_subcommand("list", "List every parameter: identifier, kind/source, range, value, "
+                               "name; source local marks parameters not stored on the unit")
         ->add_flag("--json", arguments.json, "Write a JSON array for machines");
     app.add_subcommand("get", "Show the values of parameters")
         ->add_option("parameters", arguments.names, "Identifiers or names")

@@ -183,6 +183,10 @@ TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
          3,
          "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
          "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
+        {{},
+         {"set", "0x0303=30", "0x0B00=1"},
+         2,
+         "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
@@ -203,6 +207,9 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     EXPECT_EQ(all.at(0), nlohmann::json::parse(R"({"id": "0x0300", "kind": "control",
         "name": "Cinema Processor", "source": "device", "minimum": 0, "maximum": 8, "value": 1,
         "text": "Arvo B"})"));
+    EXPECT_THAT(runCtl({"list"}).out,
+                HasSubstr("\n0x0B00  control/local  0..1  0 (feet)  Room Units  (not stored on "
+                          "the unit)\n"));
     TemporaryDirectory folder;
     const std::string whole = (folder.path() / "whole.trx").string();
     ASSERT_EQ(runCtl({"save", whole}).status, 0);
