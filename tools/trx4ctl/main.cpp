@@ -17,7 +17,6 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -99,8 +98,13 @@ int run(CLI::App& app, Arguments& arguments) {
     }
 
     // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
-    if (command == "firmware" && simulated) {
-        throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+    if (command == "firmware") {
+        if (simulated) {
+            throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+        }
+        arguments.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
+        FirmwareCommand::run(target, arguments.firmware, std::cin, std::cout);
+        return Success;
     }
     // A backup or a comparison of factory values must not pass for the unit's.
     if (simulated &&
@@ -108,8 +112,8 @@ int run(CLI::App& app, Arguments& arguments) {
         std::cerr << "trx4ctl: working with the simulated unit (factory values, forgotten when "
                      "trx4ctl ends); name a unit with --tcp or --serial\n";
     }
-    auto connection = std::make_unique<UnitConnection>(target);
-    KORAParams& params = connection->params();
+    UnitConnection connection(target);
+    KORAParams& params = connection.params();
     if (command == "list") {
         ParameterCommands::list(params, std::cout, arguments.json);
     } else if (command == "get") {
@@ -138,9 +142,6 @@ int run(CLI::App& app, Arguments& arguments) {
                              arguments.text ? UnitCommands::ReportFormat::Text
                                             : UnitCommands::ReportFormat::Html,
                              path, std::cout);
-    } else if (command == "firmware") {
-        arguments.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
-        FirmwareCommand::run(target, connection, arguments.firmware, std::cin, std::cout);
     } else if (command == "watch") {
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);

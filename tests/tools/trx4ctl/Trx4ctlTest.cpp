@@ -79,14 +79,17 @@ TEST_F(Trx4ctl, SetWritesNamesAndTextsInOneTransactionOrNothingWhenAValueIsRefus
 TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
     auto bad = signedImage(filledPayload(5000, "FW:2.0.0.1"));
     bad[100] ^= 0x01;
-    const auto refused = ctl({"firmware", "--yes", folder.write("bad.bin", bad)});
+    const std::string badPath = folder.write("bad.bin", bad);
+    const auto refused = ctl({"firmware", "--yes", badPath});
     EXPECT_EQ(refused.status, 4);
-    EXPECT_THAT(refused.err, HasSubstr("MD5 checksum error"));
+    EXPECT_THAT(refused.err, HasSubstr(badPath + ": MD5 checksum error: the image's contents"));
     const std::string good =
         folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")));
     const auto declined = ctl({"firmware", good}, "n\n");
     EXPECT_EQ(declined.status, 2);
     EXPECT_THAT(declined.out, HasSubstr("CANNOT be interrupted"));
+    // The image is checked and the operator asked before any connection.
+    EXPECT_FALSE(traceHas("host-connected"));
 
     const auto run = ctl({"firmware", "--reboot-timeout", "30", good}, "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
