@@ -2,27 +2,24 @@
 
 #include "AtomicFile.h"
 #include "CommandErrors.h"
+#include "InputFile.h"
 #include "ParameterNames.h"
 #include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
 
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <sstream>
 
 namespace {
 
+// A full configuration is about 1 KB.
+constexpr std::uint64_t maximumSize = 1024 * 1024;
+
 std::string fileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.is_open() || file.bad()) {
-        throw FileError("Error opening " + path);
-    }
-    return bytes;
+    return InputFile::read(path, maximumSize, "a configuration file");
 }
 
 ParameterValueMap parse(const std::string& bytes) {

@@ -13,7 +13,7 @@ class KORAParams;
 // VerloException.
 namespace ConfigurationFiles {
 
-// The records of a configuration file.
+// The records of a configuration file: a regular file of at most 1 MiB.
 ParameterValueMap read(const std::string& path);
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);

@@ -219,13 +219,24 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     EXPECT_THAT(runCtl({"show", whole}).out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
     const std::string bytes = fileText(whole);
     const std::string cut = folder.write("cut.trx", {bytes.begin(), bytes.end() - 3});
+    const std::string pipe = (folder.path() / "pipe.trx").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string big = folder.write("big.trx", {});
+    std::filesystem::resize_file(big, 1024 * 1024 + 1);
+    const std::string none = (folder.path() / "none.trx").string();
     const struct {
         std::vector<std::string> arguments;
         int status;
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
-        {{"load", (folder.path() / "none.trx").string()}, 4, "Error opening "},
+        {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
+        {{"show", pipe}, 4, "Error opening " + pipe + ": it is not a regular file"},
+        {{"load", "/dev/zero"}, 4, "Error opening /dev/zero: it is not a regular file"},
+        {{"diff", folder.path().string(), whole},
+         4,
+         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
         {{"--tcp", "127.0.0.1:1", "list"}, 3, "connect failed"},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
