@@ -22,6 +22,26 @@ std::string fileBytes(const std::string& path) {
     return InputFile::read(path, maximumSize, "a configuration file");
 }
 
+// Why the parameter cannot take value, or nothing when it can.
+std::string unusable(const ControlParameter& parameter, const ParameterValue& value) {
+    const std::string label = ParameterNames::label(parameter);
+    if (ParameterNames::takesText(parameter)) {
+        if (value.length() <= ParameterValue::maximumWireLength) {
+            return {};
+        }
+        return label + " holds " + std::to_string(value.length()) +
+               " bytes of text; it takes at most " +
+               std::to_string(ParameterValue::maximumWireLength);
+    }
+    if (ParameterNames::isNumber(value) && parameter.withinLimits(value)) {
+        return {};
+    }
+    return label + " holds " +
+           (ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
+                                            : std::to_string(value.length()) + " bytes") +
+           "; it takes " + ParameterNames::rangeText(parameter);
+}
+
 ParameterValueMap parse(const std::string& bytes) {
     std::istringstream stream(bytes, std::ios::binary);
     return ParameterValueMap(stream);
@@ -52,16 +72,28 @@ void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
     const std::string bytes = fileBytes(path);
-    ParameterValueMap written;
+    ParameterValueMap records;
     try {
-        for (const auto& [id, value] : parse(bytes)) {
-            const ControlParameter* control = params.controlParameters().lookup(id);
-            if (control != nullptr && control->restorable()) {
-                written[id] = value;
-            }
-        }
+        records = parse(bytes);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
+    }
+    // Checked whole before anything is sent: a value no unit takes is the
+    // file's fault, whichever unit it is loaded into.
+    ParameterValueMap written;
+    for (const auto& [id, value] : records) {
+        const ControlParameter* control = params.controlParameters().lookup(id);
+        if (control == nullptr) {
+            throw FileError(path + ": " + ParameterNames::idText(id) +
+                            " is no control parameter of this unit");
+        }
+        if (!control->restorable()) {
+            continue;
+        }
+        if (const std::string fault = unusable(*control, value); !fault.empty()) {
+            throw FileError(path + ": " + fault);
+        }
+        written[id] = value;
     }
     std::istringstream stream(bytes, std::ios::binary);
     try {

@@ -137,6 +137,11 @@ ParameterValue ParameterNames::parseValue(const Parameter& parameter,
     }
     // Text parameters (names, addresses, versions) take the text itself.
     if (takesText(parameter)) {
+        if (text.size() > ParameterValue::maximumWireLength) {
+            throw UsageError(label(parameter) + " takes at most " +
+                             std::to_string(ParameterValue::maximumWireLength) +
+                             " bytes of text, not " + std::to_string(text.size()));
+        }
         return ParameterValue(text);
     }
     const int minimum = parameter.minimum().toSignedInt();

@@ -21,7 +21,8 @@ public:
     // The same, for parameters the operator may change.
     ControlParameter& findControl(const std::string& text) const;
     // The value text names for parameter. Numbers and texts outside the
-    // parameter's limits are refused with a UsageError naming the range.
+    // parameter's limits, and texts too long to send, are refused with a
+    // UsageError naming the range.
     ParameterValue parseValue(const Parameter& parameter, const std::string& text) const;
 
     // "0x0303".

@@ -190,6 +190,7 @@ TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
          {"set", "0x0303=30", "0x0B00=1"},
          2,
          "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
+        {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
@@ -224,6 +225,14 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const std::string big = folder.write("big.trx", {});
     std::filesystem::resize_file(big, 1024 * 1024 + 1);
     const std::string none = (folder.path() / "none.trx").string();
+    // One record, Host Name (0x0701) with 128 bytes of text: longer than any unit takes.
+    const auto word = [](std::uint32_t value) {
+        return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    };
+    const std::string record = word(1) + "\x07\x01" + word(128) + std::string(128, 'a') +
+                               word(1 + 7 + 1 + 128 + 128 * 'a');
+    const std::string tooLong = folder.write("long.trx", {record.begin(), record.end()});
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -247,6 +256,12 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         {{"get", " "}, 2, "a parameter needs an identifier or a name"},
         {{"set", "0x0303="}, 2, "0x0303 needs a value"},
         {{"--offline", "save", whole}, 0, "working with the simulated unit"},
+        {{"load", tooLong},
+         4,
+         tooLong + ": Host Name holds 128 bytes of text; it takes at most 127"},
+        {{"set", "Host Name=" + std::string(128, 'a')},
+         2,
+         "Host Name takes at most 127 bytes of text, not 128"},
     };
     for (const auto& row : rows) {
         const auto run = runCtl(row.arguments);
