@@ -5,6 +5,7 @@
 #include "InputFile.h"
 #include "ParameterNames.h"
 #include "ReadBack.h"
+#include "TerminalText.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
@@ -135,7 +136,7 @@ std::string shown(Parameter* parameter, const ParameterValue& value) {
         return ParameterNames::shownValue(*parameter, value);
     }
     return ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
-                                           : "\"" + value.toString() + "\"";
+                                           : "\"" + TerminalText::escaped(value.toString()) + "\"";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ParameterNames.h"
 
 #include "CommandErrors.h"
+#include "TerminalText.h"
 
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
@@ -66,7 +67,7 @@ std::string ParameterNames::valueText(const Parameter& parameter, const Paramete
 }
 
 std::string ParameterNames::shownValue(const Parameter& parameter, const ParameterValue& value) {
-    const std::string text = valueText(parameter, value);
+    const std::string text = TerminalText::escaped(valueText(parameter, value));
     if (!isNumber(value)) {
         return text;
     }

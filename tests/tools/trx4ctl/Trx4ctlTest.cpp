@@ -100,10 +100,17 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
                                      "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
-    EXPECT_THAT(ctl({"log", "events"}).out, testing::StartsWith("TRX4 event log\n"));
-    EXPECT_THAT(ctl({"report", "--text"}).out,
-                HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo B\n"));
+TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnitWithItsControlCharactersEscaped) {
+    const auto set = ctl({"set", "Host Name=a\x1b[31mb\x7f"});
+    EXPECT_EQ(set.out, "0x0701 Host Name: a\\x1B[31mb\\x7F\n");
+    const std::string log = ctl({"log", "events"}).out;
+    EXPECT_THAT(log, testing::StartsWith("TRX4 event log\n"));
+    EXPECT_THAT(log, HasSubstr(" 0x0701 set to \"a\\x1B[31mb\\x7F\"\n"));
+    const std::string report = ctl({"report", "--text"}).out;
+    EXPECT_THAT(report, HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo B\n"));
+    EXPECT_THAT(report, HasSubstr("\nHost Name: a\\x1B[31mb\\x7F\n"));
+    EXPECT_THAT(ctl({"report"}).out,
+                HasSubstr("<TD>Host Name</TD><TD>a\\x1B[31mb\\x7F</TD></TR>\r\n"));
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);
     EXPECT_THAT(fileText(file("report.html")),
                 HasSubstr("<TD>Cinema Processor</TD><TD>Arvo B</TD>"));
