@@ -43,17 +43,24 @@ std::string unusable(const ControlParameter& parameter, const ParameterValue& va
            "; it takes " + ParameterNames::rangeText(parameter);
 }
 
-ParameterValueMap parse(const std::string& bytes) {
+// The records of bytes; ignored, when given, counts the bytes after the
+// checksum, which the format allows and the reader leaves unread.
+ParameterValueMap parse(const std::string& bytes, std::size_t* ignored = nullptr) {
     std::istringstream stream(bytes, std::ios::binary);
-    return ParameterValueMap(stream);
+    ParameterValueMap records(stream);
+    if (ignored != nullptr) {
+        const std::streamoff end = stream.tellg();
+        *ignored = end < 0 ? 0 : bytes.size() - static_cast<std::size_t>(end);
+    }
+    return records;
 }
 
 } // namespace
 
-ParameterValueMap ConfigurationFiles::read(const std::string& path) {
+ParameterValueMap ConfigurationFiles::read(const std::string& path, std::size_t* ignored) {
     const std::string bytes = fileBytes(path);
     try {
-        return parse(bytes);
+        return parse(bytes, ignored);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
@@ -141,9 +148,15 @@ std::string shown(Parameter* parameter, const ParameterValue& value) {
 
 } // namespace
 
-void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out) {
-    for (const auto& [id, value] : read(path)) {
+void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out,
+                              std::ostream& notes) {
+    std::size_t ignored = 0;
+    for (const auto& [id, value] : read(path, &ignored)) {
         out << heading(lookup(params, id), id) << ": " << shown(lookup(params, id), value) << '\n';
+    }
+    if (ignored > 0) {
+        notes << "trx4ctl: " << path << ": " << ignored << " byte" << (ignored == 1 ? "" : "s")
+              << " after the checksum ignored\n";
     }
 }
 

@@ -88,7 +88,7 @@ int run(CLI::App& app, Arguments& arguments) {
     if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
         UnitConnection offline{ConnectionTarget{}};
         if (command == "show") {
-            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout);
+            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout, std::cerr);
             return Success;
         }
         const auto left = ConfigurationFiles::read(arguments.files[0]);

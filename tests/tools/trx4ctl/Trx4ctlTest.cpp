@@ -224,8 +224,13 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     TemporaryDirectory folder;
     const std::string whole = (folder.path() / "whole.trx").string();
     ASSERT_EQ(runCtl({"save", whole}).status, 0);
-    EXPECT_THAT(runCtl({"show", whole}).out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
     const std::string bytes = fileText(whole);
+    const std::string longer = folder.write("longer.trx", {bytes.begin(), bytes.end()});
+    std::filesystem::resize_file(longer, bytes.size() + 3);
+    const auto shown = runCtl({"show", longer});
+    EXPECT_THAT(shown.out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
+    EXPECT_EQ(shown.err, "trx4ctl: " + longer + ": 3 bytes after the checksum ignored\n");
+    EXPECT_EQ(runCtl({"show", whole}).err, "");
     const std::string cut = folder.write("cut.trx", {bytes.begin(), bytes.end() - 3});
     const std::string pipe = (folder.path() / "pipe.trx").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
