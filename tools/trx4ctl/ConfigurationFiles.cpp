@@ -1,86 +1,66 @@
 #include "ConfigurationFiles.h"
 
+#include "AtomicFile.h"
 #include "CommandErrors.h"
+#include "InputFile.h"
 #include "ParameterNames.h"
+#include "ReadBack.h"
+#include "TerminalText.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <sstream>
 
 namespace {
 
+// A full configuration is about 1 KB.
+constexpr std::uint64_t maximumSize = 1024 * 1024;
+
 std::string fileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.is_open() || file.bad()) {
-        throw FileError("Error opening " + path);
-    }
-    return bytes;
+    return InputFile::read(path, maximumSize, "a configuration file");
 }
 
-ParameterValueMap parse(const std::string& bytes) {
+// Why the parameter cannot take value, or nothing when it can.
+std::string unusable(const ControlParameter& parameter, const ParameterValue& value) {
+    const std::string label = ParameterNames::label(parameter);
+    if (ParameterNames::takesText(parameter)) {
+        if (value.length() <= ParameterValue::maximumWireLength) {
+            return {};
+        }
+        return label + " holds " + std::to_string(value.length()) +
+               " bytes of text; it takes at most " +
+               std::to_string(ParameterValue::maximumWireLength);
+    }
+    if (ParameterNames::isNumber(value) && parameter.withinLimits(value)) {
+        return {};
+    }
+    return label + " holds " +
+           (ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
+                                            : std::to_string(value.length()) + " bytes") +
+           "; it takes " + ParameterNames::rangeText(parameter);
+}
+
+// The records of bytes; ignored, when given, counts the bytes after the
+// checksum, which the format allows and the reader leaves unread.
+ParameterValueMap parse(const std::string& bytes, std::size_t* ignored = nullptr) {
     std::istringstream stream(bytes, std::ios::binary);
-    return ParameterValueMap(stream);
-}
-
-std::string systemError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Writes all bytes to a new file in path's folder and renames it to path.
-void replaceFile(const std::string& path, const std::string& bytes) {
-    std::string temporary = path + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data());
-    if (file < 0) {
-        throw FileError(systemError("Error opening", path));
+    ParameterValueMap records(stream);
+    if (ignored != nullptr) {
+        const std::streamoff end = stream.tellg();
+        *ignored = end < 0 ? 0 : bytes.size() - static_cast<std::size_t>(end);
     }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    const bool complete = written == bytes.size() && ::fsync(file) == 0;
-    const int savedErrno = errno;
-    // mkstemp creates the file readable by its owner only; a configuration
-    // file gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file, 0666 & ~mask);
-    if (::close(file) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (!complete) {
-            errno = savedErrno;
-        }
-        const std::string message = systemError("Error saving", path);
-        std::remove(temporary.c_str());
-        throw FileError(message);
-    }
+    return records;
 }
 
 } // namespace
 
-ParameterValueMap ConfigurationFiles::read(const std::string& path) {
+ParameterValueMap ConfigurationFiles::read(const std::string& path, std::size_t* ignored) {
     const std::string bytes = fileBytes(path);
     try {
-        return parse(bytes);
+        return parse(bytes, ignored);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
@@ -95,18 +75,47 @@ ParameterValueMap ConfigurationFiles::controls(KORAParams& params) {
 void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
     std::ostringstream stream(std::ios::binary);
     params.saveControls(stream);
-    replaceFile(path, stream.str());
+    AtomicFile::write(path, stream.str());
 }
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
     const std::string bytes = fileBytes(path);
+    ParameterValueMap records;
     try {
-        parse(bytes);
+        records = parse(bytes);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
+    // Checked whole before anything is sent: a value no unit takes is the
+    // file's fault, whichever unit it is loaded into.
+    ParameterValueMap written;
+    for (const auto& [id, value] : records) {
+        const ControlParameter* control = params.controlParameters().lookup(id);
+        if (control == nullptr) {
+            throw FileError(path + ": " + ParameterNames::idText(id) +
+                            " is no control parameter of this unit");
+        }
+        if (!control->restorable()) {
+            continue;
+        }
+        if (const std::string fault = unusable(*control, value); !fault.empty()) {
+            throw FileError(path + ": " + fault);
+        }
+        written[id] = value;
+    }
     std::istringstream stream(bytes, std::ios::binary);
-    params.restoreControls(stream);
+    try {
+        params.restoreControls(stream);
+    } catch (const VerloException& error) {
+        // The restore's message names nothing; what the unit holds now does.
+        try {
+            ReadBack::confirm(params, written, std::chrono::milliseconds(0));
+        } catch (const VerloException& readBack) {
+            throw VerloException(error.what() + std::string("; ") + readBack.what());
+        }
+        throw;
+    }
+    ReadBack::confirm(params, written);
 }
 
 namespace {
@@ -134,14 +143,20 @@ std::string shown(Parameter* parameter, const ParameterValue& value) {
         return ParameterNames::shownValue(*parameter, value);
     }
     return ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
-                                           : "\"" + value.toString() + "\"";
+                                           : "\"" + TerminalText::escaped(value.toString()) + "\"";
 }
 
 } // namespace
 
-void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out) {
-    for (const auto& [id, value] : read(path)) {
+void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out,
+                              std::ostream& notes) {
+    std::size_t ignored = 0;
+    for (const auto& [id, value] : read(path, &ignored)) {
         out << heading(lookup(params, id), id) << ": " << shown(lookup(params, id), value) << '\n';
+    }
+    if (ignored > 0) {
+        notes << "trx4ctl: " << path << ": " << ignored << " byte" << (ignored == 1 ? "" : "s")
+              << " after the checksum ignored\n";
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ParameterNames.h"
 
 #include "CommandErrors.h"
+#include "TerminalText.h"
 
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
@@ -19,6 +20,11 @@ std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
+}
+
+bool blank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isspace(c) != 0; });
 }
 
 // A decimal number (with an optional sign) or a hexadecimal one ("0x1F").
@@ -61,7 +67,7 @@ std::string ParameterNames::valueText(const Parameter& parameter, const Paramete
 }
 
 std::string ParameterNames::shownValue(const Parameter& parameter, const ParameterValue& value) {
-    const std::string text = valueText(parameter, value);
+    const std::string text = TerminalText::escaped(valueText(parameter, value));
     if (!isNumber(value)) {
         return text;
     }
@@ -88,6 +94,11 @@ bool ParameterNames::takesText(const Parameter& parameter) {
 }
 
 Parameter& ParameterNames::find(const std::string& text) const {
+    // Parameters without a display name have an empty one: a blank name would
+    // match the first of them.
+    if (blank(text)) {
+        throw UsageError("a parameter needs an identifier or a name, not '" + text + "'");
+    }
     if (const auto number = parseNumber(text); number && *number >= 0 && *number <= 0xFFFF) {
         const ParameterId id(static_cast<std::uint16_t>(*number));
         if (Parameter* found = parameters_->controlParameters().lookup(id)) {
@@ -122,8 +133,16 @@ ControlParameter& ParameterNames::findControl(const std::string& text) const {
 
 ParameterValue ParameterNames::parseValue(const Parameter& parameter,
                                           const std::string& text) const {
+    if (blank(text)) {
+        throw UsageError(label(parameter) + " needs a value, not '" + text + "'");
+    }
     // Text parameters (names, addresses, versions) take the text itself.
     if (takesText(parameter)) {
+        if (text.size() > ParameterValue::maximumWireLength) {
+            throw UsageError(label(parameter) + " takes at most " +
+                             std::to_string(ParameterValue::maximumWireLength) +
+                             " bytes of text, not " + std::to_string(text.size()));
+        }
         return ParameterValue(text);
     }
     const int minimum = parameter.minimum().toSignedInt();

@@ -1,7 +1,8 @@
 #include "UnitCommands.h"
 
-#include "CommandErrors.h"
+#include "AtomicFile.h"
 #include "ParameterNames.h"
+#include "TerminalText.h"
 
 #include "catalogue/KORAParams.h"
 #include "model/MeterScaler.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -77,7 +77,7 @@ void UnitCommands::log(KORAParams& params, LogKind kind, std::ostream& out) {
     } else {
         params.getErrorLog(text);
     }
-    out << normalisedLines(text);
+    out << TerminalText::escaped(normalisedLines(text), true);
 }
 
 void UnitCommands::report(KORAParams& params, ReportFormat format,
@@ -92,14 +92,10 @@ void UnitCommands::report(KORAParams& params, ReportFormat format,
     const std::string written =
         format == ReportFormat::Html ? text.str() : normalisedLines(text.str());
     if (!path) {
-        out << written;
+        out << TerminalText::escaped(written, true);
         return;
     }
-    std::ofstream file(*path, std::ios::binary | std::ios::trunc);
-    file << written;
-    if (!file.flush()) {
-        throw FileError("Error opening " + *path);
-    }
+    AtomicFile::write(*path, written);
 }
 
 void UnitCommands::watch(KORAParams& params, std::ostream& out, bool terminal, unsigned count,
