@@ -1,5 +1,4 @@
 #include "model/ControlParameter.h"
-#include "model/ParameterFormatter.h"
 #include "model/ParameterTransaction.h"
 #include "protocol/VerloException.h"
 
@@ -141,22 +140,9 @@ TEST(Parameter, NotifiesOnlyWhenItsValueChangesUnlessAlwaysNotify) {
     parameter.setAlwaysNotify(true);
     EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
     EXPECT_EQ(observer.calls.size(), 3u);
-}
-
-TEST(Parameter, FormatsWithTheGivenFormatterElseItsOwnElseAsAnUnsignedNumber) {
-    Parameter parameter(nullptr, ParameterId(1, 4), MinimumShortValue, MaximumShortValue);
-    const auto formatted = [&](const ParameterValue& value, const ParameterFormatter* given) {
-        std::ostringstream stream;
-        EXPECT_TRUE(parameter.format(stream, value, given));
-        return stream.str();
-    };
-    EXPECT_EQ(formatted(ParameterValue(-1), nullptr), "65535");
-    EnumeratedFormatter own("Own");
-    own.addText(ParameterValue(1), "one");
-    StringFormatter given("Given");
-    parameter.setFormatter(&own);
-    EXPECT_EQ(formatted(ParameterValue(1), nullptr), "one");
-    EXPECT_EQ(formatted(ParameterValue(0x4142), &given), "AB");
+    std::ostringstream shown;
+    EXPECT_TRUE(parameter.format(shown, ParameterValue(-1)));
+    EXPECT_EQ(shown.str(), "65535") << "without a formatter, as an unsigned number";
 }
 
 namespace {
