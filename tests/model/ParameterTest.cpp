@@ -195,20 +195,6 @@ TEST_F(ControlParameterTest, ValuesOutsideTheSignedLimitsOrAlreadyPendingAreIgno
     EXPECT_EQ(around.value().toSignedInt(), -1);
 }
 
-TEST_F(ControlParameterTest, AChangeInATransactionIsPendingAndNotifiedUntilReverted) {
-    ParameterTransaction transaction;
-    film.setValue(ParameterValue(5), &transaction);
-    EXPECT_EQ(film.value(), ParameterValue(5));
-    EXPECT_EQ(film.unitValue(), ParameterValue(8));
-    ASSERT_EQ(onFilm.calls.size(), 1u);
-    EXPECT_EQ(onFilm.calls[0].hint, &transaction);
-    EXPECT_THAT(unit.writes, IsEmpty());
-    film.revert();
-    EXPECT_EQ(film.value(), ParameterValue(8));
-    ASSERT_EQ(onFilm.calls.size(), 2u);
-    EXPECT_EQ(onFilm.calls[1].hint, nullptr);
-}
-
 TEST_F(ControlParameterTest, WithoutATransactionTheValueIsWrittenAtOnceWithTheSettleDelay) {
     film.setSettleDelay(250);
     film.setValue(ParameterValue(5), nullptr);
@@ -266,22 +252,6 @@ TEST_F(ControlParameterTest, ACommitWritesOnceForEachProtocolWithEachLastValueAn
     EXPECT_EQ(film.unitValue(), ParameterValue(8)) << "the next refresh brings it";
     EXPECT_EQ(film.value(), ParameterValue(3)) << "a committed transaction reverts nothing";
     EXPECT_THAT(onFilm.calls, IsEmpty());
-}
-
-TEST_F(ControlParameterTest, RollingBackRevertsOncePerRecordAndAFailedCommitKeepsThem) {
-    {
-        ParameterTransaction transaction;
-        film.setValue(ParameterValue(1), &transaction);
-        film.setValue(ParameterValue(2), &transaction);
-        units.setValue(ParameterValue(1), &transaction);
-        local.failNext(ProtocolException("Timeout"));
-        EXPECT_THROW(transaction.commit(), ProtocolException);
-        onFilm.calls.clear();
-    }
-    EXPECT_EQ(film.value(), ParameterValue(8));
-    EXPECT_EQ(units.value(), ParameterValue(0));
-    ASSERT_EQ(onFilm.calls.size(), 2u);
-    EXPECT_EQ(onFilm.calls[0].hint, nullptr);
 }
 
 TEST_F(ControlParameterTest, ObserversChangesJoinTheTransactionAndTheirFailuresStayInside) {
