@@ -44,6 +44,8 @@ public:
     void answerFile(const QString& path) { files_.push_back(path); }
 
     const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+    // What each file chooser was asked for, in order.
+    const std::vector<FileRequest::Mode>& fileModes() const { return fileModes_; }
 
     int runDialog(QDialog& dialog) override {
         ShownDialog shown;
@@ -65,6 +67,7 @@ public:
     }
 
     QString chooseFile(QWidget* /*parent*/, const FileRequest& request) override {
+        fileModes_.push_back(request.mode);
         if (files_.empty()) {
             ADD_FAILURE() << "unexpected file chooser \"" << request.caption.toStdString() << "\"";
             return QString();
@@ -78,5 +81,6 @@ private:
     ModalRunner* previous_;
     std::deque<std::function<void(QDialog&)>> answers_;
     std::deque<QString> files_;
+    std::vector<FileRequest::Mode> fileModes_;
     std::vector<ShownDialog> dialogs_;
 };

@@ -6,6 +6,7 @@
 #include "model/ParameterTransaction.h"
 #include "ui/binding/Win32BitmapObserver.h"
 #include "ui/look/MeterWidget.h"
+#include "ui/look/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -110,7 +111,9 @@ Win32SliderObserver& Win32Controller::bindSlider(QSlider* slider, ParameterId id
 }
 
 void Win32Controller::controlChanged(QWidget* control) {
+    // The cursor goes before the guard hands a failure on.
     guard([&] {
+        const WaitCursor waiting;
         const auto found = controlObservers_.find(control);
         if (found == controlObservers_.end()) {
             return;
@@ -123,6 +126,7 @@ void Win32Controller::controlChanged(QWidget* control) {
 
 void Win32Controller::controlChanged(QWidget* control, Transaction& transaction) {
     guard([&] {
+        const WaitCursor waiting;
         const auto found = controlObservers_.find(control);
         if (found != controlObservers_.end()) {
             found->second->applyControl(&transaction);
@@ -132,6 +136,7 @@ void Win32Controller::controlChanged(QWidget* control, Transaction& transaction)
 
 void Win32Controller::sliderChanged(QSlider* slider, ScrollCode code) {
     guard([&] {
+        const WaitCursor waiting;
         const auto found = sliderObservers_.find(slider);
         if (found != sliderObservers_.end()) {
             found->second->apply(code);

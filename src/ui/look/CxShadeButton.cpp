@@ -1,5 +1,7 @@
 #include "ui/look/CxShadeButton.h"
 
+#include "ui/look/Palette.h"
+
 #include "protocol/VerloException.h"
 
 #include <QPainter>
@@ -197,10 +199,11 @@ void CxShadeButton::drawCaption(QPainter& painter, bool sunken) {
         painter.drawText(area, flags, text());
         return;
     }
-    // Engraved: a highlight one pixel down and right, the shadow on top.
+    // Engraved: a highlight one pixel down and right, the shadow on top, in
+    // the disabled text colour that stays readable on the greyed face.
     painter.setPen(palette().color(QPalette::Light));
     painter.drawText(area.translated(1, 1), flags, text());
-    painter.setPen(palette().color(QPalette::Dark));
+    painter.setPen(BrushedSteelPalette::kDisabledTextColor);
     painter.drawText(area, flags, text());
 }
 

@@ -3,6 +3,7 @@
 #include "protocol/VerloException.h"
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/windows/WindowStack.h"
 
 #include <QHBoxLayout>
@@ -47,6 +48,10 @@ QLabel* addText(QVBoxLayout* layout, const QString& text) {
 } // namespace
 
 MessageDialog::MessageDialog(int templateId, const QString& message, QWidget* parent)
+    : MessageDialog(templateId, message, QString(), parent) {}
+
+MessageDialog::MessageDialog(int templateId, const QString& message, const QString& detail,
+                             QWidget* parent)
     : PaletteDialog(templateId, kBackgroundBitmap, parent) {
     const MessageTemplate& layoutTemplate = findTemplate(templateId);
     setWindowTitle(QString::fromUtf8(layoutTemplate.caption));
@@ -57,6 +62,9 @@ MessageDialog::MessageDialog(int templateId, const QString& message, QWidget* pa
     layout->setSpacing(10);
     messageLabel_ = addText(layout, message);
     setControlId(messageLabel_, kMessageControl);
+    if (!detail.isEmpty()) {
+        addText(layout, detail);
+    }
     if (layoutTemplate.fixedLine != nullptr) {
         addText(layout, QString::fromUtf8(layoutTemplate.fixedLine));
     }
@@ -72,6 +80,7 @@ MessageDialog::MessageDialog(int templateId, const QString& message, QWidget* pa
     buttons->addWidget(okButton);
     buttons->addStretch();
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 }
 
 MessageDialog::~MessageDialog() {
@@ -102,5 +111,5 @@ void MessageDialog::leaveWindowStack() {
     }
 }
 
-ErrorDialog::ErrorDialog(const QString& /*message*/, QWidget* parent)
-    : MessageDialog(kTemplateId, QString::fromUtf8(kMessage), parent) {}
+ErrorDialog::ErrorDialog(const QString& message, QWidget* parent)
+    : MessageDialog(kTemplateId, QString::fromUtf8(kMessage), message, parent) {}

@@ -19,6 +19,9 @@ public:
     // Throws VerloException when the template is not one of the message
     // templates (152, 160).
     MessageDialog(int templateId, const QString& message, QWidget* parent = nullptr);
+    // With the detail, when not empty, on a line of its own below the message.
+    MessageDialog(int templateId, const QString& message, const QString& detail,
+                  QWidget* parent = nullptr);
     ~MessageDialog() override;
 
     QString message() const;
@@ -46,6 +49,7 @@ public:
     static constexpr const char* kMessage = "Error communicating with the TRX4.";
     static constexpr const char* kOffLineLine = "Press Ok to continue in \"off line\" mode";
 
-    // The message is not shown: the operator always reads kMessage.
+    // The operator reads kMessage, then the failure's own message (when there
+    // is one), then kOffLineLine.
     explicit ErrorDialog(const QString& message = QString(), QWidget* parent = nullptr);
 };

@@ -29,13 +29,17 @@ void applyColors(QWidget* control, ControlKind kind, const ControlColors& colors
         palette.setBrush(control->backgroundRole(), colors.brush);
         control->setAutoFillBackground(true);
     }
-    if (colors.text) {
-        // Disabled controls keep the style's greyed text.
-        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-            for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
-                palette.setColor(group, role, *colors.text);
-            }
+    const auto setText = [&palette](QPalette::ColorGroup group, const QColor& color) {
+        for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+            palette.setColor(group, role, color);
         }
+    };
+    if (colors.text) {
+        setText(QPalette::Active, *colors.text);
+        setText(QPalette::Inactive, *colors.text);
+    }
+    if (colors.disabledText) {
+        setText(QPalette::Disabled, *colors.disabledText);
     }
     control->setPalette(palette);
 }
@@ -82,7 +86,7 @@ void Palette::styleControls(QWidget* window) {
         const ControlKind kind = controlKindOf(control);
         const QPalette::ColorRole role =
             kind == ControlKind::Edit ? QPalette::Base : control->backgroundRole();
-        const ControlColors defaults{control->palette().brush(role), std::nullopt};
+        const ControlColors defaults{control->palette().brush(role), std::nullopt, std::nullopt};
         const ControlColors colors = controlColor(control, kind, defaults);
         if (colors != defaults) {
             applyColors(control, kind, colors);
@@ -106,12 +110,12 @@ ControlColors BrushedSteelPalette::controlColor(const QWidget* /*control*/, Cont
                                                 const ControlColors& defaults) {
     switch (kind) {
     case ControlKind::Edit:
-        return {editBrush_, std::nullopt};
+        return {editBrush_, std::nullopt, std::nullopt};
     case ControlKind::Slider:
-        return {sliderBrush_, std::nullopt};
+        return {sliderBrush_, std::nullopt, std::nullopt};
     case ControlKind::Button:
     case ControlKind::Static:
-        return {nullBrush_, kTextColor};
+        return {nullBrush_, kTextColor, kDisabledTextColor};
     case ControlKind::Other:
         break;
     }

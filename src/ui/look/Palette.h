@@ -26,6 +26,8 @@ ControlKind controlKindOf(const QWidget* control);
 struct ControlColors {
     QBrush brush;
     std::optional<QColor> text;
+    // The text while the control is disabled.
+    std::optional<QColor> disabledText;
 
     friend bool operator==(const ControlColors&, const ControlColors&) = default;
 };
@@ -62,6 +64,10 @@ private:
 class BrushedSteelPalette : public Palette {
 public:
     static constexpr QColor kTextColor{0, 0, 125};
+    // Grey, so that it reads as disabled, yet dark enough to keep a contrast
+    // of at least 3:1 against every colour of the background bitmaps and
+    // against the greyed face of a disabled shaded button.
+    static constexpr QColor kDisabledTextColor{64, 64, 80};
     static constexpr QColor kEditColor{255, 255, 255};
     static constexpr QColor kSliderColor{195, 195, 195};
 

@@ -3,6 +3,7 @@
 #include "protocol/VerloException.h"
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/settings/CChannelAssignments.h"
 #include "ui/settings/CMiscellaneous.h"
 #include "ui/settings/CProgramSelection.h"
@@ -40,6 +41,7 @@ CAdvancedSettings::CAdvancedSettings(ParameterSet* parameterSet, ExceptionHandle
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabControl_);
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 }
 
 void CAdvancedSettings::selectionChanged() {

@@ -5,6 +5,8 @@
 #include "protocol/GenericProtocol.h"
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/WaitCursor.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/SettingsLayout.h"
 #include "ui/windows/CDownload.h"
@@ -159,6 +161,7 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 
     for (CxShadeButton* button : {close, advanced, updateSoftware, viewLog, calculateButton_}) {
         button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
@@ -240,8 +243,13 @@ void CBasicSettings::openLog() {
     controller_.guard([this] {
         KORAExceptionHandler& handler = unitHandler();
         GenericProtocol& unit = *parameterSet_->protocol();
-        const std::string events = unit.getEventLog();
-        const std::string errors = unit.getErrorLog();
+        std::string events;
+        std::string errors;
+        {
+            const WaitCursor waiting;
+            events = unit.getEventLog();
+            errors = unit.getErrorLog();
+        }
         CViewLog dialog(events, errors, &handler, this);
         runRegistered(dialog, handler);
     });
@@ -261,6 +269,7 @@ void CBasicSettings::calculate() {
         if (spacing < kShortestDistance || spacing > kWidestSpacing) {
             return;
         }
+        const WaitCursor waiting;
         controller_.controlChanged(calculateButton_, transaction);
         transaction.commit();
     });
@@ -275,6 +284,7 @@ int CBasicSettings::validateDistance(QLineEdit& edit, Win32EditObserver& observe
     const int number =
         end == text.c_str() ? -1 : static_cast<int>(std::clamp<long>(read, INT_MIN, INT_MAX));
     if (number >= kShortestDistance && number <= limit) {
+        const WaitCursor waiting;
         observer.applyText(nullptr);
     } else {
         ModalRunner::message(this, QStringLiteral("TRX4 Remote"),

@@ -1,13 +1,14 @@
 #include "ui/settings/SettingsLayout.h"
 
 #include "ui/binding/ControlId.h"
+#include "ui/look/ValueSlider.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QSlider>
 
 DelaySlider addDelaySlider(QWidget* box, int sliderId, int textId, int topDelay, int bottomDelay) {
-    auto* slider = new QSlider(Qt::Vertical);
+    auto* slider = new ValueSlider(Qt::Vertical);
     setControlId(slider, sliderId);
     slider->setInvertedAppearance(true);
     slider->setInvertedControls(true);

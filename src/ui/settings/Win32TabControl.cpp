@@ -13,7 +13,12 @@ Win32TabControl::Win32TabControl(QWidget* parent) : QWidget(parent), tabBar_(new
 
 void Win32TabControl::addPage(CPropertyPage* page, const QString& text) {
     pages_.push_back(page);
-    // Every page takes the same cell; only the selected one is visible.
+    // Every page takes the same cell; only the selected one is visible. A
+    // hidden page keeps its room, so the cell fits the largest page whichever
+    // tab is selected.
+    QSizePolicy policy = page->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    page->setSizePolicy(policy);
     static_cast<QGridLayout*>(layout())->addWidget(page, 1, 0);
     const QSignalBlocker quiet(tabBar_);
     tabBar_->addTab(text.left(kMaximumTabText));

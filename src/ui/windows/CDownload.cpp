@@ -6,6 +6,8 @@
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/MessageDialog.h"
+#include "ui/look/WaitCursor.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
@@ -80,6 +82,8 @@ CDownload::CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
     connect(selectButton_, &QPushButton::clicked, this, &CDownload::selectFile);
     connect(startButton_, &QPushButton::clicked, this, &CDownload::startUpdate);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(&mainWindow, &CKORARemoteGUIDlg::parameterSetChanged, this,
+            &CDownload::followConnection);
 
     versionText_ = addStatic(kVersionText, QStringLiteral("88.88.88.88"));
     fileNameText_ = addStatic(kFileNameText, QStringLiteral("None"));
@@ -117,6 +121,7 @@ CDownload::CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
     buttons->addStretch();
     buttons->addWidget(closeButton_);
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 
     // What the window shows when it opens.
     bindDisplays();
@@ -139,6 +144,9 @@ void CDownload::reject() {
     // Escape and the window's close box must not interrupt a transfer or
     // the reboot wait either.
     if (timer_.isActive()) {
+        if (state_ == State::Rebooting && mayStopWaiting_) {
+            stopWaiting();
+        }
         return;
     }
     // A failed step left the transfer stopped with the main window's
@@ -183,8 +191,6 @@ void CDownload::selectFile() {
         return;
     }
     controller_.selectImage(path.toStdString(), *progress_);
-    // The handler may have dropped the connection over a failed check.
-    followConnection(false);
     // A failed check leaves the image selected before (or none): show and
     // offer to send only what would really be sent.
     update(fileNameText_->geometry());
@@ -206,7 +212,7 @@ void CDownload::timerTick() {
     try {
         switch (state_) {
         case State::Downloading:
-            if (!controller_.sendNextChunk()) {
+            if (!sendChunk()) {
                 enterState(State::Rebooting);
             } else if (const unsigned restarts = controller_.downloadRestarts(); restarts > 0) {
                 stateLabel_->setText(QStringLiteral("Downloading (restart %1 of %2)")
@@ -234,7 +240,6 @@ void CDownload::timerTick() {
         stopAfterFailure();
         exceptionHandler_.handleUnknownException();
     }
-    followConnection(false);
     // The handler may have gone off line, where nothing can be sent.
     startButton_->setEnabled(canStart());
 }
@@ -250,13 +255,16 @@ void CDownload::rebootTick() {
     if (p < 30 || p % 10 != 0) {
         return;
     }
-    const bool reconnected = mainWindow_.reopenDevice(true);
-    // Failed or not, the attempt replaced the main window's parameter set.
-    followConnection(reconnected);
-    if (!reconnected) {
+    if (!reopen()) {
+        if (p >= 100 && !mayStopWaiting_) {
+            mayStopWaiting_ = true;
+            closeButton_->setText(QString::fromUtf8(kStopWaiting));
+            closeButton_->setEnabled(true);
+        }
         return;
     }
     enterState(State::Idle);
+    bindDisplays();
     // An image carries no version to compare with: when the burn went
     // unconfirmed, the operator judges by the version the unit now reports.
     const QString outcome =
@@ -270,6 +278,16 @@ void CDownload::rebootTick() {
     exceptionHandler_.closeOpenWindows();
 }
 
+bool CDownload::sendChunk() {
+    const WaitCursor waiting;
+    return controller_.sendNextChunk();
+}
+
+bool CDownload::reopen() {
+    const WaitCursor waiting;
+    return mainWindow_.reopenDevice(true);
+}
+
 void CDownload::enterState(State state) {
     update(stateLabel_->geometry());
     state_ = state;
@@ -279,6 +297,8 @@ void CDownload::enterState(State state) {
         percentSign_->show();
         controller_.setHandlerBusy(false);
         timer_.stop();
+        mayStopWaiting_ = false;
+        closeButton_->setText(QStringLiteral("Close"));
         enableButtons(true);
         stateLabel_->setText(QStringLiteral("Progress"));
         break;
@@ -318,7 +338,14 @@ void CDownload::stopAfterFailure() {
     enableButtons(true);
 }
 
-void CDownload::followConnection(bool rebind) {
+void CDownload::stopWaiting() {
+    enterState(State::Idle);
+    exceptionHandler_.dropConnection();
+    MessageDialog notBack(MessageDialog::kTemplateId, QString::fromUtf8(kNotBack), this);
+    ModalRunner::run(notBack);
+}
+
+void CDownload::followConnection() {
     ParameterSet* current = mainWindow_.parameterSet();
     // Without a set the next chunk fails with VerloException rather than
     // reaching the destroyed one.
@@ -327,7 +354,9 @@ void CDownload::followConnection(bool rebind) {
         return;
     }
     *progress_ = DownloadProgressCommand(progressParameter(*current));
-    if (rebind) {
+    // Each failed attempt to reconnect falls back on the simulated unit,
+    // whose values would only mislead while the real one reboots.
+    if (state_ != State::Rebooting) {
         bindDisplays();
     }
 }

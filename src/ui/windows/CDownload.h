@@ -21,12 +21,13 @@ class QProgressBar;
 // is checked at once, confirms, and the payload goes to the unit one chunk per
 // timer tick. Then the unit burns the image and reboots while the dialog
 // waits in 45-second cycles, trying to reconnect; once it is back the
-// operator is told and every open settings window closes.
+// operator is told and every open settings window closes. After a whole
+// cycle without an answer the operator may stop waiting: the main window
+// then goes on off line.
 //
 // The connection belongs to the main window, which replaces its parameter set
-// whenever it reopens or falls back off line; the dialog follows the main
-// window's set after every step that may have replaced it, so nothing in the
-// dialog reaches a destroyed one.
+// whenever it reopens or falls back off line; the dialog follows every
+// replacement as it happens, so nothing in the dialog reaches a destroyed set.
 class CDownload : public PaletteDialog {
     Q_OBJECT
 
@@ -48,6 +49,12 @@ public:
     static constexpr int kTimerId = 2;
     static constexpr int kTimerInterval = 30;
     static constexpr std::int64_t kRebootWaitSeconds = 45;
+    // The close button's caption once the operator may stop the reboot wait,
+    // and what the operator is told then.
+    static constexpr const char* kStopWaiting = "Stop Waiting";
+    static constexpr const char* kNotBack =
+        "The TRX4 did not come back after the firmware update.\n"
+        "Remote goes on in \"off line\" mode; use \"Open Device...\" to connect again.";
 
     // Neither the parameter set, the main window nor the handler is owned;
     // the clock tells the reboot wait's seconds.
@@ -65,7 +72,8 @@ public:
     static int openFrom(Win32Controller& controller, QWidget* parent = nullptr);
 
     // Closes the dialog ("Close", Escape, the close box) unless the transfer
-    // timer runs.
+    // timer runs; in the reboot wait, once stopping is offered, it stops
+    // waiting instead.
     void reject() override;
 
     // Button 1187: choose an image and check it.
@@ -88,11 +96,16 @@ private:
     // An image passed its check and a unit is connected to take it.
     bool canStart() const;
     void rebootTick();
+    // The blocking steps, under the wait cursor.
+    bool sendChunk();
+    bool reopen();
     // Called before the handler hears of a failed tick.
     void stopAfterFailure();
-    // Takes the main window's current parameter set for every later use;
-    // with rebind the displays show it too.
-    void followConnection(bool rebind);
+    // The unit did not come back: off line, tell the operator, close.
+    void stopWaiting();
+    // Takes the main window's current parameter set for every later use and
+    // shows it, except while the unit reboots.
+    void followConnection();
 
     CKORARemoteGUIDlg& mainWindow_;
     KORAExceptionHandler& exceptionHandler_;
@@ -101,6 +114,8 @@ private:
     std::unique_ptr<DownloadProgressCommand> progress_;
     State state_ = State::Idle;
     std::int64_t rebootDeadline_ = 0;
+    // A whole reboot wait passed without an answer.
+    bool mayStopWaiting_ = false;
     QTimer timer_;
 
     CxShadeButton* selectButton_;

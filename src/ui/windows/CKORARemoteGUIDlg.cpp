@@ -13,13 +13,14 @@
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MeterWidget.h"
 #include "ui/look/StringTable.h"
+#include "ui/look/WaitCursor.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/settings/CBasicSettings.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -98,6 +100,27 @@ constexpr LedIndicator kLedIndicators[] = {
     {1094, 0x0104, 0}, {1114, 0x0104, 5}, {1097, 0x0105, 0}, {1098, 0x0105, 1},
 };
 
+// The texts that each value of the right-hand columns may show ('|' between
+// them): each value is given room for its widest, so that the columns keep
+// their widths whatever the unit and the connection show.
+struct TextRoom {
+    int control;
+    const char* texts;
+};
+constexpr TextRoom kTextRooms[] = {
+    {1091, "No Lock|23.98 fps|29.97 fps|59.94 fps"},
+    {1093, "None|SDI"},
+    {1102, "------|-31dB"},
+    {1201, "(Disabled)"},
+    {1103, "---|3/2"},
+    {1101, "L"},
+    {1105, "Surround"},
+    {CKORARemoteGUIDlg::kConnectionTypeText, "Ethernet|Serial|Off Line"},
+    {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255|COM4"},
+    {1024, "88.88.88.88"},
+    {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
+};
+
 MeterConfiguration meterConfiguration() {
     MeterConfiguration configuration;
     configuration.horizontal = false;
@@ -110,15 +133,6 @@ MeterConfiguration meterConfiguration() {
     configuration.fallRate = 40.0;
     return configuration;
 }
-
-// Shows the wait cursor for its lifetime, also when what it covers throws.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The about box: the program icon, its name and version, and "OK".
 class AboutDialog : public QDialog {
@@ -139,6 +153,7 @@ public:
         layout->addWidget(iconLabel, 0, 0);
         layout->addWidget(text, 0, 1);
         layout->addWidget(ok, 0, 2, Qt::AlignTop);
+        fixWindowFrame(*this, FrameButtons::CloseOnly);
     }
 };
 
@@ -217,6 +232,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             const bool open =
                 type == ConnectionType::Ethernet ? openEthernet(address) : openSerial(port);
             if (open) {
+                const WaitCursor waiting;
                 parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
             } else {
                 closeDevice();
@@ -236,6 +252,7 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             fellBack = true;
         }
         controller_->setParameterSet(parameterSet_.get());
+        emit parameterSetChanged();
         bindIndicators();
     });
     if (!opened || (keepTypeOnFailure && fellBack)) {
@@ -255,10 +272,13 @@ void CKORARemoteGUIDlg::closeDevice() {
     controller_->setParameterSet(nullptr);
     parameterSet_.reset();
     chain_.reset();
+    emit parameterSetChanged();
 }
 
 bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
+        // Connecting and the first exchange block until the unit answers.
+        const WaitCursor waiting;
         chain_ = std::make_unique<ProtocolChain>(
             ConnectionTarget::tcp(address.toStdString(), unitTcpPort_), links_);
         tcpAddress_ = address;
@@ -267,6 +287,7 @@ bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
 
 bool CKORARemoteGUIDlg::openSerial(int port) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
+        const WaitCursor waiting;
         chain_ = std::make_unique<ProtocolChain>(
             ConnectionTarget::serial(static_cast<std::uint32_t>(port),
                                      serialPortPath(port).toStdString()),
@@ -408,6 +429,7 @@ void CKORARemoteGUIDlg::saveSettings() {
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
             const QString fullPath = QFileInfo(path).absoluteFilePath();
+            const WaitCursor waiting;
             std::ostringstream contents;
             parameterSet_->saveControls(contents);
             // Written beside the chosen file and moved over it only when the
@@ -597,4 +619,13 @@ void CKORARemoteGUIDlg::buildLayout() {
     CxShadeButton* exit = button(kExitButton, "Exit", nullptr);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     layout->addLayout(buttons, 5, 0, 1, 3);
+    for (const TextRoom& room : kTextRooms) {
+        auto* label = findControl<QLabel>(this, room.control);
+        int widest = 0;
+        for (const QString& text : QString::fromUtf8(room.texts).split(u'|')) {
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(text));
+        }
+        label->setFixedWidth(widest);
+    }
+    fixWindowFrame(*this, FrameButtons::MinimiseAndClose);
 }

@@ -112,6 +112,11 @@ public:
     KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
     Win32Controller& controller() const { return *controller_; }
 
+signals:
+    // The parameter set was destroyed or replaced: whoever keeps a pointer to
+    // it takes parameterSet() again (which may be null between the two).
+    void parameterSetChanged();
+
 private:
     void buildOffLineChain();
     void setStaticText(int id, const QString& text);

@@ -3,6 +3,7 @@
 #include "protocol/VerloException.h"
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/windows/ExceptionHandler.h"
 
 #include <QGroupBox>
@@ -48,6 +49,7 @@ CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(logText_);
     layout->addLayout(bottom);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 
     connect(event, &QRadioButton::clicked, this, [this] { showLog(eventLog_); });
     connect(error, &QRadioButton::clicked, this, [this] { showLog(errorLog_); });

@@ -3,6 +3,7 @@
 #include "ui/binding/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/StringTable.h"
+#include "ui/look/WindowFrame.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,9 +32,8 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
     layout->setContentsMargins(20, 18, 20, 14);
     layout->setSpacing(12);
     auto* warning = new QLabel(StringTable::load(kWarningString));
+    // Its lines break where the text breaks them, and nowhere else.
     warning->setTextFormat(Qt::PlainText);
-    warning->setWordWrap(true);
-    warning->setMinimumWidth(360);
     setControlId(warning, kWarningText);
     layout->addWidget(warning);
 
@@ -49,4 +49,5 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
     buttons->addWidget(dontUpdate);
     buttons->addStretch();
     layout->addLayout(buttons);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 }

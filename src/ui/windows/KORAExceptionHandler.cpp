@@ -114,7 +114,6 @@ void KORAExceptionHandler::routeProtocol(const Routes& routes, ProtocolException
     }
 }
 
-// The window goes on with the simulated unit, its address empty and its port 1.
 void KORAExceptionHandler::dropConnection() {
     mainWindow_.closeDevice();
     mainWindow_.openDevice(ConnectionType::OffLine, QString(), 1, false);

@@ -59,10 +59,12 @@ public:
     // loop, then forgets them all.
     void closeOpenWindows();
     std::size_t openWindowCount() const { return openWindows_.size(); }
+    // The main window goes on with the simulated unit (address empty, port
+    // 1, polling), and every registered window is asked to close.
+    void dropConnection();
 
 private:
     void routeProtocol(const Routes& routes, ProtocolException& exception);
-    void dropConnection();
 
     CKORARemoteGUIDlg& mainWindow_;
     std::vector<QPointer<QWidget>> openWindows_;

@@ -3,6 +3,7 @@
 #include "ui/binding/ControlId.h"
 #include "ui/look/BitmapResource.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/WindowFrame.h"
 #include "ui/windows/CKORARemoteGUIApp.h"
 
 #include <QComboBox>
@@ -35,7 +36,10 @@ CxShadeButton* shadedButton(const QString& caption, int id) {
 
 OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     : PaletteDialog(kTemplateId, kBackgroundBitmap, parent) {
-    setWindowFlag(Qt::FramelessWindowHint);
+    // A normal frame, so that the operator can move it and tell it from the
+    // main window behind it. (Without one, a window manager could place it
+    // where the toolkit did not know, and its lists opened far from it.)
+    setWindowTitle(QStringLiteral("TRX4 Remote"));
     setModal(true);
 
     connectionList_ = new QComboBox;
@@ -101,6 +105,7 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     noticeText->setWordWrap(true);
     noticeLayout->addWidget(noticeText);
     layout->addWidget(notice);
+    fixWindowFrame(*this, FrameButtons::CloseOnly);
 }
 
 OpenDeviceDialog::~OpenDeviceDialog() {

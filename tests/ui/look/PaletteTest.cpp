@@ -1,3 +1,5 @@
+#include "ui/look/BitmapResource.h"
+#include "ui/look/CxShadeButton.h"
 #include "ui/look/PaletteDialog.h"
 #include "ui/look/PalettePropertyPage.h"
 
@@ -6,6 +8,9 @@
 #include <QSlider>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -39,6 +44,56 @@ TEST(PaletteTest, APaletteDialogColoursItsControlsOverTheShiftedBitmap) {
     }
     EXPECT_EQ(image.pixel(250, 120), bitmap.pixel(60, 80)) << "the page's own corner";
     EXPECT_EQ(image.pixel(bitmap.width() - 5, 3), bitmap.pixel(5, 3)) << "repeated beyond";
+}
+
+double luminance(QRgb rgb) {
+    const auto channel = [](int value) {
+        const double v = value / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+           0.0722 * channel(qBlue(rgb));
+}
+
+double contrast(QRgb first, QRgb second) {
+    const double a = luminance(first);
+    const double b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// Disabled texts read at 3:1 or better on every pixel of both background
+// bitmaps, and on a disabled shaded button's greyed face, yet differ from
+// the enabled text colour.
+TEST(PaletteTest, DisabledTextsStayReadableOnTheirBackgrounds) {
+    PaletteDialog dialog(160, 136);
+    auto* label = new QLabel(QStringLiteral("(inactive)"), &dialog);
+    label->setEnabled(false);
+    auto* button = new CxShadeButton(QStringLiteral("Start Update"), &dialog);
+    button->setGeometry(0, 0, 120, 30);
+    button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
+    button->setEnabled(false);
+    dialog.show();
+    const QRgb text = label->palette().color(QPalette::Disabled, QPalette::WindowText).rgb();
+    EXPECT_NE(text, label->palette().color(QPalette::Active, QPalette::WindowText).rgb());
+    for (const int bitmap : {136, 155}) {
+        const QImage image = BitmapResource::load(bitmap).toImage();
+        double lowest = 21;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                lowest = std::min(lowest, contrast(text, image.pixel(x, y)));
+            }
+        }
+        EXPECT_GE(lowest, 3.0) << "bitmap " << bitmap;
+    }
+    // The caption's darkest pixel against the face around it, at its middle
+    // row's left end.
+    const QImage face = button->grab().toImage();
+    QRgb darkest = face.pixel(60, 15);
+    for (int x = 10; x < 110; ++x) {
+        darkest = std::min(darkest, face.pixel(x, 15),
+                           [](QRgb a, QRgb b) { return luminance(a) < luminance(b); });
+    }
+    EXPECT_GE(contrast(darkest, face.pixel(6, 15)), 3.0);
 }
 
 } // namespace

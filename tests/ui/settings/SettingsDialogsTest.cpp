@@ -1,7 +1,9 @@
 #include "catalogue/KORAParams.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "ui/binding/ControlId.h"
+#include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
+#include "ui/settings/Win32TabControl.h"
 
 #include "support/ScriptedModalRunner.h"
 #include "ui/BindingTestSet.h"
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +104,21 @@ TEST_F(SettingsDialogs, ArvoFHasNoSurroundDelayAndForeignHandlersOpenNothing) {
     for (const int id :
          {CBasicSettings::kAdvanced, CBasicSettings::kViewLog, CBasicSettings::kUpdateSoftware}) {
         find<QAbstractButton>(id)->click();
+    }
+}
+
+// Each tab shows its own page alone, and the dialog keeps one size.
+TEST_F(SettingsDialogs, AdvancedSettingsShowOnePageATabAtOneSize) {
+    CAdvancedSettings advanced(params.get(), &handler);
+    advanced.show();
+    const QSize size = advanced.size();
+    Win32TabControl& tabs = *advanced.tabControl();
+    for (int tab = tabs.tabBar()->count() - 1; tab >= 0; --tab) {
+        tabs.tabBar()->setCurrentIndex(tab);
+        for (int page = 0; page < static_cast<int>(tabs.pages().size()); ++page) {
+            EXPECT_EQ(tabs.pages()[page]->isVisible(), page == tab) << tab << " " << page;
+        }
+        EXPECT_EQ(advanced.size(), size) << tab;
     }
 }
 

@@ -69,7 +69,14 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
     window->exceptionHandler().registerWindow(dialog.get());
     QSignalSpy closed(dialog.get(), &QDialog::finished);
     select("v2.bin", signedImage(filledPayload(3 * 4096, "FW:2.5.0.1")));
-    startUpdate(ConfirmDownloadDialog::kDontUpdateButton);
+    // The warning breaks its lines where its text does: four lines.
+    runner.answerDialog([](QDialog& confirm) {
+        confirm.show();
+        auto* warning = findControl<QLabel>(&confirm, ConfirmDownloadDialog::kWarningText);
+        EXPECT_LE(warning->height(), 4 * warning->fontMetrics().lineSpacing() + 1);
+        findControl<QAbstractButton>(&confirm, ConfirmDownloadDialog::kDontUpdateButton)->click();
+    });
+    findControl<QAbstractButton>(dialog.get(), CDownload::kStartUpdateButton)->click();
     EXPECT_EQ(dialog->state(), CDownload::State::Idle);
 
     startUpdate();
@@ -122,17 +129,37 @@ TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
     RecordingObserver connection;
     connection.watch(firmwareVersion());
     std::vector<int> attempts;
+    int mayStop = -1;
     for (int second = 0; second <= 91; ++second, clock.advance(1)) {
         dialog->timerTick();
         if (std::exchange(connection.destroyedCalls, 0) > 0) {
             attempts.push_back(second);
             connection.watch(firmwareVersion());
         }
+        if (mayStop < 0 && enabled(CDownload::kCloseButton)) {
+            mayStop = second;
+        }
     }
     EXPECT_THAT(attempts, ElementsAre(18, 27, 36, 45, 63, 72, 81, 90));
     // (91 - 135) x 100 / 45 + 100, truncated: three seconds into the third wait.
     EXPECT_EQ(findControl<QProgressBar>(dialog.get(), CDownload::kProgressBar)->value(), 3);
+
+    // After one whole wait without an answer the operator may stop waiting:
+    // the window goes on off line and polls, and says why.
+    EXPECT_EQ(mayStop, 45);
+    auto* close = findControl<QAbstractButton>(dialog.get(), CDownload::kCloseButton);
+    EXPECT_EQ(close->text(), CDownload::kStopWaiting);
+    runner.clickInDialog(MessageDialog::kOkButton);
+    close->click();
+    EXPECT_THAT(runner.dialogs().back().texts, Contains(QString(CDownload::kNotBack)));
+    EXPECT_EQ(dialog->state(), CDownload::State::Idle);
+    EXPECT_FALSE(window->exceptionHandler().busy());
+    EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
+    EXPECT_NE(window->pollTimer(), 0);
+    // The dialog follows the set that replaced the one it was opened over.
     EXPECT_EQ(dialog->controller().parameterSet(), window->parameterSet());
+    select("again.bin", signedImage(filledPayload(100)));
+    EXPECT_EQ(text(CDownload::kFileNameText), "again.bin");
 }
 
 TEST_F(UpdateDialog, AWrongDigestIsAnErrorAndTheWindowGoesOffLine) {
@@ -142,6 +169,7 @@ TEST_F(UpdateDialog, AWrongDigestIsAnErrorAndTheWindowGoesOffLine) {
     runner.clickInDialog(MessageDialog::kOkButton);
     select("bad.bin", image);
     EXPECT_THAT(runner.dialogs().back().texts, Contains(QString(ErrorDialog::kMessage)));
+    EXPECT_THAT(runner.dialogs().back().texts, Contains(QString("MD5 checksum error")));
     EXPECT_EQ(text(CDownload::kFileNameText), "None");
     EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
 }

@@ -12,6 +12,7 @@
 #include "ui/windows/WindowStack.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -59,6 +60,33 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValues) {
     EXPECT_NE(control(1094)->pixmap().toImage(), on); // "None"
 }
 
+// The boxes keep their places whatever their values show: off line, then
+// with the widest texts a connected unit gives them.
+TEST_F(MainWindowTest, TheBoxesKeepTheirPlacesWhateverTheValuesShow) {
+    window.show();
+    const auto places = [this] {
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<QRect> result;
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>()) {
+            result.append(QRect(box->mapTo(&window, QPoint(0, 0)), box->size()));
+        }
+        return result;
+    };
+    const QList<QRect> offLine = places();
+    const std::pair<int, const char*> widest[] = {
+        {1091, "29.97 fps"},
+        {1102, "-31dB"},
+        {1103, "3/2"},
+        {CKORARemoteGUIDlg::kConnectionTypeText, "Ethernet"},
+        {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255"},
+        {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
+    };
+    for (const auto& [id, text] : widest) {
+        findControl<QLabel>(&window, id)->setText(QString::fromLatin1(text));
+        EXPECT_EQ(places(), offLine) << "with " << text;
+    }
+}
+
 TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
     ControlParameter& delay = window.parameterSet()->controlParameters().find(ParameterId(0x0303));
     const QString path = QString::fromStdString((folder.path() / "room.trx").string());
@@ -79,9 +107,16 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
 
     // A file that cannot be read: the error, then off line.
     runner.answerFile(QString::fromStdString((folder.path() / "missing.trx").string()));
-    runner.clickInDialog(MessageDialog::kOkButton);
+    runner.answerDialog([](QDialog& error) {
+        error.show();
+        const QList<QWidget*> stack = WindowStack::instance().windows();
+        EXPECT_EQ(stack.value(stack.size() - 1), &error);
+        error.reject();
+    });
     click(CKORARemoteGUIDlg::kLoadSettingsButton);
     EXPECT_EQ(runner.dialogs().back().texts.value(0), ErrorDialog::kMessage);
+    using Mode = FileRequest::Mode;
+    EXPECT_THAT(runner.fileModes(), ElementsAre(Mode::Save, Mode::Open, Mode::Open, Mode::Open));
     EXPECT_TRUE(window.tcpAddress().isEmpty());
     EXPECT_NE(window.pollTimer(), 0);
 }
@@ -184,8 +219,9 @@ TEST_F(MainWindowTest, AFailedConversationGoesOffLineClosesWindowsAndKeepsPollin
     });
     VerloException failure("the unit went away");
     handler().handleVerloException(failure);
+    // The failure's own message stands between the dialog's fixed lines.
     EXPECT_THAT(runner.dialogs().at(0).texts,
-                ElementsAre(ErrorDialog::kMessage, ErrorDialog::kOffLineLine));
+                ElementsAre(ErrorDialog::kMessage, failure.what(), ErrorDialog::kOffLineLine));
     EXPECT_EQ(window.serialPort(), 1);
     // The close request takes effect once control is back in the event loop.
     EXPECT_TRUE(settings.isVisible());

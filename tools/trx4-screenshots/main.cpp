@@ -1,0 +1,142 @@
+// trx4-screenshots: shows each window of TRX4 Remote in turn, connected to a
+// unit at 127.0.0.1, and writes a picture of the screen around it, window
+// manager frame included, to the given folder. scripts/screenshots runs it
+// under Xvfb and a window manager.
+
+#include "ui/look/MessageDialog.h"
+#include "ui/settings/CAdvancedSettings.h"
+#include "ui/settings/CBasicSettings.h"
+#include "ui/settings/Win32TabControl.h"
+#include "ui/windows/CDownload.h"
+#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/windows/CViewLog.h"
+#include "ui/windows/ConfirmDownloadDialog.h"
+#include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/OpenDeviceDialog.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabBar>
+#include <QWindow>
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+// Lets the window system and the window manager catch up.
+void settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+class Camera {
+public:
+    explicit Camera(const QString& folder) : folder_(folder) {}
+
+    // Shows window, then writes NAME.png: the screen around the window's
+    // frame and around extra (a list that is open), if given.
+    void take(QWidget& window, const char* name, QWidget* extra = nullptr) {
+        window.show();
+        window.raise();
+        window.activateWindow();
+        settle(800);
+        QRect area = window.frameGeometry();
+        if (extra != nullptr) {
+            area = area.united(extra->frameGeometry());
+        }
+        area.adjust(-8, -8, 8, 8);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        area = area.intersected(screen->geometry());
+        const QPixmap picture =
+            screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        const QString path = QDir(folder_).filePath(QString::fromLatin1(name) + ".png");
+        if (!picture.save(path)) {
+            std::cerr << "trx4-screenshots: cannot write " << path.toStdString() << '\n';
+            std::exit(1);
+        }
+        std::cout << path.toStdString() << '\n';
+    }
+
+private:
+    QString folder_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::cerr << "usage: trx4-screenshots FOLDER UNIT-PORT\n"
+                     "  FOLDER     where the pictures go\n"
+                     "  UNIT-PORT  the TCP port of a unit listening on 127.0.0.1\n";
+        return 2;
+    }
+    Camera camera(QString::fromLocal8Bit(argv[1]));
+    const auto unitPort = static_cast<std::uint16_t>(std::atoi(argv[2]));
+    const QString address = QStringLiteral("127.0.0.1");
+
+    {
+        // The first window, as at start-up, with its list open.
+        OpenDeviceDialog connection;
+        auto* list = connection.findChild<QComboBox*>(QStringLiteral("connection"));
+        list->setCurrentIndex(ConnectionType::Ethernet);
+        connection.findChild<QLineEdit*>(QStringLiteral("tcpAddress"))->setText(address);
+        connection.show();
+        // Until the window manager has framed and placed it.
+        settle(1500);
+        list->showPopup();
+        camera.take(connection, "connection", list->view()->window());
+        list->hidePopup();
+    }
+
+    CKORARemoteGUIDlg window(ConnectionType::OffLine, QString(), 1, nullptr, unitPort);
+    window.initialise();
+    camera.take(window, "main-offline");
+    if (!window.openDevice(ConnectionType::Ethernet, address, 1, false)) {
+        std::cerr << "trx4-screenshots: no unit answers at 127.0.0.1:" << unitPort << '\n';
+        return 1;
+    }
+    camera.take(window, "main-connected");
+
+    KORAParams& unit = *window.parameterSet();
+    KORAExceptionHandler& handler = window.exceptionHandler();
+    {
+        CBasicSettings settings(&unit, &window, &handler);
+        camera.take(settings, "settings");
+    }
+    {
+        CAdvancedSettings advanced(&unit, &handler, &window);
+        const char* const pages[] = {"advanced-1", "advanced-2", "advanced-3"};
+        for (int page = 0; page < advanced.tabControl()->tabBar()->count() && page < 3; ++page) {
+            advanced.tabControl()->tabBar()->setCurrentIndex(page);
+            camera.take(advanced, pages[page]);
+        }
+    }
+    {
+        GenericProtocol& protocol = *unit.protocol();
+        CViewLog log(protocol.getEventLog(), protocol.getErrorLog(), &handler, &window);
+        camera.take(log, "log");
+    }
+    {
+        CDownload update(unit, window, handler, Clock::system(), &window);
+        camera.take(update, "update");
+        ConfirmDownloadDialog confirm(&update);
+        camera.take(confirm, "update-confirm");
+    }
+    {
+        ErrorDialog error(QStringLiteral("MD5 checksum error"), &window);
+        camera.take(error, "error");
+    }
+    return 0;
+}
