@@ -27,18 +27,6 @@ public:
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
-// The lengths of the chunks up to the first empty one, and their bytes.
-std::pair<std::vector<std::size_t>, std::vector<std::uint8_t>> drain(FirmwareImage& image) {
-    std::vector<std::size_t> lengths;
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
-    do {
-        lengths.push_back(image.readChunk(chunk));
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + lengths.back());
-    } while (lengths.back() != 0 && lengths.size() < 100);
-    return {lengths, bytes};
-}
-
 // What opening the file raised; "opened" when it did not.
 std::string failure(const std::string& path, const Validator& validator) {
     try {
@@ -59,30 +47,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(FirmwareImageTest, HandsOutThePayloadInFullChunksThenTheRestAgainAfterARewind) {
-    struct Row {
-        std::size_t payload;
-        std::vector<std::size_t> lengths;
-    };
-    for (const Row& row : {Row{8192, {4096, 4096, 0}}, Row{5000, {4096, 904, 0}}, Row{1, {1, 0}}}) {
-        const auto payload = patternPayload(row.payload);
-        const auto bytes = signedImage(payload);
-        FirmwareImage image(directory.write("chunks.bin", bytes), validator);
-        EXPECT_EQ(image.size(), bytes.size());
-        EXPECT_EQ(image.position(), 4u);
-        for (int pass = 1; pass <= 2; ++pass) {
-            const auto [lengths, sent] = drain(image);
-            EXPECT_EQ(lengths, row.lengths) << row.payload << " bytes, pass " << pass;
-            // Neither the header nor the digest ever reaches a chunk.
-            EXPECT_EQ(sent, payload) << row.payload << " bytes, pass " << pass;
-            EXPECT_TRUE(image.atEnd());
-            image.rewind();
-            EXPECT_EQ(image.position(), 0u);
-            EXPECT_FALSE(image.atEnd());
-        }
-    }
-}
 
 TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
     const auto huge = directory.write("huge.bin", {});

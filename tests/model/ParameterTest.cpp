@@ -1,5 +1,4 @@
 #include "model/ControlParameter.h"
-#include "model/ParameterFormatter.h"
 #include "model/ParameterTransaction.h"
 #include "protocol/VerloException.h"
 
@@ -141,22 +140,9 @@ TEST(Parameter, NotifiesOnlyWhenItsValueChangesUnlessAlwaysNotify) {
     parameter.setAlwaysNotify(true);
     EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
     EXPECT_EQ(observer.calls.size(), 3u);
-}
-
-TEST(Parameter, FormatsWithTheGivenFormatterElseItsOwnElseAsAnUnsignedNumber) {
-    Parameter parameter(nullptr, ParameterId(1, 4), MinimumShortValue, MaximumShortValue);
-    const auto formatted = [&](const ParameterValue& value, const ParameterFormatter* given) {
-        std::ostringstream stream;
-        EXPECT_TRUE(parameter.format(stream, value, given));
-        return stream.str();
-    };
-    EXPECT_EQ(formatted(ParameterValue(-1), nullptr), "65535");
-    EnumeratedFormatter own("Own");
-    own.addText(ParameterValue(1), "one");
-    StringFormatter given("Given");
-    parameter.setFormatter(&own);
-    EXPECT_EQ(formatted(ParameterValue(1), nullptr), "one");
-    EXPECT_EQ(formatted(ParameterValue(0x4142), &given), "AB");
+    std::ostringstream shown;
+    EXPECT_TRUE(parameter.format(shown, ParameterValue(-1)));
+    EXPECT_EQ(shown.str(), "65535") << "without a formatter, as an unsigned number";
 }
 
 namespace {
@@ -207,20 +193,6 @@ TEST_F(ControlParameterTest, ValuesOutsideTheSignedLimitsOrAlreadyPendingAreIgno
     EXPECT_EQ(around.value().toSignedInt(), -1);
     around.setValue(ParameterValue(0x8000), &aroundTransaction);
     EXPECT_EQ(around.value().toSignedInt(), -1);
-}
-
-TEST_F(ControlParameterTest, AChangeInATransactionIsPendingAndNotifiedUntilReverted) {
-    ParameterTransaction transaction;
-    film.setValue(ParameterValue(5), &transaction);
-    EXPECT_EQ(film.value(), ParameterValue(5));
-    EXPECT_EQ(film.unitValue(), ParameterValue(8));
-    ASSERT_EQ(onFilm.calls.size(), 1u);
-    EXPECT_EQ(onFilm.calls[0].hint, &transaction);
-    EXPECT_THAT(unit.writes, IsEmpty());
-    film.revert();
-    EXPECT_EQ(film.value(), ParameterValue(8));
-    ASSERT_EQ(onFilm.calls.size(), 2u);
-    EXPECT_EQ(onFilm.calls[1].hint, nullptr);
 }
 
 TEST_F(ControlParameterTest, WithoutATransactionTheValueIsWrittenAtOnceWithTheSettleDelay) {
@@ -280,22 +252,6 @@ TEST_F(ControlParameterTest, ACommitWritesOnceForEachProtocolWithEachLastValueAn
     EXPECT_EQ(film.unitValue(), ParameterValue(8)) << "the next refresh brings it";
     EXPECT_EQ(film.value(), ParameterValue(3)) << "a committed transaction reverts nothing";
     EXPECT_THAT(onFilm.calls, IsEmpty());
-}
-
-TEST_F(ControlParameterTest, RollingBackRevertsOncePerRecordAndAFailedCommitKeepsThem) {
-    {
-        ParameterTransaction transaction;
-        film.setValue(ParameterValue(1), &transaction);
-        film.setValue(ParameterValue(2), &transaction);
-        units.setValue(ParameterValue(1), &transaction);
-        local.failNext(ProtocolException("Timeout"));
-        EXPECT_THROW(transaction.commit(), ProtocolException);
-        onFilm.calls.clear();
-    }
-    EXPECT_EQ(film.value(), ParameterValue(8));
-    EXPECT_EQ(units.value(), ParameterValue(0));
-    ASSERT_EQ(onFilm.calls.size(), 2u);
-    EXPECT_EQ(onFilm.calls[0].hint, nullptr);
 }
 
 TEST_F(ControlParameterTest, ObserversChangesJoinTheTransactionAndTheirFailuresStayInside) {

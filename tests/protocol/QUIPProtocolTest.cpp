@@ -148,15 +148,3 @@ TEST_F(QUIPProtocolTest, EachFlashStepNeedsItsReplyWithinThreeHundredMessages) {
     EXPECT_EQ(transport.written, packet({EraseFlash})) << "nothing after the failed step";
     EXPECT_EQ(transport.timeouts.front(), 30000u);
 }
-
-TEST_F(QUIPProtocolTest, RequestsForTheFlashAndTheLogsAreTheUnitsOwn) {
-    transport.unitSends(join({repeated(3, flashDone(0)), packet(textBody(EventLog, "power on")),
-                              packet(textBody(ErrorLog, "no lock"))}));
-    const std::uint8_t block[] = {1, 2};
-    protocol->downloadBlock(block, 2, 1, true);
-    EXPECT_EQ(protocol->getEventLog(), "power on");
-    EXPECT_EQ(protocol->getErrorLog(), "no lock");
-    EXPECT_EQ(transport.written,
-              join({packet({EraseFlash}), packet({DownloadData, 1, 2}), packet({BurnAndReboot}),
-                    packet({GetEventLog}), packet({GetErrorLog})}));
-}

@@ -1,8 +1,5 @@
 #include "transport/ByteQueue.h"
 
-#include "protocol/VerloException.h"
-#include "support/ThrownMessage.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,20 +12,6 @@ using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-TEST(ByteQueueTest, FillsAtOnceThenRefusesAfterTheProducerWait) {
-    ByteQueue queue(8, 300);
-    const Bytes eight{0, 1, 2, 3, 4, 5, 6, 7};
-    const auto start = Clock::now();
-    ASSERT_TRUE(queue.push(eight.data(), eight.size()));
-    EXPECT_LT(Clock::now() - start, 300ms);
-    const auto full = Clock::now();
-    EXPECT_EQ(thrownMessage<VerloException>([&] { queue.push(8); }), "queue full");
-    EXPECT_GE(Clock::now() - full, 300ms);
-    Bytes queued(8);
-    EXPECT_TRUE(queue.take(queued.data(), queued.size()));
-    EXPECT_EQ(queued, eight);
-}
 
 TEST(ByteQueueTest, AFullQueueAndItsWaitingConsumerWakeEachOther) {
     ByteQueue queue(4, 2000);
