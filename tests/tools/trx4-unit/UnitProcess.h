@@ -53,12 +53,6 @@ public:
         return exitCode_;
     }
 
-    // Runs the emulator to completion (for options that end it at once) and
-    // returns its exit code.
-    static int runToEnd(const std::vector<std::string>& arguments) {
-        return runProcess(TRX4_UNIT_EXECUTABLE, arguments).status;
-    }
-
 private:
     std::string readFirstLine(std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
