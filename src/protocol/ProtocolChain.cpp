@@ -36,6 +36,10 @@ GenericProtocol& ProtocolChain::frontEnd() {
     return *protocolFrontEnd_;
 }
 
+std::size_t ProtocolChain::takeInPending() {
+    return protocolImplementation_ != nullptr ? protocolImplementation_->takeInPending() : 0;
+}
+
 void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links) {
     QUIPLink* link = nullptr;
     switch (target.kind) {

@@ -5,6 +5,7 @@
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -47,6 +48,9 @@ public:
     // The outermost front end, through which the parameter set and the
     // firmware transfer reach the unit.
     GenericProtocol& frontEnd();
+    // Takes in every message the unit has sent since the last call and
+    // returns how many (none off line); see QUIPProtocol::takeInPending.
+    std::size_t takeInPending();
     // The forwarding front end alone, which does not retry.
     ForwardingProtocol& protocolFrontEnd() { return *protocolFrontEnd_; }
 

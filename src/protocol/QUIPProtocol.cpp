@@ -56,6 +56,22 @@ void QUIPProtocol::getValues(const ParameterIdList& ids, ParameterValueMap& resu
     device_->setTimeout(replyTimeoutMs);
 }
 
+std::size_t QUIPProtocol::takeInPending() {
+    pingIfDue();
+    std::size_t count = 0;
+    device_->setTimeout(pollTimeoutMs);
+    while (count < maximumMessagesPerReply && link_->receive(*device_)) {
+        ++count;
+        if (const Command* command = link_->command()) {
+            device_->setTimeout(replyTimeoutMs);
+            dispatch(*command);
+            device_->setTimeout(pollTimeoutMs);
+        }
+    }
+    device_->setTimeout(replyTimeoutMs);
+    return count;
+}
+
 bool QUIPProtocol::hasDevice() {
     return true;
 }

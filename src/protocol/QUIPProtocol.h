@@ -33,7 +33,8 @@ public:
     // link and clock are not owned and must outlive the protocol.
     QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock);
     QUIPProtocol(SerialDevice& device, QUIPLink& link);
-    // Tells the unit the host is leaving, then frees the status code tables.
+    // Tells the unit the host is leaving and lets go of the status code
+    // tables, which other connections may still be using.
     ~QUIPProtocol() override;
     QUIPProtocol(const QUIPProtocol&) = delete;
     QUIPProtocol& operator=(const QUIPProtocol&) = delete;
@@ -47,6 +48,11 @@ public:
     // reply time-out fails with "Lost Connection to the Device" and stays due.
     void getValues(const ParameterIdList& ids, ParameterValueMap& result) override;
     bool hasDevice() override;
+    // Pings when due, then takes in every message already waiting (at most
+    // maximumMessagesPerReply) and returns how many. For a caller that polls
+    // far less often than the unit sends its Status, which getValues alone,
+    // taking one message a call, could not keep up with.
+    std::size_t takeInPending();
     // Sends the file in blocks numbered from 1; never asks for the burn.
     void downloadFile(const std::string& fileName, ProgressCommand& progress) override;
     // Block 1 erases the flash first; burn writes the image and reboots the unit.

@@ -1,0 +1,100 @@
+#include "UnitProcess.h"
+#include "support/LoopbackServer.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+namespace {
+
+// Asks until the answer holds or 30 s pass; returns the last answer.
+template <typename Ask, typename Holds> auto waitFor(Ask ask, Holds holds) {
+    auto answer = ask();
+    for (int i = 0; i < 300 && !holds(answer); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        answer = ask();
+    }
+    return answer;
+}
+
+// Ends a background process however the test ends.
+struct Stopper {
+    pid_t pid;
+    ~Stopper() {
+        ::kill(pid, SIGTERM);
+        awaitExit(pid, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+    }
+};
+
+// The exporter watches three units of one emulator and one of another; its
+// scrape passes promtool, and a real Prometheus server sees all four up, then
+// the lone one down once its emulator stops.
+TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
+    if (!std::filesystem::exists("/usr/bin/prometheus") ||
+        !std::filesystem::exists("/usr/bin/promtool")) {
+        GTEST_SKIP() << "prometheus is not installed (Debian package prometheus)";
+    }
+    const TemporaryDirectory folder;
+    UnitProcess three({"--units", "3", "--listen", "127.0.0.1:0"}, std::chrono::seconds(20), 3);
+    UnitProcess lone({"--listen", "127.0.0.1:0"});
+    std::string units = "lone tcp:127.0.0.1:" + std::to_string(lone.port()) + "\n";
+    for (std::size_t i = 0; i < 3; ++i) {
+        units += "booth-" + std::to_string(i) +
+                 " tcp:127.0.0.1:" + std::to_string(three.portOf(i)) + "  # one of three\n";
+    }
+    UnitProcess exporter(
+        {"--units", folder.write("units", {units.begin(), units.end()}), "--listen", "127.0.0.1:0"},
+        std::chrono::seconds(20), 1, TRX4_EXPORTER_EXECUTABLE);
+
+    httplib::Client scraper("127.0.0.1", exporter.port());
+    const std::string metrics = waitFor(
+        [&] {
+            const auto reply = scraper.Get("/metrics");
+            return reply ? reply->body : std::string();
+        },
+        [](const std::string& text) {
+            return !text.empty() && !std::regex_search(text, std::regex("trx4_up\\{.*\\} 0"));
+        });
+    const ProcessResult check = runProcess("/usr/bin/promtool", {"check", "metrics"}, metrics);
+    EXPECT_EQ(check.status, 0) << check.out << check.err << metrics;
+
+    // Free a moment ago.
+    const int prometheusPort = LoopbackServer().port();
+    const std::string config = "global:\n  scrape_interval: 1s\nscrape_configs:\n"
+                               "  - job_name: trx4\n    static_configs:\n"
+                               "      - targets: ['127.0.0.1:" +
+                               std::to_string(exporter.port()) + "']\n";
+    const std::string log = (folder.path() / "prometheus.log").string();
+    const Stopper prometheus{startProcess(
+        "/usr/bin/prometheus",
+        {"--config.file=" + folder.write("prometheus.yml", {config.begin(), config.end()}),
+         "--storage.tsdb.path=" + (folder.path() / "data").string(),
+         "--web.listen-address=127.0.0.1:" + std::to_string(prometheusPort)},
+        {"", log, log})};
+    httplib::Client api("127.0.0.1", prometheusPort);
+    // Each unit's trx4_up as Prometheus last scraped it.
+    const auto up = [&] {
+        std::map<std::string, std::string> values;
+        const auto reply = api.Get("/api/v1/query?query=trx4_up");
+        if (reply && reply->status == 200) {
+            const auto answer = nlohmann::json::parse(reply->body);
+            for (const auto& sample : answer["data"]["result"]) {
+                values[sample["metric"]["unit"]] = sample["value"][1];
+            }
+        }
+        return values;
+    };
+    const std::map<std::string, std::string> allUp{
+        {"booth-0", "1"}, {"booth-1", "1"}, {"booth-2", "1"}, {"lone", "1"}};
+    EXPECT_EQ(waitFor(up, [&](const auto& values) { return values == allUp; }), allUp)
+        << fileText(log);
+    lone.stop();
+    EXPECT_EQ(waitFor(up, [](auto values) { return values["lone"] == "0"; })["lone"], "0");
+}
+
+} // namespace

@@ -1,0 +1,154 @@
+// trx4-exporter: serves the state of many TRX4 units to Prometheus. See --help.
+#include "MetricsText.h"
+#include "UnitPoller.h"
+
+#include "protocol/UnitsFile.h"
+#include "protocol/VerloException.h"
+
+#include <CLI/CLI.hpp>
+#include <httplib.h>
+
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+};
+
+// "HOST:PORT" or "[IPv6]:PORT", port 0 to 65535 (0 picks a free one).
+ListenAddress parseListen(const std::string& text) {
+    const auto colon = text.rfind(':');
+    ListenAddress address;
+    if (colon != std::string::npos) {
+        address.host = text.substr(0, colon);
+        if (address.host.size() > 2 && address.host.front() == '[' && address.host.back() == ']') {
+            address.host = address.host.substr(1, address.host.size() - 2);
+        }
+        const std::string port = text.substr(colon + 1);
+        try {
+            std::size_t used = 0;
+            address.port = std::stoi(port, &used);
+            if (used != port.size()) {
+                address.port = -1;
+            }
+        } catch (const std::logic_error&) {
+            address.port = -1;
+        }
+    }
+    if (colon == std::string::npos || address.host.empty() || address.port < 0 ||
+        address.port > 65535) {
+        throw std::invalid_argument("expected HOST:PORT with a port from 0 to 65535");
+    }
+    return address;
+}
+
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app("Serves the state of TRX4 units in the Prometheus text format on /metrics. "
+                 "Keeps one connection to each unit of the units file and polls it about once "
+                 "a second; a unit that fails is tried again after 1 s, then after twice as "
+                 "long each time, up to 30 s. A scrape never waits for a unit. The first line "
+                 "of standard output is the port listened on. Stops cleanly on SIGINT or "
+                 "SIGTERM; exit code 1 means it could not run, 2 a command-line error.",
+                 "trx4-exporter");
+    app.set_version_flag("--version", "trx4-exporter (TRX4 Remote) " TRX4_VERSION,
+                         "Print the version and exit");
+    std::string unitsPath;
+    std::string listenText = "127.0.0.1:9464";
+    app.add_option("--units", unitsPath,
+                   "The units to watch: one a line, NAME tcp:HOST[:PORT] or NAME "
+                   "serial:COMn|/dev/PATH; # starts a comment")
+        ->type_name("FILE")
+        ->required();
+    app.add_option("--listen", listenText,
+                   "Address to serve /metrics on (default 127.0.0.1:9464: this machine only; "
+                   "port 0 picks a free port)")
+        ->type_name("HOST:PORT")
+        ->check([](const std::string& text) {
+            try {
+                parseListen(text);
+                return std::string();
+            } catch (const std::invalid_argument& error) {
+                return std::string(error.what());
+            }
+        });
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : 2;
+    }
+
+    try {
+        const std::vector<UnitEntry> units = readUnitsFile(unitsPath);
+        const ListenAddress listen = parseListen(listenText);
+
+        // Blocked before any thread starts, so every thread inherits the mask
+        // and the signals wait for sigwait below.
+        const sigset_t signals = stopSignals();
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        std::signal(SIGPIPE, SIG_IGN);
+
+        httplib::Server server;
+        const int port = listen.port == 0
+                             ? server.bind_to_any_port(listen.host)
+                             : (server.bind_to_port(listen.host, listen.port) ? listen.port : -1);
+        if (port < 0) {
+            throw VerloException("Cannot listen on " + listenText);
+        }
+
+        std::vector<std::unique_ptr<UnitPoller>> pollers;
+        const auto interval = UnitPoller::defaultInterval;
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            pollers.push_back(
+                std::make_unique<UnitPoller>(units[i], interval, interval * i / units.size()));
+        }
+
+        server.Get("/metrics", [&](const httplib::Request&, httplib::Response& response) {
+            std::vector<UnitSnapshot> snapshots;
+            snapshots.reserve(pollers.size());
+            for (const auto& poller : pollers) {
+                snapshots.push_back(poller->snapshot());
+            }
+            response.set_content(metricsText(snapshots),
+                                 "text/plain; version=0.0.4; charset=utf-8");
+        });
+        server.Get("/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("trx4-exporter: the metrics are on /metrics\n", "text/plain");
+        });
+        std::thread serving([&] { server.listen_after_bind(); });
+
+        std::cout << port << std::endl;
+        std::cerr << "trx4-exporter: watching " << units.size() << " units, serving http://"
+                  << listen.host << ":" << port << "/metrics" << std::endl;
+
+        int received = 0;
+        sigwait(&signals, &received);
+        server.stop();
+        serving.join();
+        for (const auto& poller : pollers) {
+            poller->requestStop();
+        }
+        pollers.clear();
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << "trx4-exporter: " << error.what() << std::endl;
+        return 1;
+    }
+}
