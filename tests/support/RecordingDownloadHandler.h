@@ -13,9 +13,6 @@ public:
     std::vector<std::string> host, verlo, fatal;
     int unknown = 0;
 
-    bool untouched() const {
-        return host.empty() && verlo.empty() && fatal.empty() && unknown == 0;
-    }
     void handleHostException(HostException& e) override { host.push_back(e.what()); }
     void handleFatalFailure(VerloException& e) override { fatal.push_back(e.what()); }
     void handleVerloException(VerloException& e) override { verlo.push_back(e.what()); }

@@ -30,7 +30,6 @@ public:
     std::vector<ParameterIdList> getValuesCalls;
     std::vector<Write> writes;
     std::vector<std::pair<ParameterValueMap, std::uint32_t>> setValuesCalls;
-    std::vector<ParameterValueMap> setValuesAndReadCalls;
     bool device = true;
     int failuresLeft = 0;
 
@@ -61,7 +60,6 @@ public:
     void setValuesAndRead(const ParameterValueMap& map, ParameterValueMap& result,
                           std::uint32_t) override {
         check();
-        setValuesAndReadCalls.push_back(map);
         for (const auto& [id, value] : map) {
             store(id, value);
             result[id] = values[id];

@@ -30,13 +30,10 @@ protected:
         EXPECT_EQ(unit->stop(), 0);
         return readTrace(tracePath);
     }
-    bool traceHas(const std::string& event) const {
-        return countEvents(readTrace(tracePath), event) > 0;
-    }
     // Waits (bounded) until the unit has written the event to its trace.
     bool awaitEvent(const std::string& event) const {
         for (int attempt = 0; attempt < 500; ++attempt) {
-            if (traceHas(event)) {
+            if (countEvents(readTrace(tracePath), event) > 0) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

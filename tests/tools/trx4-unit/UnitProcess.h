@@ -61,12 +61,6 @@ public:
         return exitCode_;
     }
 
-    // Runs the emulator to completion (for options that end it at once) and
-    // returns its exit code.
-    static int runToEnd(const std::vector<std::string>& arguments) {
-        return runProcess(TRX4_UNIT_EXECUTABLE, arguments).status;
-    }
-
 private:
     std::vector<std::string> readLines(std::size_t count, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;

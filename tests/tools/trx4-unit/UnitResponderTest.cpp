@@ -33,33 +33,6 @@ TEST_F(UnitResponderTest, TheLiveStatusCannotBeMistakenForAGetAllAnswer) {
     EXPECT_LT(packet.dataLength() + QUIPPacket::lengthFieldSize, 100u);
 }
 
-TEST_F(UnitResponderTest, AnswersAPing) {
-    const auto ping = unit.respond(request(PingRequestCommand()), 0.0);
-    EXPECT_EQ(ping.replies.at(0)->commandType().code(), CommandType::PingResponse);
-}
-
-TEST_F(UnitResponderTest, RefusedWritesChangeNothingAndCarryTheirStatusCode) {
-    auto refusal = [this](ParameterValueMap values) {
-        const auto outcome = unit.respond(request(SetCommand(std::move(values))), 0.0);
-        return dynamic_cast<const ErrorCommand&>(*outcome.replies.at(0)).status().code;
-    };
-    EXPECT_EQ(refusal({{id(0x0303), ParameterValue(30)}, {id(0x0304), ParameterValue(161)}}), 2);
-    options.setError = 3;
-    EXPECT_EQ(refusal({{id(0x0303), ParameterValue(30)}}), 3);
-    options.ignoreSet = true;
-    EXPECT_TRUE(
-        unit.respond(request(SetCommand({{id(0x0303), ParameterValue(30)}})), 0.0).replies.empty());
-    EXPECT_EQ(*state.value(id(0x0303)), ParameterValue(20));
-}
-
-TEST_F(UnitResponderTest, AFailedBurnDoesNotReboot) {
-    options.flashError = FlashFault{FlashStep::Burn, 1};
-    const auto failed = unit.respond(request(BurnAndRebootCommand()), 0.0);
-    EXPECT_FALSE(failed.reboot);
-    EXPECT_EQ(dynamic_cast<const FlashOperationDoneCommand&>(*failed.replies.at(0)).status().code,
-              1);
-}
-
 TEST_F(UnitResponderTest, TheCurrentProgramFollowsTheSelectionOfTheReportedConfiguration) {
     unit.respond(request(SetCommand({{id(0x0500), ParameterValue(1)}})), 0.0);
     const auto status = unit.liveStatus(0.1);

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <xcb/xcb.h>
 
@@ -33,39 +34,42 @@ xcb_connection_t* x11() {
     return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
 }
 
+// A reply of the X server, freed with its owner; null when the request failed.
+template <class Reply> std::unique_ptr<Reply, void (*)(void*)> owned(Reply* reply) {
+    return {reply, free};
+}
+
+xcb_window_t root() {
+    return xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
+}
+
 xcb_atom_t atom(const char* name) {
-    const auto cookie = xcb_intern_atom(x11(), 0, static_cast<std::uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(x11(), cookie, nullptr);
-    const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    free(reply);
-    return result;
+    const auto reply = owned(xcb_intern_atom_reply(
+        x11(), xcb_intern_atom(x11(), 0, static_cast<std::uint16_t>(strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 // The atoms of a property of the window, as the X server holds them.
 std::vector<xcb_atom_t> atoms(xcb_window_t window, const char* property) {
-    const auto cookie = xcb_get_property(x11(), 0, window, atom(property), XCB_ATOM_ATOM, 0, 64);
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(x11(), cookie, nullptr);
-    std::vector<xcb_atom_t> result;
-    if (reply != nullptr) {
-        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        result.assign(values, values + xcb_get_property_value_length(reply) / 4);
+    const auto reply = owned(xcb_get_property_reply(
+        x11(), xcb_get_property(x11(), 0, window, atom(property), XCB_ATOM_ATOM, 0, 64), nullptr));
+    if (!reply) {
+        return {};
     }
-    free(reply);
-    return result;
+    const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
 // Where the widget really is on the screen, whatever Qt believes.
 QRect onScreen(const QWidget* widget) {
     const QPoint inWindow = widget->mapTo(widget->window(), QPoint(0, 0));
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
-    const auto cookie = xcb_translate_coordinates(
-        x11(), static_cast<xcb_window_t>(widget->window()->winId()), root,
-        static_cast<std::int16_t>(inWindow.x()), static_cast<std::int16_t>(inWindow.y()));
-    xcb_translate_coordinates_reply_t* reply =
-        xcb_translate_coordinates_reply(x11(), cookie, nullptr);
-    const QRect result(reply->dst_x, reply->dst_y, widget->width(), widget->height());
-    free(reply);
-    return result;
+    const auto reply = owned(xcb_translate_coordinates_reply(
+        x11(),
+        xcb_translate_coordinates(x11(), static_cast<xcb_window_t>(widget->window()->winId()),
+                                  root(), static_cast<std::int16_t>(inWindow.x()),
+                                  static_cast<std::int16_t>(inWindow.y())),
+        nullptr));
+    return {reply->dst_x, reply->dst_y, widget->width(), widget->height()};
 }
 
 // Shown, and managed by the window manager, which tells the actions it allows.
@@ -128,13 +132,10 @@ TEST_F(WindowManager, EveryDropDownListOpensAtItsBox) {
 }
 
 bool viewable(const QWidget* window) {
-    const auto cookie =
-        xcb_get_window_attributes(x11(), static_cast<xcb_window_t>(window->winId()));
-    xcb_get_window_attributes_reply_t* reply =
-        xcb_get_window_attributes_reply(x11(), cookie, nullptr);
-    const bool result = reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-    free(reply);
-    return result;
+    const auto reply = owned(xcb_get_window_attributes_reply(
+        x11(), xcb_get_window_attributes(x11(), static_cast<xcb_window_t>(window->winId())),
+        nullptr));
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 // Asks the window manager to minimise the window, as its frame button does.
@@ -145,8 +146,7 @@ void minimise(const QWidget* window) {
     message.window = static_cast<xcb_window_t>(window->winId());
     message.type = atom("WM_CHANGE_STATE");
     message.data.data32[0] = 3; // IconicState
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
-    xcb_send_event(x11(), 0, root,
+    xcb_send_event(x11(), 0, root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(x11());
@@ -181,8 +181,7 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication application(argc, argv);
     // The window manager is there once it names itself on the root window.
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
-    if (!QTest::qWaitFor([root] { return !atoms(root, "_NET_SUPPORTED").empty(); }, 10000)) {
+    if (!QTest::qWaitFor([] { return !atoms(root(), "_NET_SUPPORTED").empty(); }, 10000)) {
         std::cerr << "SKIPPED: no window manager came up on the display\n";
         return kSkipped;
     }

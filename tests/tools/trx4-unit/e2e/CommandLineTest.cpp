@@ -27,7 +27,7 @@ TEST(CommandLine, FailuresToStartExitWithTheirCode) {
         {{"--listen", "127.0.0.1:0", "--trace", "/nonexistent-folder/trace.jsonl"}, 1},
     };
     for (const auto& [arguments, code] : runs) {
-        EXPECT_EQ(UnitProcess::runToEnd(arguments), code) << arguments.back();
+        EXPECT_EQ(runProcess(TRX4_UNIT_EXECUTABLE, arguments).status, code) << arguments.back();
     }
 }
 
