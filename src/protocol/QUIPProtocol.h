@@ -33,7 +33,8 @@ public:
     // link and clock are not owned and must outlive the protocol.
     QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock);
     QUIPProtocol(SerialDevice& device, QUIPLink& link);
-    // Tells the unit the host is leaving, then frees the status code tables.
+    // Tells the unit the host is leaving and lets go of the status code
+    // tables, which other connections may still be using.
     ~QUIPProtocol() override;
     QUIPProtocol(const QUIPProtocol&) = delete;
     QUIPProtocol& operator=(const QUIPProtocol&) = delete;

@@ -32,8 +32,6 @@ void StatusCodeFactory::addFlashCode(std::uint16_t code, std::string message) {
     flashCodes_[code] = StatusCodeEntry{code, std::move(message)};
 }
 
-std::unique_ptr<KORAStatusCodeFactory> KORAStatusCodeFactory::instance_;
-
 KORAStatusCodeFactory::KORAStatusCodeFactory() {
     addParameterCode(2, "Illegal Parameter Value");
     addParameterCode(1, "Illegal Parameter Id");
@@ -43,15 +41,10 @@ KORAStatusCodeFactory::KORAStatusCodeFactory() {
     addFlashCode(2, "The unit needs to be returned to Verlo for servicing");
 }
 
-KORAStatusCodeFactory& KORAStatusCodeFactory::instance() {
-    if (!instance_) {
-        instance_.reset(new KORAStatusCodeFactory());
-    }
-    return *instance_;
-}
-
-void KORAStatusCodeFactory::destroy() {
-    instance_.reset();
+const KORAStatusCodeFactory& KORAStatusCodeFactory::instance() {
+    // Initialised exactly once even when connections start together.
+    static const KORAStatusCodeFactory factory;
+    return factory;
 }
 
 std::uint16_t readStatusCode(const std::uint8_t* buffer, std::size_t size) {

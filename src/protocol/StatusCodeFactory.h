@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 
 // One status code the unit can report, with the operator's text for it.
@@ -36,16 +35,19 @@ private:
     std::map<std::uint16_t, StatusCodeEntry> flashCodes_;
 };
 
-// The TRX4's codes. One instance per process, created on first use; destroy
-// frees it and a later instance() builds a new one.
+// The TRX4's codes. One instance per process, built once on first use (safely
+// from any thread) and never changed, so any number of connections on any
+// threads share it without a lock. It lives until the process exits: a
+// connection that closes calls destroy while others may still be reading
+// entries, so destroy releases nothing.
 class KORAStatusCodeFactory : public StatusCodeFactory {
 public:
-    static KORAStatusCodeFactory& instance();
-    static void destroy();
+    static const KORAStatusCodeFactory& instance();
+    // Called by a closing connection; the shared tables stay for the others.
+    static void destroy() {}
 
 private:
     KORAStatusCodeFactory();
-    static std::unique_ptr<KORAStatusCodeFactory> instance_;
 };
 
 // A status code as it travels: two bytes, big-endian. Raises VerloException

@@ -1,14 +1,17 @@
 #include "StopSignal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <ctime>
 #include <thread>
 
 namespace {
 
-bool stopRequested = false;
-bool installed = false;
+// Atomic because every unit's thread asks; whichever takes the pending
+// signal tells the others.
+std::atomic<bool> stopRequested{false};
+std::atomic<bool> installed{false};
 
 sigset_t stopSignals() {
     sigset_t stops;
@@ -34,7 +37,9 @@ bool StopSignal::requested() {
     if (!stopRequested && installed) {
         const sigset_t stops = stopSignals();
         const timespec noWait{};
-        stopRequested = sigtimedwait(&stops, nullptr, &noWait) > 0;
+        if (sigtimedwait(&stops, nullptr, &noWait) > 0) {
+            stopRequested = true;
+        }
     }
     return stopRequested;
 }

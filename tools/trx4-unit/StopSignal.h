@@ -6,9 +6,9 @@
 // short slices that look here, so it stops within moments.
 class StopSignal {
 public:
-    // Takes SIGINT and SIGTERM as stop requests from now on (the emulator
-    // has one thread) and ignores SIGPIPE, so a host that vanishes mid-write
-    // is an error, not a death.
+    // Takes SIGINT and SIGTERM as stop requests from now on and ignores
+    // SIGPIPE, so a host that vanishes mid-write is an error, not a death.
+    // Call it before starting threads, so that they block the signals too.
     static void install();
     static bool requested();
     // Sleeps for duration unless a stop comes first; false when it did.

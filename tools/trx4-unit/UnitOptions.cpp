@@ -111,8 +111,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.description(
         "TRX4 unit emulator: answers the TRX4 Remote application as a TRX4 decoder would, "
         "over TCP or a pseudo-terminal.\n"
-        "In TCP mode the first line of standard output is the port listened on; with --pty it "
-        "is the path of the terminal to open as the serial port. Stops cleanly on SIGINT or "
+        "In TCP mode the first line of standard output is the port listened on (one line per "
+        "unit with --units); with --pty it is the path of the terminal to open as the serial "
+        "port. Stops cleanly on SIGINT or "
         "SIGTERM (exit code 0); exit code 1 means it could not run, 2 a command-line error.");
 
     CLI::Option* listen =
@@ -136,6 +137,11 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
     app.add_flag("--pty", options.pty,
                  "Speak the serial frame protocol on a new pseudo-terminal instead of TCP")
         ->excludes(listen);
+    app.add_option("--units", options.units,
+                   "Play this many units at once, each with its own state, on the listen port "
+                   "and the ones after it (free ports with port 0); prints one port a line")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000));
     app.add_option("--status-interval-ms", options.statusIntervalMs,
                    "Period of the unsolicited Status messages with the level meters "
                    "(default 100; 0 sends none)")
@@ -222,6 +228,14 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
         }
         if (options.lineRate && !options.pty) {
             throw CLI::ValidationError("--line-rate", "paces a serial line, so it needs --pty");
+        }
+        if (options.units > 1 && (options.pty || !options.tracePath.empty())) {
+            throw CLI::ValidationError("--units",
+                                       "plays units over TCP only, without --pty or --trace");
+        }
+        if (options.units > 1 && options.listenPort != 0 &&
+            options.listenPort + options.units - 1 > 0xFFFF) {
+            throw CLI::ValidationError("--units", "the ports after the listen port run past 65535");
         }
         if (options.scenario.empty()) {
             options.scenario = Scenario::defaultScenario().name;

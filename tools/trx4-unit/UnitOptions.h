@@ -41,6 +41,9 @@ struct UnitOptions {
     std::string listenHost = "127.0.0.1";
     std::uint16_t listenPort = 4444;
     bool pty = false;
+    // Units played at once, each with its own state on its own port: the
+    // listen port and the ones after it, or free ports when it is 0.
+    std::uint32_t units = 1;
     std::uint32_t statusIntervalMs = 100;
     std::string scenario;
     std::uint32_t rebootSeconds = 20;

@@ -4,6 +4,7 @@
 #include "StopSignal.h"
 #include "TcpServer.h"
 #include "TraceWriter.h"
+#include "UnitFleet.h"
 #include "UnitOptions.h"
 #include "UnitResponder.h"
 #include "UnitState.h"
@@ -31,6 +32,19 @@ int main(int argc, char** argv) {
     try {
         const auto started = std::chrono::steady_clock::now();
         StopSignal::install();
+        if (options.units > 1) {
+            UnitFleet fleet(options, started);
+            fleet.listen();
+            for (const auto port : fleet.ports()) {
+                std::cout << port << '\n';
+            }
+            std::cout << std::flush;
+            std::cerr << "trx4-unit: " << options.units << " units listening on "
+                      << options.listenHost << " (scenario " << options.scenario << ")"
+                      << std::endl;
+            fleet.run();
+            return 0;
+        }
         std::unique_ptr<TraceWriter> trace;
         if (!options.tracePath.empty()) {
             trace = TraceWriter::open(options.tracePath);

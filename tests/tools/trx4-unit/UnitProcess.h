@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -19,14 +20,15 @@
 // A trx4-unit child process for end-to-end tests. Started with the given
 // arguments, it is stopped (SIGTERM, then SIGKILL after a deadline) when the
 // object goes, so a failing test never leaves one behind. Its first output
-// line, the port or the terminal path, is read with a deadline.
+// lines, the ports or the terminal path, are read with a deadline.
 class UnitProcess {
 public:
     explicit UnitProcess(const std::vector<std::string>& arguments,
-                         std::chrono::milliseconds startTimeout = std::chrono::seconds(20))
+                         std::chrono::milliseconds startTimeout = std::chrono::seconds(20),
+                         std::size_t lineCount = 1)
         : pid_(startProcess(TRX4_UNIT_EXECUTABLE, arguments, {"", outputPath_, ""})) {
         try {
-            firstLine_ = readFirstLine(startTimeout);
+            lines_ = readLines(lineCount, startTimeout);
         } catch (const std::runtime_error&) {
             stop(SIGKILL);
             throw;
@@ -37,8 +39,12 @@ public:
     UnitProcess(const UnitProcess&) = delete;
     UnitProcess& operator=(const UnitProcess&) = delete;
 
-    const std::string& firstLine() const { return firstLine_; }
-    std::uint16_t port() const { return static_cast<std::uint16_t>(std::stoi(firstLine_)); }
+    const std::string& firstLine() const { return lines_.front(); }
+    std::uint16_t port() const { return portOf(0); }
+    // The port of the unit on output line i (with --units).
+    std::uint16_t portOf(std::size_t i) const {
+        return static_cast<std::uint16_t>(std::stoi(lines_.at(i)));
+    }
     pid_t pid() const { return pid_; }
 
     // Sends the signal and waits for the exit; returns the exit code, or 128
@@ -60,27 +66,32 @@ public:
     }
 
 private:
-    std::string readFirstLine(std::chrono::milliseconds timeout) {
+    std::vector<std::string> readLines(std::size_t count, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
-            const std::string text = fileText(outputPath_);
-            if (const auto end = text.find('\n'); end != std::string::npos) {
-                return text.substr(0, end);
+            std::istringstream text(fileText(outputPath_));
+            std::vector<std::string> lines;
+            for (std::string line;
+                 lines.size() < count && std::getline(text, line) && !text.eof();) {
+                lines.push_back(line);
+            }
+            if (lines.size() == count) {
+                return lines;
             }
             if (::waitpid(pid_, nullptr, WNOHANG) != 0) {
                 pid_ = -1;
-                throw std::runtime_error("trx4-unit ended before its first line");
+                throw std::runtime_error("trx4-unit ended before its first lines");
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        throw std::runtime_error("trx4-unit printed no first line in time");
+        throw std::runtime_error("trx4-unit printed too few lines in time");
     }
 
     TemporaryDirectory folder_;
     std::string outputPath_ = (folder_.path() / "output").string();
     pid_t pid_;
     int exitCode_ = -1;
-    std::string firstLine_;
+    std::vector<std::string> lines_;
 };
 
 // The lines of a trace file, each parsed as JSON; a line that is no JSON

@@ -1,0 +1,75 @@
+#include "protocol/UnitsFile.h"
+
+#include "protocol/VerloException.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+}
+
+ConnectionTarget parseTarget(const std::string& text) {
+    const auto colon = text.find(':');
+    const std::string scheme = text.substr(0, colon);
+    if (colon == std::string::npos || (scheme != "tcp" && scheme != "serial")) {
+        throw std::invalid_argument("'" + text +
+                                    "' is neither tcp:HOST[:PORT] nor serial:COMn|/dev/PATH");
+    }
+    const std::string rest = text.substr(colon + 1);
+    return scheme == "tcp" ? ConnectionTarget::parseTcp(rest) : ConnectionTarget::parseSerial(rest);
+}
+
+} // namespace
+
+std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) {
+    std::vector<UnitEntry> units;
+    std::string line;
+    for (unsigned number = 1; std::getline(in, line); ++number) {
+        const std::string where = fileName + ":" + std::to_string(number) + ": ";
+        std::istringstream fields(line.substr(0, line.find('#')));
+        std::string name;
+        std::string target;
+        std::string extra;
+        if (!(fields >> name)) {
+            continue;
+        }
+        if (!(fields >> target) || (fields >> extra)) {
+            throw VerloException(where + "expected a name and one target, as in " +
+                                 "'booth-1 tcp:10.0.0.5:4444'");
+        }
+        if (!std::all_of(name.begin(), name.end(), isNameCharacter)) {
+            throw VerloException(where + "the name '" + name +
+                                 "' may hold only letters, digits, '-' and '_'");
+        }
+        if (std::any_of(units.begin(), units.end(),
+                        [&](const UnitEntry& unit) { return unit.name == name; })) {
+            throw VerloException(where + "the name '" + name + "' is used twice");
+        }
+        try {
+            units.push_back(UnitEntry{name, parseTarget(target)});
+        } catch (const std::invalid_argument& error) {
+            throw VerloException(where + error.what());
+        }
+    }
+    if (in.bad()) {
+        throw VerloException(fileName + ": cannot be read");
+    }
+    if (units.empty()) {
+        throw VerloException(fileName + ": names no unit");
+    }
+    return units;
+}
+
+std::vector<UnitEntry> readUnitsFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw VerloException(path + ": cannot be opened");
+    }
+    return readUnits(in, path);
+}

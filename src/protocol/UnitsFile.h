@@ -1,0 +1,22 @@
+#pragma once
+
+#include "protocol/ConnectionTarget.h"
+
+#include <istream>
+#include <string>
+#include <vector>
+
+// One unit of a units file: its name and where to reach it.
+struct UnitEntry {
+    std::string name;
+    ConnectionTarget target;
+};
+
+// Reads a units file: one unit a line, "NAME tcp:HOST[:PORT]" or
+// "NAME serial:COMn|/dev/PATH"; "#" starts a comment, blank lines are skipped.
+// Names are unique and made of letters, digits, "-" and "_". A bad line, a
+// file that cannot be read or names no unit throws VerloException with a
+// message that starts "FILE:LINE: " (or "FILE: ").
+std::vector<UnitEntry> readUnitsFile(const std::string& path);
+// The same from a stream; fileName only names it in the messages.
+std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName);

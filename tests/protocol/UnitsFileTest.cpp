@@ -1,0 +1,61 @@
+#include "protocol/UnitsFile.h"
+#include "protocol/VerloException.h"
+#include "support/ThrownMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+std::vector<UnitEntry> parse(const std::string& text) {
+    std::istringstream in(text);
+    return readUnits(in, "units");
+}
+
+TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
+    const auto units = parse("# booths\n"
+                             "\n"
+                             "booth-1 tcp:10.0.0.5        # default port\n"
+                             "  Booth_2\ttcp:127.0.0.1:5000\r\n"
+                             "b3 serial:COM2\n"
+                             "b4 serial:/dev/ttyUSB0\n");
+    ASSERT_EQ(units.size(), 4u);
+    EXPECT_EQ(units[0].name, "booth-1");
+    EXPECT_EQ(units[0].target.host, "10.0.0.5");
+    EXPECT_EQ(units[0].target.port, 4444);
+    EXPECT_EQ(units[1].name, "Booth_2");
+    EXPECT_EQ(units[1].target.port, 5000);
+    EXPECT_EQ(units[2].target.kind, ConnectionTarget::Kind::Serial);
+    EXPECT_EQ(units[2].target.serialPort, 2u);
+    EXPECT_EQ(units[3].target.serialPath, "/dev/ttyUSB0");
+}
+
+TEST(UnitsFile, BadLinesNameTheFileAndLine) {
+    const struct {
+        std::string text;
+        std::string message;
+    } rows[] = {
+        {"a tcp:h\nb\n", "units:2: expected a name and one target"},
+        {"a tcp:h extra\n", "units:1: expected a name and one target"},
+        {"a.b tcp:h\n", "units:1: the name 'a.b' may hold only"},
+        {"a tcp:h\n# x\na tcp:k\n", "units:3: the name 'a' is used twice"},
+        {"a udp:h\n", "units:1: 'udp:h' is neither"},
+        {"a tcp:h:0\n", "units:1: the port in 'h:0'"},
+        {"a tcp:\n", "units:1: '' names no host"},
+        {"a serial:COM0\n", "units:1: 'COM0' is no serial port"},
+        {"a serial:tty\n", "units:1: a serial port is COMn"},
+        {"# only a comment\n", "units: names no unit"},
+    };
+    for (const auto& row : rows) {
+        const std::string message = thrownMessage<VerloException>([&] { parse(row.text); });
+        EXPECT_EQ(message.rfind(row.message, 0), 0u) << row.text << " gave: " << message;
+    }
+}
+
+TEST(UnitsFile, AMissingFileIsNamed) {
+    EXPECT_EQ(thrownMessage<VerloException>([] { readUnitsFile("/nonexistent/units"); }),
+              "/nonexistent/units: cannot be opened");
+}
+
+} // namespace
