@@ -177,6 +177,8 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    "(1 Illegal Parameter Id, 2 Illegal Parameter Value, 3 Conflicting Parameter "
                    "Values)")
         ->type_name("CODE");
+    app.add_flag("--ignore-set", options.ignoreSet,
+                 "Take every Set without applying or answering it, as a unit that lost it");
     app.add_option_function<std::string>(
            "--flash-error",
            [&options](const std::string& text) { options.flashError = FlashFault::parse(text); },

@@ -52,6 +52,7 @@ struct UnitOptions {
     std::array<std::uint8_t, 4> firmware{1, 4, 0, 0};
 
     std::optional<std::uint16_t> setError;
+    bool ignoreSet = false;
     std::optional<FlashFault> flashError;
     bool silent = false;
     std::optional<double> dropAfterSeconds;

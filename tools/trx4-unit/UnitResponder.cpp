@@ -162,6 +162,10 @@ UnitResponder::Outcome UnitResponder::respond(const UnitRequest& request, double
 
 UnitResponder::Outcome UnitResponder::set(const UnitRequest& request, double uptime) {
     Outcome outcome;
+    if (options_.ignoreSet) {
+        logError(uptime, "Set ignored as told (--ignore-set)");
+        return outcome;
+    }
     std::uint16_t refusal = 0;
     if (options_.setError) {
         refusal = *options_.setError;

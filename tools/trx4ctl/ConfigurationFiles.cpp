@@ -1,78 +1,30 @@
 #include "ConfigurationFiles.h"
 
+#include "AtomicFile.h"
 #include "CommandErrors.h"
+#include "InputFile.h"
 #include "ParameterNames.h"
+#include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <sstream>
 
 namespace {
 
+// A full configuration is about 1 KB.
+constexpr std::uint64_t maximumSize = 1024 * 1024;
+
 std::string fileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.is_open() || file.bad()) {
-        throw FileError("Error opening " + path);
-    }
-    return bytes;
+    return InputFile::read(path, maximumSize, "a configuration file");
 }
 
 ParameterValueMap parse(const std::string& bytes) {
     std::istringstream stream(bytes, std::ios::binary);
     return ParameterValueMap(stream);
-}
-
-std::string systemError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Writes all bytes to a new file in path's folder and renames it to path.
-void replaceFile(const std::string& path, const std::string& bytes) {
-    std::string temporary = path + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data());
-    if (file < 0) {
-        throw FileError(systemError("Error opening", path));
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    const bool complete = written == bytes.size() && ::fsync(file) == 0;
-    const int savedErrno = errno;
-    // mkstemp creates the file readable by its owner only; a configuration
-    // file gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file, 0666 & ~mask);
-    if (::close(file) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (!complete) {
-            errno = savedErrno;
-        }
-        const std::string message = systemError("Error saving", path);
-        std::remove(temporary.c_str());
-        throw FileError(message);
-    }
 }
 
 } // namespace
@@ -95,18 +47,35 @@ ParameterValueMap ConfigurationFiles::controls(KORAParams& params) {
 void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
     std::ostringstream stream(std::ios::binary);
     params.saveControls(stream);
-    replaceFile(path, stream.str());
+    AtomicFile::write(path, stream.str());
 }
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
     const std::string bytes = fileBytes(path);
+    ParameterValueMap written;
     try {
-        parse(bytes);
+        for (const auto& [id, value] : parse(bytes)) {
+            const ControlParameter* control = params.controlParameters().lookup(id);
+            if (control != nullptr && control->restorable()) {
+                written[id] = value;
+            }
+        }
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
     std::istringstream stream(bytes, std::ios::binary);
-    params.restoreControls(stream);
+    try {
+        params.restoreControls(stream);
+    } catch (const VerloException& error) {
+        // The restore's message names nothing; what the unit holds now does.
+        try {
+            ReadBack::confirm(params, written, std::chrono::milliseconds(0));
+        } catch (const VerloException& readBack) {
+            throw VerloException(error.what() + std::string("; ") + readBack.what());
+        }
+        throw;
+    }
+    ReadBack::confirm(params, written);
 }
 
 namespace {

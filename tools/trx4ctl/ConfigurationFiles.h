@@ -13,14 +13,14 @@ class KORAParams;
 // VerloException.
 namespace ConfigurationFiles {
 
-// The records of a configuration file.
+// The records of a configuration file: a regular file of at most 1 MiB.
 ParameterValueMap read(const std::string& path);
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);
-// Writes the configuration as the application does, into a temporary file
-// beside path that then replaces it, so a failure leaves path untouched.
+// Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
-// Checks the whole file, then writes its values to the unit.
+// Checks the whole file, then writes its values to the unit and reads them
+// back (ReadBack).
 void load(KORAParams& params, const std::string& path);
 // Each record of the file with its name and value text, named after params.
 void show(KORAParams& params, const std::string& path, std::ostream& out);

@@ -1,14 +1,18 @@
 #include "FirmwareCommand.h"
 
 #include "CommandErrors.h"
+#include "InputFile.h"
+#include "UnitConnection.h"
 
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
+#include "firmware/MD5Validator.h"
 #include "firmware/ProgressCommand.h"
 #include "protocol/VerloException.h"
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -94,25 +98,51 @@ std::unique_ptr<UnitConnection> reconnect(const ConnectionTarget& target,
     }
 }
 
+// The core's message with the file and the reason where it names neither.
+std::string imageError(const std::string& path, const VerloException& error) {
+    const std::string message = error.what();
+    if (message.find(path) != std::string::npos) {
+        return message;
+    }
+    if (dynamic_cast<const DataValidationException*>(&error) != nullptr) {
+        return path + ": " + message +
+               ": the image's contents do not match the digest at its end (a damaged or "
+               "incomplete file)";
+    }
+    return path + ": " + message;
+}
+
 } // namespace
 
-void FirmwareCommand::run(const ConnectionTarget& target,
-                          std::unique_ptr<UnitConnection>& connection, const Options& options,
-                          std::istream& in, std::ostream& out) {
-    TransferProgress progress(out, ::isatty(STDOUT_FILENO) == 1);
-    FirmwareDownload download(connection->frontEnd(), nullptr);
+void FirmwareCommand::run(const ConnectionTarget& target, const Options& options, std::istream& in,
+                          std::ostream& out) {
+    const std::string& path = options.imagePath;
+    InputFile::check(path);
+    std::uint32_t size = 0;
     try {
-        download.selectImage(options.imagePath, progress);
+        const MD5Validator validator;
+        size = FirmwareImage(path, validator).size();
     } catch (const VerloException& error) {
-        throw FileError(error.what());
+        throw FileError(imageError(path, error));
     }
-    const FirmwareImage& image = *download.image();
-    out << "Image " << download.imageName() << ": " << image.size() << " bytes, checksum good\n"
-        << "Current firmware version: " << versionText(connection->params()) << '\n';
+    out << "Image " << std::filesystem::path(path).filename().string() << ": " << size
+        << " bytes, checksum good\n";
+    // Asked before connecting: a connection left unread while the operator
+    // thinks breaks off.
     if (!options.confirmed) {
         confirm(in, out);
     }
 
+    auto connection = std::make_unique<UnitConnection>(target);
+    out << "Current firmware version: " << versionText(connection->params()) << '\n';
+    TransferProgress progress(out, ::isatty(STDOUT_FILENO) == 1);
+    FirmwareDownload download(connection->frontEnd(), nullptr);
+    try {
+        // Checked again: the file may have changed while the operator was asked.
+        download.selectImage(path, progress);
+    } catch (const VerloException& error) {
+        throw FileError(imageError(path, error));
+    }
     out << "Downloading\n";
     unsigned restarts = 0;
     try {

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "UnitConnection.h"
+#include "protocol/ConnectionTarget.h"
 
 #include <chrono>
 #include <iosfwd>
-#include <memory>
 #include <string>
 
 // Replaces the unit's firmware with an image file, as the update dialog does:
@@ -20,13 +19,13 @@ struct Options {
     std::chrono::seconds rebootTimeout{120};
 };
 
-// connection is closed once the image is sent and holds the new connection
-// afterwards. Prints the new firmware version. A bad image throws FileError
-// before anything is sent; an answer other than yes throws UsageError; a
-// transfer that broke off for good throws VerloException (the burn was never
-// sent); a burn the unit did not confirm throws OutcomeUnknown once the unit
-// is back, or could not be reached again.
-void run(const ConnectionTarget& target, std::unique_ptr<UnitConnection>& connection,
-         const Options& options, std::istream& in, std::ostream& out);
+// Checks the image and asks before connecting, so that nothing waits on an
+// open connection; connects only to send. Prints the new firmware version.
+// A bad image throws FileError before anything is sent; an answer other than
+// yes throws UsageError; a transfer that broke off for good throws
+// VerloException (the burn was never sent); a burn the unit did not confirm
+// throws OutcomeUnknown once the unit is back, or could not be reached again.
+void run(const ConnectionTarget& target, const Options& options, std::istream& in,
+         std::ostream& out);
 
 } // namespace FirmwareCommand

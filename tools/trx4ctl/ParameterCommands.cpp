@@ -2,6 +2,7 @@
 
 #include "CommandErrors.h"
 #include "ParameterNames.h"
+#include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
 #include "model/ParameterTransaction.h"
@@ -56,7 +57,7 @@ void ParameterCommands::list(KORAParams& params, std::ostream& out, bool json) {
         if (const std::string name = ParameterNames::name(parameter); !name.empty()) {
             out << "  " << name;
         }
-        out << '\n';
+        out << (parameter.source() == params.localSource() ? "  (not stored on the unit)\n" : "\n");
     };
     for (const auto& [id, parameter] : params.controlParameters()) {
         add(parameter, "control");
@@ -87,15 +88,24 @@ void ParameterCommands::set(KORAParams& params, const std::vector<std::string>& 
             throw UsageError("'" + assignment + "' is no PARAMETER=VALUE assignment");
         }
         ControlParameter& parameter = naming.findControl(assignment.substr(0, equals));
+        // Their values live in this program only and end with it.
+        if (parameter.source() == params.localSource()) {
+            throw UsageError(ParameterNames::label(parameter) + " (" +
+                             ParameterNames::idText(parameter.id()) +
+                             ") is not stored on the unit; only the application keeps it");
+        }
         changes.emplace_back(&parameter,
                              naming.parseValue(parameter, assignment.substr(equals + 1)));
     }
 
     ParameterTransaction transaction;
+    ParameterValueMap written;
     for (auto& [parameter, value] : changes) {
         parameter->setValue(value, &transaction);
+        written[parameter->id()] = value;
     }
     transaction.commit();
+    ReadBack::confirm(params, written);
     params.refreshControls();
     for (const auto& change : changes) {
         writeLine(out, *change.first);

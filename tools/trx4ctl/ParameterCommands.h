@@ -15,8 +15,8 @@ void list(KORAParams& params, std::ostream& out, bool json);
 // One line per parameter named.
 void get(KORAParams& params, const std::vector<std::string>& names, std::ostream& out);
 // Assignments "PARAMETER=VALUE", all checked before anything is written and
-// then written through one transaction, with the dependency rules applied.
-// Prints the values the unit holds afterwards.
+// then written through one transaction, with the dependency rules applied,
+// and read back (ReadBack). Prints the values the unit holds afterwards.
 void set(KORAParams& params, const std::vector<std::string>& assignments, std::ostream& out);
 
 } // namespace ParameterCommands

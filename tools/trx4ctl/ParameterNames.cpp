@@ -21,6 +21,11 @@ std::string lowered(std::string text) {
     return text;
 }
 
+bool blank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isspace(c) != 0; });
+}
+
 // A decimal number (with an optional sign) or a hexadecimal one ("0x1F").
 std::optional<long> parseNumber(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -88,6 +93,11 @@ bool ParameterNames::takesText(const Parameter& parameter) {
 }
 
 Parameter& ParameterNames::find(const std::string& text) const {
+    // Parameters without a display name have an empty one: a blank name would
+    // match the first of them.
+    if (blank(text)) {
+        throw UsageError("a parameter needs an identifier or a name, not '" + text + "'");
+    }
     if (const auto number = parseNumber(text); number && *number >= 0 && *number <= 0xFFFF) {
         const ParameterId id(static_cast<std::uint16_t>(*number));
         if (Parameter* found = parameters_->controlParameters().lookup(id)) {
@@ -122,6 +132,9 @@ ControlParameter& ParameterNames::findControl(const std::string& text) const {
 
 ParameterValue ParameterNames::parseValue(const Parameter& parameter,
                                           const std::string& text) const {
+    if (blank(text)) {
+        throw UsageError(label(parameter) + " needs a value, not '" + text + "'");
+    }
     // Text parameters (names, addresses, versions) take the text itself.
     if (takesText(parameter)) {
         return ParameterValue(text);

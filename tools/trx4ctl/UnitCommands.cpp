@@ -1,6 +1,6 @@
 #include "UnitCommands.h"
 
-#include "CommandErrors.h"
+#include "AtomicFile.h"
 #include "ParameterNames.h"
 
 #include "catalogue/KORAParams.h"
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -95,11 +94,7 @@ void UnitCommands::report(KORAParams& params, ReportFormat format,
         out << written;
         return;
     }
-    std::ofstream file(*path, std::ios::binary | std::ios::trunc);
-    file << written;
-    if (!file.flush()) {
-        throw FileError("Error opening " + *path);
-    }
+    AtomicFile::write(*path, written);
 }
 
 void UnitCommands::watch(KORAParams& params, std::ostream& out, bool terminal, unsigned count,

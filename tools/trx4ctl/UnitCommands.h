@@ -15,8 +15,8 @@ enum class ReportFormat { Html, Text };
 
 // The log's text with every line ending as "\n", the last line included.
 void log(KORAParams& params, LogKind kind, std::ostream& out);
-// The parameter set's report; to path when given (FileError when it cannot
-// be written), else to out.
+// The parameter set's report; to path when given, written atomically
+// (AtomicFile), else to out.
 void report(KORAParams& params, ReportFormat format, const std::optional<std::string>& path,
             std::ostream& out);
 // Refreshes the status parameters every 30 ms and shows them with the eight

@@ -17,7 +17,6 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -53,12 +52,25 @@ struct Arguments {
     unsigned watchCount = 0;
 };
 
-ConnectionTarget targetOf(const Arguments& arguments) {
+bool blank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Only --offline, or no connection option at all, means the simulated unit:
+// an empty --tcp or --serial is a mistake, never a quiet fallback.
+ConnectionTarget targetOf(const CLI::App& app, const Arguments& arguments) {
     try {
-        if (!arguments.tcp.empty()) {
-            return ConnectionTarget::parseTcp(arguments.tcp);
+        if (app.count("--tcp") > 0) {
+            ConnectionTarget target = ConnectionTarget::parseTcp(arguments.tcp);
+            if (blank(target.host)) {
+                throw UsageError("--tcp needs a host, not '" + arguments.tcp + "'");
+            }
+            return target;
         }
-        if (!arguments.serial.empty()) {
+        if (app.count("--serial") > 0) {
+            if (blank(arguments.serial)) {
+                throw UsageError("--serial needs a port, not '" + arguments.serial + "'");
+            }
             return ConnectionTarget::parseSerial(arguments.serial);
         }
     } catch (const std::invalid_argument& error) {
@@ -68,8 +80,9 @@ ConnectionTarget targetOf(const Arguments& arguments) {
 }
 
 int run(CLI::App& app, Arguments& arguments) {
-    const ConnectionTarget target = targetOf(arguments);
+    const ConnectionTarget target = targetOf(app, arguments);
     const auto command = app.get_subcommands().front()->get_name();
+    const bool simulated = target.kind == ConnectionTarget::Kind::Offline;
 
     // Commands on files alone name their parameters after the simulated unit.
     if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
@@ -85,11 +98,22 @@ int run(CLI::App& app, Arguments& arguments) {
     }
 
     // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
-    if (command == "firmware" && target.kind == ConnectionTarget::Kind::Offline) {
-        throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+    if (command == "firmware") {
+        if (simulated) {
+            throw UsageError("a firmware update needs a unit: name one with --tcp or --serial");
+        }
+        arguments.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
+        FirmwareCommand::run(target, arguments.firmware, std::cin, std::cout);
+        return Success;
     }
-    auto connection = std::make_unique<UnitConnection>(target);
-    KORAParams& params = connection->params();
+    // A backup or a comparison of factory values must not pass for the unit's.
+    if (simulated &&
+        (command == "save" || command == "diff" || command == "load" || command == "report")) {
+        std::cerr << "trx4ctl: working with the simulated unit (factory values, forgotten when "
+                     "trx4ctl ends); name a unit with --tcp or --serial\n";
+    }
+    UnitConnection connection(target);
+    KORAParams& params = connection.params();
     if (command == "list") {
         ParameterCommands::list(params, std::cout, arguments.json);
     } else if (command == "get") {
@@ -118,9 +142,6 @@ int run(CLI::App& app, Arguments& arguments) {
                              arguments.text ? UnitCommands::ReportFormat::Text
                                             : UnitCommands::ReportFormat::Html,
                              path, std::cout);
-    } else if (command == "firmware") {
-        arguments.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
-        FirmwareCommand::run(target, connection, arguments.firmware, std::cin, std::cout);
     } else if (command == "watch") {
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);
@@ -150,7 +171,8 @@ void declare(CLI::App& app, Arguments& arguments) {
                "unit error, 4 file error, 5 outcome unknown (a firmware burn the unit did not "
                "confirm).\n");
 
-    app.add_subcommand("list", "List every parameter: identifier, kind, range, value, name")
+    app.add_subcommand("list", "List every parameter: identifier, kind/source, range, value, "
+                               "name; source local marks parameters not stored on the unit")
         ->add_flag("--json", arguments.json, "Write a JSON array for machines");
     app.add_subcommand("get", "Show the values of parameters")
         ->add_option("parameters", arguments.names, "Identifiers or names")

@@ -46,6 +46,9 @@ TEST_F(UnitResponderTest, RefusedWritesChangeNothingAndCarryTheirStatusCode) {
     EXPECT_EQ(refusal({{id(0x0303), ParameterValue(30)}, {id(0x0304), ParameterValue(161)}}), 2);
     options.setError = 3;
     EXPECT_EQ(refusal({{id(0x0303), ParameterValue(30)}}), 3);
+    options.ignoreSet = true;
+    EXPECT_TRUE(
+        unit.respond(request(SetCommand({{id(0x0303), ParameterValue(30)}})), 0.0).replies.empty());
     EXPECT_EQ(*state.value(id(0x0303)), ParameterValue(20));
 }
 

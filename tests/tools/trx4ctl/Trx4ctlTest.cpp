@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <regex>
 
 namespace {
@@ -38,15 +40,26 @@ TEST_F(Trx4ctl, DiffShowsTheChangesAndASavedConfigurationLoadsBackByteForByte) {
     ASSERT_EQ(ctl({"save", file("after.trx")}).status, 0);
     EXPECT_EQ(fileText(file("after.trx")), fileText(file("before.trx")));
     EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
-    // A save that cannot replace its target leaves it as it was.
+    // Saving through a link replaces the link's target; the link stays.
+    std::filesystem::create_directory(file("kept"));
+    std::filesystem::create_symlink("kept/target.trx", file("link.trx"));
+    ASSERT_EQ(ctl({"save", file("link.trx")}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(file("link.trx")));
+    EXPECT_EQ(fileText(file("kept/target.trx")), fileText(file("before.trx")));
+    // A target that is no regular file is refused and left as it was.
     std::filesystem::create_directory(file("taken.trx"));
-    const auto failed = ctl({"save", file("taken.trx")});
-    EXPECT_EQ(failed.status, 4);
-    EXPECT_THAT(failed.err, HasSubstr("Error saving " + file("taken.trx")));
+    ASSERT_EQ(::mkfifo(file("pipe.trx").c_str(), 0600), 0);
+    for (const auto& [name, reason] :
+         {std::pair{"taken.trx", "it is a directory"}, {"pipe.trx", "it is not a regular file"}}) {
+        const auto failed = ctl({"save", file(name)});
+        EXPECT_EQ(failed.status, 4) << name;
+        EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file(name) + ": " + reason + "\n");
+    }
     EXPECT_TRUE(std::filesystem::is_directory(file("taken.trx")));
+    EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.trx")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
-              4);
+              7);
 }
 
 TEST_F(Trx4ctl, SetWritesNamesAndTextsInOneTransactionOrNothingWhenAValueIsRefused) {
@@ -66,14 +79,17 @@ TEST_F(Trx4ctl, SetWritesNamesAndTextsInOneTransactionOrNothingWhenAValueIsRefus
 TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
     auto bad = signedImage(filledPayload(5000, "FW:2.0.0.1"));
     bad[100] ^= 0x01;
-    const auto refused = ctl({"firmware", "--yes", folder.write("bad.bin", bad)});
+    const std::string badPath = folder.write("bad.bin", bad);
+    const auto refused = ctl({"firmware", "--yes", badPath});
     EXPECT_EQ(refused.status, 4);
-    EXPECT_THAT(refused.err, HasSubstr("MD5 checksum error"));
+    EXPECT_THAT(refused.err, HasSubstr(badPath + ": MD5 checksum error: the image's contents"));
     const std::string good =
         folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")));
     const auto declined = ctl({"firmware", good}, "n\n");
     EXPECT_EQ(declined.status, 2);
     EXPECT_THAT(declined.out, HasSubstr("CANNOT be interrupted"));
+    // The image is checked and the operator asked before any connection.
+    EXPECT_FALSE(traceHas("host-connected"));
 
     const auto run = ctl({"firmware", "--reboot-timeout", "30", good}, "y\n");
     EXPECT_EQ(run.status, 0) << run.err;
@@ -91,6 +107,10 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);
     EXPECT_THAT(fileText(file("report.html")),
                 HasSubstr("<TD>Cinema Processor</TD><TD>Arvo B</TD>"));
+    const auto failed = ctl({"report", file("none/report.html")});
+    EXPECT_EQ(failed.status, 4);
+    EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file("none/report.html") +
+                              ": No such file or directory\n");
     const std::string watched = ctl({"watch", "--count", "3"}).out;
     const std::regex lastMeter("\nMeter 8 ");
     EXPECT_EQ(std::distance(std::sregex_iterator(watched.begin(), watched.end(), lastMeter),
@@ -153,28 +173,80 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
     }
 }
 
+// Each row against a unit of its own, started with the row's options.
+TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
+    const struct {
+        std::vector<std::string> unitOptions;
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } rows[] = {
+        {{"--ignore-set"},
+         {"set", "0x0303=30", "Cinema Processor=Arvo C"},
+         3,
+         "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
+         "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
+        {{},
+         {"set", "0x0303=30", "0x0B00=1"},
+         2,
+         "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
+        options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
+        UnitProcess unit(options);
+        std::vector<std::string> arguments{"--tcp", "127.0.0.1:" + std::to_string(unit.port())};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const auto run = runCtl(arguments);
+        EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
+        EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
+        EXPECT_EQ(run.out, "") << row.arguments.at(1);
+    }
+}
+
 TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const auto all = nlohmann::json::parse(runCtl({"list", "--json"}).out);
     EXPECT_EQ(all.size(), 134u);
     EXPECT_EQ(all.at(0), nlohmann::json::parse(R"({"id": "0x0300", "kind": "control",
         "name": "Cinema Processor", "source": "device", "minimum": 0, "maximum": 8, "value": 1,
         "text": "Arvo B"})"));
+    EXPECT_THAT(runCtl({"list"}).out,
+                HasSubstr("\n0x0B00  control/local  0..1  0 (feet)  Room Units  (not stored on "
+                          "the unit)\n"));
     TemporaryDirectory folder;
     const std::string whole = (folder.path() / "whole.trx").string();
     ASSERT_EQ(runCtl({"save", whole}).status, 0);
     EXPECT_THAT(runCtl({"show", whole}).out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
     const std::string bytes = fileText(whole);
     const std::string cut = folder.write("cut.trx", {bytes.begin(), bytes.end() - 3});
+    const std::string pipe = (folder.path() / "pipe.trx").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string big = folder.write("big.trx", {});
+    std::filesystem::resize_file(big, 1024 * 1024 + 1);
+    const std::string none = (folder.path() / "none.trx").string();
     const struct {
         std::vector<std::string> arguments;
         int status;
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
-        {{"load", (folder.path() / "none.trx").string()}, 4, "Error opening "},
+        {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
+        {{"show", pipe}, 4, "Error opening " + pipe + ": it is not a regular file"},
+        {{"load", "/dev/zero"}, 4, "Error opening /dev/zero: it is not a regular file"},
+        {{"diff", folder.path().string(), whole},
+         4,
+         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
         {{"--tcp", "127.0.0.1:1", "list"}, 3, "connect failed"},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
+        {{"--tcp", "", "save", whole}, 2, "'' names no host"},
+        {{"--tcp", " :4444", "save", whole}, 2, "--tcp needs a host"},
+        {{"--serial", " ", "save", whole}, 2, "--serial needs a port"},
+        {{"set", "=30"}, 2, "a parameter needs an identifier or a name, not ''"},
+        {{"get", " "}, 2, "a parameter needs an identifier or a name"},
+        {{"set", "0x0303="}, 2, "0x0303 needs a value"},
+        {{"--offline", "save", whole}, 0, "working with the simulated unit"},
     };
     for (const auto& row : rows) {
         const auto run = runCtl(row.arguments);
@@ -182,6 +254,7 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         EXPECT_THAT(run.err, HasSubstr(row.message)) << row.arguments[0];
         EXPECT_EQ(run.out, "") << row.arguments[0];
     }
+    EXPECT_EQ(fileText(whole), bytes);
 }
 
 } // namespace

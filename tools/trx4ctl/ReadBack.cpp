@@ -1,0 +1,45 @@
+#include "ReadBack.h"
+
+#include "ParameterNames.h"
+
+#include "catalogue/KORAParams.h"
+#include "protocol/VerloException.h"
+
+#include <thread>
+
+void ReadBack::confirm(KORAParams& params, const ParameterValueMap& written,
+                       std::chrono::milliseconds limit) {
+    GenericProtocol& unit = *params.protocol();
+    ParameterIdList ids;
+    for (const auto& [id, value] : written) {
+        if (params.findParameter(id).source() == &unit) {
+            ids.push_back(id);
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    ParameterValueMap held;
+    while (true) {
+        held.clear();
+        // Each read also takes in one message from the unit.
+        unit.getValues(ids, held);
+        std::string differing;
+        for (const ParameterId id : ids) {
+            if (held[id] == written.at(id)) {
+                continue;
+            }
+            const Parameter& parameter = params.findParameter(id);
+            differing += std::string(differing.empty() ? "" : ", ") +
+                         ParameterNames::label(parameter) + " (written " +
+                         ParameterNames::shownValue(parameter, written.at(id)) + ", holds " +
+                         ParameterNames::shownValue(parameter, held[id]) + ")";
+        }
+        if (differing.empty()) {
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            throw VerloException("the unit does not hold the values written after " +
+                                 std::to_string(limit.count()) + " ms: " + differing);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
