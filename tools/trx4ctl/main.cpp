@@ -249,11 +249,13 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->add_option("assignments", arguments.names, "PARAMETER=VALUE, as many as needed")
         ->required();
     app.add_subcommand("save", "Save the unit's configuration to a file (\"*.trx\"), atomically")
-        ->add_option("file", arguments.files, "Configuration file")
+        ->add_option("file", arguments.files,
+                     "Configuration file; with --units a directory DIR for DIR/NAME.trx")
         ->required()
         ->expected(1);
     app.add_subcommand("load", "Check a configuration file, then write it to the unit")
-        ->add_option("file", arguments.files, "Configuration file")
+        ->add_option("file", arguments.files,
+                     "Configuration file; with --units a directory DIR with DIR/NAME.trx")
         ->required()
         ->expected(1);
     app.add_subcommand("show", "Show a configuration file's records; needs no unit")
@@ -264,7 +266,8 @@ void declare(CLI::App& app, Arguments& arguments) {
                        "Show the parameters whose values differ between FILE and the unit (or "
                        "FILE2), as \"ID NAME: FILE's value -> the other's\"; exit status 1 when "
                        "any differ")
-        ->add_option("files", arguments.files, "FILE [FILE2]")
+        ->add_option("files", arguments.files,
+                     "FILE [FILE2]; with --units a directory DIR with DIR/NAME.trx")
         ->required()
         ->expected(1, 2);
     auto* log = app.add_subcommand("log", "Show one of the unit's logs");
@@ -277,7 +280,10 @@ void declare(CLI::App& app, Arguments& arguments) {
     auto* report = app.add_subcommand("report", "Write the parameter report (HTML by default)");
     auto* html = report->add_flag("--html", arguments.html, "An HTML page");
     report->add_flag("--text", arguments.text, "Plain text lines")->excludes(html);
-    report->add_option("file", arguments.files, "Write to FILE instead of standard output")
+    report
+        ->add_option("file", arguments.files,
+                     "Write to FILE instead of standard output; with --units a directory DIR for "
+                     "DIR/NAME.html or .txt")
         ->expected(0, 1);
     auto* firmware = app.add_subcommand(
         "firmware", "Check a firmware image, send it to the unit, wait for the reboot and show "
