@@ -195,6 +195,9 @@ ExitStatus FleetCommand::run(const std::vector<UnitEntry>& units, const Request&
         if (error) {
             throw FileError("Error creating " + request.directory + ": " + error.message());
         }
+    } else if ((request.command == "diff" || request.command == "load") &&
+               !std::filesystem::is_directory(request.directory)) {
+        throw FileError("Error opening " + request.directory + ": it is not a directory");
     }
 
     Results results(units.size());

@@ -103,7 +103,7 @@ ExitStatus runFleet(const std::string& command, Arguments& arguments) {
                                   arguments.jobs,
                                   arguments.fleetJson};
     if (command != "get" && command != "firmware") {
-        if (arguments.files.size() != 1) {
+        if (arguments.files.size() != 1 || blank(arguments.files[0])) {
             throw UsageError("with --units, " + command + " needs one directory");
         }
         request.directory = arguments.files[0];
