@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::uint8_t integerTag = 0;
 constexpr std::uint8_t bytesTag = 1;
-// The wire's length byte is signed on the unit, so longer values cannot travel.
-constexpr std::size_t maximumWireLength = 127;
 
 } // namespace
 

@@ -9,6 +9,9 @@
 // 16-bit integer; any other length is text or raw data, carried unchanged.
 class ParameterValue {
 public:
+    // The wire's length byte is signed on the unit, so longer values cannot travel.
+    static constexpr std::size_t maximumWireLength = 127;
+
     // The integer 0.
     ParameterValue();
     // The low 16 bits of value, high byte first (so -1 becomes 0xFF 0xFF).

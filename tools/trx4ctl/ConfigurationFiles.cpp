@@ -5,6 +5,7 @@
 #include "InputFile.h"
 #include "ParameterNames.h"
 #include "ReadBack.h"
+#include "TerminalText.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/VerloException.h"
@@ -22,17 +23,44 @@ std::string fileBytes(const std::string& path) {
     return InputFile::read(path, maximumSize, "a configuration file");
 }
 
-ParameterValueMap parse(const std::string& bytes) {
+// Why the parameter cannot take value, or nothing when it can.
+std::string unusable(const ControlParameter& parameter, const ParameterValue& value) {
+    const std::string label = ParameterNames::label(parameter);
+    if (ParameterNames::takesText(parameter)) {
+        if (value.length() <= ParameterValue::maximumWireLength) {
+            return {};
+        }
+        return label + " holds " + std::to_string(value.length()) +
+               " bytes of text; it takes at most " +
+               std::to_string(ParameterValue::maximumWireLength);
+    }
+    if (ParameterNames::isNumber(value) && parameter.withinLimits(value)) {
+        return {};
+    }
+    return label + " holds " +
+           (ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
+                                            : std::to_string(value.length()) + " bytes") +
+           "; it takes " + ParameterNames::rangeText(parameter);
+}
+
+// The records of bytes; ignored, when given, counts the bytes after the
+// checksum, which the format allows and the reader leaves unread.
+ParameterValueMap parse(const std::string& bytes, std::size_t* ignored = nullptr) {
     std::istringstream stream(bytes, std::ios::binary);
-    return ParameterValueMap(stream);
+    ParameterValueMap records(stream);
+    if (ignored != nullptr) {
+        const std::streamoff end = stream.tellg();
+        *ignored = end < 0 ? 0 : bytes.size() - static_cast<std::size_t>(end);
+    }
+    return records;
 }
 
 } // namespace
 
-ParameterValueMap ConfigurationFiles::read(const std::string& path) {
+ParameterValueMap ConfigurationFiles::read(const std::string& path, std::size_t* ignored) {
     const std::string bytes = fileBytes(path);
     try {
-        return parse(bytes);
+        return parse(bytes, ignored);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
     }
@@ -52,16 +80,28 @@ void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
 
 void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
     const std::string bytes = fileBytes(path);
-    ParameterValueMap written;
+    ParameterValueMap records;
     try {
-        for (const auto& [id, value] : parse(bytes)) {
-            const ControlParameter* control = params.controlParameters().lookup(id);
-            if (control != nullptr && control->restorable()) {
-                written[id] = value;
-            }
-        }
+        records = parse(bytes);
     } catch (const VerloException& error) {
         throw FileError(path + ": " + error.what());
+    }
+    // Checked whole before anything is sent: a value no unit takes is the
+    // file's fault, whichever unit it is loaded into.
+    ParameterValueMap written;
+    for (const auto& [id, value] : records) {
+        const ControlParameter* control = params.controlParameters().lookup(id);
+        if (control == nullptr) {
+            throw FileError(path + ": " + ParameterNames::idText(id) +
+                            " is no control parameter of this unit");
+        }
+        if (!control->restorable()) {
+            continue;
+        }
+        if (const std::string fault = unusable(*control, value); !fault.empty()) {
+            throw FileError(path + ": " + fault);
+        }
+        written[id] = value;
     }
     std::istringstream stream(bytes, std::ios::binary);
     try {
@@ -103,14 +143,20 @@ std::string shown(Parameter* parameter, const ParameterValue& value) {
         return ParameterNames::shownValue(*parameter, value);
     }
     return ParameterNames::isNumber(value) ? std::to_string(value.toSignedInt())
-                                           : "\"" + value.toString() + "\"";
+                                           : "\"" + TerminalText::escaped(value.toString()) + "\"";
 }
 
 } // namespace
 
-void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out) {
-    for (const auto& [id, value] : read(path)) {
+void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out,
+                              std::ostream& notes) {
+    std::size_t ignored = 0;
+    for (const auto& [id, value] : read(path, &ignored)) {
         out << heading(lookup(params, id), id) << ": " << shown(lookup(params, id), value) << '\n';
+    }
+    if (ignored > 0) {
+        notes << "trx4ctl: " << path << ": " << ignored << " byte" << (ignored == 1 ? "" : "s")
+              << " after the checksum ignored\n";
     }
 }
 

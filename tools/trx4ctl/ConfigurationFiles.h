@@ -14,7 +14,8 @@ class KORAParams;
 namespace ConfigurationFiles {
 
 // The records of a configuration file: a regular file of at most 1 MiB.
-ParameterValueMap read(const std::string& path);
+// ignored, when given, receives the number of bytes after the checksum.
+ParameterValueMap read(const std::string& path, std::size_t* ignored = nullptr);
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);
 // Writes the configuration as the application does, atomically (AtomicFile).
@@ -22,8 +23,9 @@ void save(KORAParams& params, const std::string& path);
 // Checks the whole file, then writes its values to the unit and reads them
 // back (ReadBack).
 void load(KORAParams& params, const std::string& path);
-// Each record of the file with its name and value text, named after params.
-void show(KORAParams& params, const std::string& path, std::ostream& out);
+// Each record of the file with its name and value text, named after params;
+// bytes after the checksum are counted on notes.
+void show(KORAParams& params, const std::string& path, std::ostream& out, std::ostream& notes);
 // Each parameter whose value differs between left and right (or that only
 // one holds), as "ID NAME: LEFT -> RIGHT"; returns how many there are.
 std::size_t diff(KORAParams& params, const ParameterValueMap& left, const ParameterValueMap& right,

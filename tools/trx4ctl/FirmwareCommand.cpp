@@ -2,6 +2,7 @@
 
 #include "CommandErrors.h"
 #include "InputFile.h"
+#include "TerminalText.h"
 #include "UnitConnection.h"
 
 #include "catalogue/KORAParams.h"
@@ -67,7 +68,7 @@ std::string versionText(KORAParams& params) {
     std::ostringstream text;
     const Parameter& version = params.findParameter(firmwareVersion);
     version.format(text, version.value());
-    return text.str();
+    return TerminalText::escaped(text.str());
 }
 
 } // namespace

@@ -66,7 +66,8 @@ void ParameterCommands::list(KORAParams& params, std::ostream& out, bool json) {
         add(parameter, "status");
     }
     if (json) {
-        out << all.dump(2) << '\n';
+        // Text from the unit need not be UTF-8.
+        out << all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ParameterNames.h"
 
 #include "CommandErrors.h"
+#include "TerminalText.h"
 
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
@@ -66,7 +67,7 @@ std::string ParameterNames::valueText(const Parameter& parameter, const Paramete
 }
 
 std::string ParameterNames::shownValue(const Parameter& parameter, const ParameterValue& value) {
-    const std::string text = valueText(parameter, value);
+    const std::string text = TerminalText::escaped(valueText(parameter, value));
     if (!isNumber(value)) {
         return text;
     }
@@ -137,6 +138,11 @@ ParameterValue ParameterNames::parseValue(const Parameter& parameter,
     }
     // Text parameters (names, addresses, versions) take the text itself.
     if (takesText(parameter)) {
+        if (text.size() > ParameterValue::maximumWireLength) {
+            throw UsageError(label(parameter) + " takes at most " +
+                             std::to_string(ParameterValue::maximumWireLength) +
+                             " bytes of text, not " + std::to_string(text.size()));
+        }
         return ParameterValue(text);
     }
     const int minimum = parameter.minimum().toSignedInt();

@@ -21,7 +21,8 @@ public:
     // The same, for parameters the operator may change.
     ControlParameter& findControl(const std::string& text) const;
     // The value text names for parameter. Numbers and texts outside the
-    // parameter's limits are refused with a UsageError naming the range.
+    // parameter's limits, and texts too long to send, are refused with a
+    // UsageError naming the range.
     ParameterValue parseValue(const Parameter& parameter, const std::string& text) const;
 
     // "0x0303".
@@ -32,7 +33,8 @@ public:
     static std::string label(const Parameter& parameter);
     // The display text of value.
     static std::string valueText(const Parameter& parameter, const ParameterValue& value);
-    // "1 (Arvo B)" for a number with a text of its own, else the text alone.
+    // "1 (Arvo B)" for a number with a text of its own, else the text alone,
+    // escaped for a terminal (TerminalText).
     static std::string shownValue(const Parameter& parameter, const ParameterValue& value);
     // "20..150", or "text" for a parameter whose values are texts.
     static std::string rangeText(const Parameter& parameter);

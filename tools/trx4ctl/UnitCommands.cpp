@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "ParameterNames.h"
+#include "TerminalText.h"
 
 #include "catalogue/KORAParams.h"
 #include "model/MeterScaler.h"
@@ -76,7 +77,7 @@ void UnitCommands::log(KORAParams& params, LogKind kind, std::ostream& out) {
     } else {
         params.getErrorLog(text);
     }
-    out << normalisedLines(text);
+    out << TerminalText::escaped(normalisedLines(text), true);
 }
 
 void UnitCommands::report(KORAParams& params, ReportFormat format,
@@ -91,7 +92,7 @@ void UnitCommands::report(KORAParams& params, ReportFormat format,
     const std::string written =
         format == ReportFormat::Html ? text.str() : normalisedLines(text.str());
     if (!path) {
-        out << written;
+        out << TerminalText::escaped(written, true);
         return;
     }
     AtomicFile::write(*path, written);

@@ -13,10 +13,11 @@ namespace UnitCommands {
 enum class LogKind { Events, Errors };
 enum class ReportFormat { Html, Text };
 
-// The log's text with every line ending as "\n", the last line included.
+// The log's text with every line ending as "\n", the last line included, and
+// other control characters escaped (TerminalText).
 void log(KORAParams& params, LogKind kind, std::ostream& out);
 // The parameter set's report; to path when given, written atomically
-// (AtomicFile), else to out.
+// (AtomicFile), else to out with control characters escaped.
 void report(KORAParams& params, ReportFormat format, const std::optional<std::string>& path,
             std::ostream& out);
 // Refreshes the status parameters every 30 ms and shows them with the eight

@@ -140,7 +140,7 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
     if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
         UnitConnection offline{ConnectionTarget{}};
         if (command == "show") {
-            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout);
+            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout, std::cerr);
             return Success;
         }
         const auto left = ConfigurationFiles::read(arguments.files[0]);
@@ -233,9 +233,12 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->needs(units);
     app.footer("Parameters are named by identifier (0x0303) or display name (\"Cinema "
                "Processor\", any case); values by number or display text (\"Arvo B\").\n"
-               "Exit status: 0 success, 1 differences found (diff), 2 usage, 3 communication or "
-               "unit error, 4 file error, 5 outcome unknown (a firmware burn the unit did not "
-               "confirm).\n"
+               "Exit status, ordered by severity: 0 success; 1 differences found (diff); 2 usage: "
+               "the command line is wrong, including a value outside a parameter's limits or too "
+               "long, found before anything is sent; 3 communication or unit error, including a "
+               "value the unit refuses or does not hold afterwards; 4 file error: a file cannot "
+               "be read, written or used, including values no unit takes; 5 outcome unknown: a "
+               "firmware burn the unit did not confirm.\n"
                "With --units the exit status is the worst of the units' (the highest).\n");
 
     app.add_subcommand("list", "List every parameter: identifier, kind/source, range, value, "
@@ -245,7 +248,8 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->add_option("parameters", arguments.names, "Identifiers or names")
         ->required();
     app.add_subcommand("set", "Change parameters through one transaction with the dependency rules "
-                              "applied; nothing is written when any value is refused")
+                              "applied, then read them back; nothing is written when any value is "
+                              "refused")
         ->add_option("assignments", arguments.names, "PARAMETER=VALUE, as many as needed")
         ->required();
     app.add_subcommand("save", "Save the unit's configuration to a file (\"*.trx\"), atomically")
@@ -253,7 +257,8 @@ void declare(CLI::App& app, Arguments& arguments) {
                      "Configuration file; with --units a directory DIR for DIR/NAME.trx")
         ->required()
         ->expected(1);
-    app.add_subcommand("load", "Check a configuration file, then write it to the unit")
+    app.add_subcommand("load", "Check a configuration file, then write it to the unit and read "
+                               "the values back")
         ->add_option("file", arguments.files,
                      "Configuration file; with --units a directory DIR with DIR/NAME.trx")
         ->required()

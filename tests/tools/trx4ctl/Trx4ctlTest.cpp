@@ -100,10 +100,17 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
                                      "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnit) {
-    EXPECT_THAT(ctl({"log", "events"}).out, testing::StartsWith("TRX4 event log\n"));
-    EXPECT_THAT(ctl({"report", "--text"}).out,
-                HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo B\n"));
+TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnitWithItsControlCharactersEscaped) {
+    const auto set = ctl({"set", "Host Name=a\x1b[31mb\x7f"});
+    EXPECT_EQ(set.out, "0x0701 Host Name: a\\x1B[31mb\\x7F\n");
+    const std::string log = ctl({"log", "events"}).out;
+    EXPECT_THAT(log, testing::StartsWith("TRX4 event log\n"));
+    EXPECT_THAT(log, HasSubstr(" 0x0701 set to \"a\\x1B[31mb\\x7F\"\n"));
+    const std::string report = ctl({"report", "--text"}).out;
+    EXPECT_THAT(report, HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo B\n"));
+    EXPECT_THAT(report, HasSubstr("\nHost Name: a\\x1B[31mb\\x7F\n"));
+    EXPECT_THAT(ctl({"report"}).out,
+                HasSubstr("<TD>Host Name</TD><TD>a\\x1B[31mb\\x7F</TD></TR>\r\n"));
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);
     EXPECT_THAT(fileText(file("report.html")),
                 HasSubstr("<TD>Cinema Processor</TD><TD>Arvo B</TD>"));
@@ -190,6 +197,7 @@ TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
          {"set", "0x0303=30", "0x0B00=1"},
          2,
          "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
+        {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
@@ -216,14 +224,27 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     TemporaryDirectory folder;
     const std::string whole = (folder.path() / "whole.trx").string();
     ASSERT_EQ(runCtl({"save", whole}).status, 0);
-    EXPECT_THAT(runCtl({"show", whole}).out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
     const std::string bytes = fileText(whole);
+    const std::string longer = folder.write("longer.trx", {bytes.begin(), bytes.end()});
+    std::filesystem::resize_file(longer, bytes.size() + 3);
+    const auto shown = runCtl({"show", longer});
+    EXPECT_THAT(shown.out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
+    EXPECT_EQ(shown.err, "trx4ctl: " + longer + ": 3 bytes after the checksum ignored\n");
+    EXPECT_EQ(runCtl({"show", whole}).err, "");
     const std::string cut = folder.write("cut.trx", {bytes.begin(), bytes.end() - 3});
     const std::string pipe = (folder.path() / "pipe.trx").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string big = folder.write("big.trx", {});
     std::filesystem::resize_file(big, 1024 * 1024 + 1);
     const std::string none = (folder.path() / "none.trx").string();
+    // One record, Host Name (0x0701) with 128 bytes of text: longer than any unit takes.
+    const auto word = [](std::uint32_t value) {
+        return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    };
+    const std::string record = word(1) + "\x07\x01" + word(128) + std::string(128, 'a') +
+                               word(1 + 7 + 1 + 128 + 128 * 'a');
+    const std::string tooLong = folder.write("long.trx", {record.begin(), record.end()});
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -237,7 +258,15 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
          4,
          "Error opening " + folder.path().string() + ": it is a directory, not a file"},
         {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
-        {{"--tcp", "127.0.0.1:1", "list"}, 3, "connect failed"},
+        {{"--tcp", "127.0.0.1:1", "list"},
+         3,
+         "connect failed with error code 111 (Connection refused)"},
+        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", folder.path().string()},
+         4,
+         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", none},
+         4,
+         "Error opening " + none + ": No such file or directory"},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
         {{"--tcp", "", "save", whole}, 2, "'' names no host"},
@@ -247,6 +276,12 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         {{"get", " "}, 2, "a parameter needs an identifier or a name"},
         {{"set", "0x0303="}, 2, "0x0303 needs a value"},
         {{"--offline", "save", whole}, 0, "working with the simulated unit"},
+        {{"load", tooLong},
+         4,
+         tooLong + ": Host Name holds 128 bytes of text; it takes at most 127"},
+        {{"set", "Host Name=" + std::string(128, 'a')},
+         2,
+         "Host Name takes at most 127 bytes of text, not 128"},
     };
     for (const auto& row : rows) {
         const auto run = runCtl(row.arguments);
