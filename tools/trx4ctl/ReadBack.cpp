@@ -37,8 +37,10 @@ void ReadBack::confirm(KORAParams& params, const ParameterValueMap& written,
             return;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            throw VerloException("the unit does not hold the values written after " +
-                                 std::to_string(limit.count()) + " ms: " + differing);
+            const std::string waited =
+                limit.count() > 0 ? " after " + std::to_string(limit.count()) + " ms" : "";
+            throw VerloException("the unit does not hold the values written" + waited + ": " +
+                                 differing);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
