@@ -1,7 +1,8 @@
 // The application's TCP connection chain against a trx4-unit process on the
 // loopback interface: what the operator waits for when connecting, polling
 // and writing one value, and a firmware update's transfer; and trx4ctl's
-// update over a serial line paced as a real one.
+// update over a serial line paced as a real one, and its save of a hundred
+// units at once.
 #include "LineRateTransfer.h"
 #include "UnitProcess.h"
 
@@ -147,5 +148,31 @@ void firmwareTransferAtLineRate(benchmark::State& state) {
     lineRate::countPayload(state);
 }
 BENCHMARK(firmwareTransferAtLineRate)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+// trx4ctl --units saving 100 units played by one trx4-unit (each sending its
+// Status every 100 ms), from the start of trx4ctl to its exit.
+void fleetSave(benchmark::State& state) {
+    constexpr std::size_t count = 100;
+    const TemporaryDirectory folder;
+    UnitProcess units({"--units", std::to_string(count), "--listen", "127.0.0.1:0"},
+                      std::chrono::seconds(20), count);
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += "booth-" + std::to_string(i) + " tcp:127.0.0.1:" + std::to_string(units.portOf(i)) +
+                "\n";
+    }
+    const std::string file = folder.write("units.txt", {text.begin(), text.end()});
+    const std::string saved = (folder.path() / "saved").string();
+    const std::string output = (folder.path() / "output").string();
+    for (auto _ : state) {
+        const pid_t save = startProcess(TRX4CTL_EXECUTABLE, {"--units", file, "save", saved},
+                                        {"", output, output});
+        if (awaitExit(save, std::chrono::steady_clock::now() + std::chrono::minutes(1)) != 0) {
+            state.SkipWithError(("trx4ctl failed: " + fileText(output)).c_str());
+            return;
+        }
+    }
+}
+BENCHMARK(fleetSave)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
 
 } // namespace

@@ -71,8 +71,11 @@ std::string versionText(KORAParams& params) {
     return TerminalText::escaped(text.str());
 }
 
-void confirm(std::istream& in, std::ostream& out) {
-    out << "You are about to update the software on your TRX4.\n"
+} // namespace
+
+void FirmwareCommand::confirm(const std::string& subject, std::istream& in, std::ostream& out) {
+    out << "You are about to update the software on " << subject
+        << ".\n"
            "This process CANNOT be interrupted or the TRX4 will become inoperable.\n\n"
            "Are you sure you want to continue? [y/N] "
         << std::flush;
@@ -82,6 +85,8 @@ void confirm(std::istream& in, std::ostream& out) {
         throw UsageError("the update was not confirmed; nothing was sent");
     }
 }
+
+namespace {
 
 std::unique_ptr<UnitConnection> reconnect(const ConnectionTarget& target,
                                           std::chrono::seconds timeout) {
@@ -117,7 +122,16 @@ std::string imageError(const std::string& path, const VerloException& error) {
 
 void FirmwareCommand::run(const ConnectionTarget& target, const Options& options, std::istream& in,
                           std::ostream& out) {
-    const std::string& path = options.imagePath;
+    check(options.imagePath, out);
+    // Asked before connecting: a connection left unread while the operator
+    // thinks breaks off.
+    if (!options.confirmed) {
+        confirm("your TRX4", in, out);
+    }
+    update(target, options, out, ::isatty(STDOUT_FILENO) == 1);
+}
+
+void FirmwareCommand::check(const std::string& path, std::ostream& out) {
     InputFile::check(path);
     std::uint32_t size = 0;
     try {
@@ -128,15 +142,14 @@ void FirmwareCommand::run(const ConnectionTarget& target, const Options& options
     }
     out << "Image " << std::filesystem::path(path).filename().string() << ": " << size
         << " bytes, checksum good\n";
-    // Asked before connecting: a connection left unread while the operator
-    // thinks breaks off.
-    if (!options.confirmed) {
-        confirm(in, out);
-    }
+}
 
+std::string FirmwareCommand::update(const ConnectionTarget& target, const Options& options,
+                                    std::ostream& out, bool terminal) {
+    const std::string& path = options.imagePath;
     auto connection = std::make_unique<UnitConnection>(target);
     out << "Current firmware version: " << versionText(connection->params()) << '\n';
-    TransferProgress progress(out, ::isatty(STDOUT_FILENO) == 1);
+    TransferProgress progress(out, terminal);
     FirmwareDownload download(connection->frontEnd(), nullptr);
     try {
         // Checked again: the file may have changed while the operator was asked.
@@ -181,4 +194,5 @@ void FirmwareCommand::run(const ConnectionTarget& target, const Options& options
     }
     out << "Firmware Upgraded\n"
         << "Firmware version: " << version << '\n';
+    return version;
 }

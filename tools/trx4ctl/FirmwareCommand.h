@@ -20,12 +20,22 @@ struct Options {
 };
 
 // Checks the image and asks before connecting, so that nothing waits on an
-// open connection; connects only to send. Prints the new firmware version.
-// A bad image throws FileError before anything is sent; an answer other than
-// yes throws UsageError; a transfer that broke off for good throws
-// VerloException (the burn was never sent); a burn the unit did not confirm
-// throws OutcomeUnknown once the unit is back, or could not be reached again.
+// open connection; connects only to send (update). Prints the new firmware
+// version.
 void run(const ConnectionTarget& target, const Options& options, std::istream& in,
          std::ostream& out);
+
+// Checks the image at path and prints its size; a bad image throws FileError.
+void check(const std::string& path, std::ostream& out);
+// Asks whether to update subject ("your TRX4"); an answer other than yes
+// throws UsageError.
+void confirm(const std::string& subject, std::istream& in, std::ostream& out);
+// Connects, sends the image checked before and returns the version the unit
+// reports after its reboot. A transfer that broke off for good throws
+// VerloException (the burn was never sent); a burn the unit did not confirm
+// throws OutcomeUnknown once the unit is back, or could not be reached again.
+// The progress is a bar redrawn in place on a terminal, else percent lines.
+std::string update(const ConnectionTarget& target, const Options& options, std::ostream& out,
+                   bool terminal);
 
 } // namespace FirmwareCommand

@@ -2,7 +2,9 @@
 // from the command line. See --help.
 #include "CommandErrors.h"
 #include "ConfigurationFiles.h"
+#include "ExitStatus.h"
 #include "FirmwareCommand.h"
+#include "FleetCommand.h"
 #include "ParameterCommands.h"
 #include "UnitCommands.h"
 #include "UnitConnection.h"
@@ -18,18 +20,10 @@
 #include <csignal>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
-
-enum ExitStatus {
-    Success = 0,
-    Different = 1,
-    Usage = 2,
-    UnitFailure = 3,
-    FileFailure = 4,
-    Unknown = 5
-};
 
 std::atomic<bool> interrupted{false};
 
@@ -50,6 +44,10 @@ struct Arguments {
     FirmwareCommand::Options firmware;
     unsigned rebootTimeoutSeconds = 120;
     unsigned watchCount = 0;
+    std::string unitsFile;
+    std::vector<std::string> only;
+    unsigned jobs = 8;
+    bool fleetJson = false;
 };
 
 bool blank(const std::string& text) {
@@ -79,9 +77,63 @@ ConnectionTarget targetOf(const CLI::App& app, const Arguments& arguments) {
     return ConnectionTarget{};
 }
 
-int run(CLI::App& app, Arguments& arguments) {
-    const ConnectionTarget target = targetOf(app, arguments);
+UnitCommands::LogKind logKind(const Arguments& arguments) {
+    return arguments.logKind == "events" ? UnitCommands::LogKind::Events
+                                         : UnitCommands::LogKind::Errors;
+}
+
+UnitCommands::ReportFormat reportFormat(const Arguments& arguments) {
+    return arguments.text ? UnitCommands::ReportFormat::Text : UnitCommands::ReportFormat::Html;
+}
+
+// The command on the units of a units file, each writing or reading its own
+// file in one directory.
+ExitStatus runFleet(const std::string& command, Arguments& arguments) {
+    if (command == "list" || command == "set" || command == "show" || command == "watch") {
+        throw UsageError("--units works with get, save, diff, load, log, report and firmware, "
+                         "not " +
+                         command);
+    }
+    FleetCommand::Request request{command,
+                                  arguments.names,
+                                  "",
+                                  logKind(arguments),
+                                  reportFormat(arguments),
+                                  arguments.firmware,
+                                  arguments.jobs,
+                                  arguments.fleetJson};
+    if (command != "get" && command != "firmware") {
+        if (arguments.files.size() != 1 || blank(arguments.files[0])) {
+            throw UsageError("with --units, " + command + " needs one directory");
+        }
+        request.directory = arguments.files[0];
+    }
+    if (command == "get") {
+        // A bad name is one usage error, not one failure per unit.
+        UnitConnection offline{ConnectionTarget{}};
+        std::ostringstream ignored;
+        ParameterCommands::get(offline.params(), arguments.names, ignored);
+    }
+    request.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
+    std::vector<UnitEntry> units;
+    try {
+        units = readUnitsFile(arguments.unitsFile);
+    } catch (const VerloException& error) {
+        throw FileError(error.what());
+    }
+    return FleetCommand::run(FleetCommand::select(units, arguments.only), request, std::cin,
+                             std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+}
+
+ExitStatus run(CLI::App& app, Arguments& arguments) {
     const auto command = app.get_subcommands().front()->get_name();
+    if (app.count("--units") > 0) {
+        return runFleet(command, arguments);
+    }
+    if (command == "log" && !arguments.files.empty()) {
+        throw UsageError("log writes to a directory only with --units");
+    }
+    const ConnectionTarget target = targetOf(app, arguments);
     const bool simulated = target.kind == ConnectionTarget::Kind::Offline;
 
     // Commands on files alone name their parameters after the simulated unit.
@@ -129,19 +181,13 @@ int run(CLI::App& app, Arguments& arguments) {
         const auto unit = ConfigurationFiles::controls(params);
         return ConfigurationFiles::diff(params, file, unit, std::cout) == 0 ? Success : Different;
     } else if (command == "log") {
-        UnitCommands::log(params,
-                          arguments.logKind == "events" ? UnitCommands::LogKind::Events
-                                                        : UnitCommands::LogKind::Errors,
-                          std::cout);
+        UnitCommands::log(params, logKind(arguments), std::cout);
     } else if (command == "report") {
         std::optional<std::string> path;
         if (!arguments.files.empty()) {
             path = arguments.files[0];
         }
-        UnitCommands::report(params,
-                             arguments.text ? UnitCommands::ReportFormat::Text
-                                            : UnitCommands::ReportFormat::Html,
-                             path, std::cout);
+        UnitCommands::report(params, reportFormat(arguments), path, std::cout);
     } else if (command == "watch") {
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);
@@ -163,8 +209,28 @@ void declare(CLI::App& app, Arguments& arguments) {
     auto* offline = app.add_flag("--offline", arguments.offline,
                                  "Use a unit simulated in memory (the default when no connection "
                                  "is named); it forgets every change when trx4ctl ends");
-    tcp->excludes(serial)->excludes(offline);
-    serial->excludes(offline);
+    auto* units =
+        app.add_option("--units", arguments.unitsFile,
+                       "Run the command on every unit of FILE (one a line: NAME tcp:HOST[:PORT] "
+                       "or NAME serial:COMn|/dev/PATH; # starts a comment), each on its own "
+                       "connection, and print one line per unit: name, outcome, detail. save, "
+                       "diff, load, log and report take a directory DIR and use DIR/NAME.trx, "
+                       ".log, .html or .txt")
+            ->type_name("FILE");
+    tcp->excludes(serial)->excludes(offline)->excludes(units);
+    serial->excludes(offline)->excludes(units);
+    offline->excludes(units);
+    app.add_option("--only", arguments.only, "With --units: only these units")
+        ->type_name("NAME,...")
+        ->delimiter(',')
+        ->needs(units);
+    app.add_option("--jobs", arguments.jobs, "With --units: units worked on at once (default 8)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64))
+        ->needs(units);
+    app.add_flag("--json", arguments.fleetJson,
+                 "With --units: a JSON array of {unit, status, outcome, detail} instead of lines")
+        ->needs(units);
     app.footer("Parameters are named by identifier (0x0303) or display name (\"Cinema "
                "Processor\", any case); values by number or display text (\"Arvo B\").\n"
                "Exit status, ordered by severity: 0 success; 1 differences found (diff); 2 usage: "
@@ -172,7 +238,8 @@ void declare(CLI::App& app, Arguments& arguments) {
                "long, found before anything is sent; 3 communication or unit error, including a "
                "value the unit refuses or does not hold afterwards; 4 file error: a file cannot "
                "be read, written or used, including values no unit takes; 5 outcome unknown: a "
-               "firmware burn the unit did not confirm.\n");
+               "firmware burn the unit did not confirm.\n"
+               "With --units the exit status is the worst of the units' (the highest).\n");
 
     app.add_subcommand("list", "List every parameter: identifier, kind/source, range, value, "
                                "name; source local marks parameters not stored on the unit")
@@ -186,12 +253,14 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->add_option("assignments", arguments.names, "PARAMETER=VALUE, as many as needed")
         ->required();
     app.add_subcommand("save", "Save the unit's configuration to a file (\"*.trx\"), atomically")
-        ->add_option("file", arguments.files, "Configuration file")
+        ->add_option("file", arguments.files,
+                     "Configuration file; with --units a directory DIR for DIR/NAME.trx")
         ->required()
         ->expected(1);
     app.add_subcommand("load", "Check a configuration file, then write it to the unit and read "
                                "the values back")
-        ->add_option("file", arguments.files, "Configuration file")
+        ->add_option("file", arguments.files,
+                     "Configuration file; with --units a directory DIR with DIR/NAME.trx")
         ->required()
         ->expected(1);
     app.add_subcommand("show", "Show a configuration file's records; needs no unit")
@@ -202,17 +271,24 @@ void declare(CLI::App& app, Arguments& arguments) {
                        "Show the parameters whose values differ between FILE and the unit (or "
                        "FILE2), as \"ID NAME: FILE's value -> the other's\"; exit status 1 when "
                        "any differ")
-        ->add_option("files", arguments.files, "FILE [FILE2]")
+        ->add_option("files", arguments.files,
+                     "FILE [FILE2]; with --units a directory DIR with DIR/NAME.trx")
         ->required()
         ->expected(1, 2);
     auto* log = app.add_subcommand("log", "Show one of the unit's logs");
     log->add_option("kind", arguments.logKind, "events or errors")
         ->required()
         ->check(CLI::IsMember({"events", "errors"}));
+    log->add_option("directory", arguments.files, "With --units: write DIR/NAME.log")
+        ->type_name("DIR")
+        ->expected(0, 1);
     auto* report = app.add_subcommand("report", "Write the parameter report (HTML by default)");
     auto* html = report->add_flag("--html", arguments.html, "An HTML page");
     report->add_flag("--text", arguments.text, "Plain text lines")->excludes(html);
-    report->add_option("file", arguments.files, "Write to FILE instead of standard output")
+    report
+        ->add_option("file", arguments.files,
+                     "Write to FILE instead of standard output; with --units a directory DIR for "
+                     "DIR/NAME.html or .txt")
         ->expected(0, 1);
     auto* firmware = app.add_subcommand(
         "firmware", "Check a firmware image, send it to the unit, wait for the reboot and show "
@@ -246,20 +322,10 @@ int main(int argc, char** argv) {
         return app.exit(error) == 0 ? Success : Usage;
     }
 
-    try {
-        return run(app, arguments);
-    } catch (const UsageError& error) {
-        std::cerr << "trx4ctl: " << error.what() << std::endl;
-        return Usage;
-    } catch (const FileError& error) {
-        std::cerr << "trx4ctl: " << error.what() << std::endl;
-        return FileFailure;
-    } catch (const OutcomeUnknown& error) {
-        std::cerr << "trx4ctl: " << error.what() << std::endl;
-        return Unknown;
-    } catch (const std::exception& error) {
-        // VerloException and everything else the unit or the system raised.
-        std::cerr << "trx4ctl: " << error.what() << std::endl;
-        return UnitFailure;
+    std::string failure;
+    const ExitStatus status = guarded([&] { return run(app, arguments); }, failure);
+    if (!failure.empty()) {
+        std::cerr << "trx4ctl: " << failure << std::endl;
     }
+    return status;
 }
