@@ -140,8 +140,10 @@ TEST_F(Session, ServesTheCatalogueOverALinePacedAtItsBaudRate) {
         }
         EXPECT_GE(left.size(), 10u);
     }
-    // The host's disconnect frame ended its session; the next host is served
+    // The host's disconnect frame ended its session; once the unit has let go
+    // of it (and dropped the Status it was sending), the next host is served
     // and finds the value written.
+    ASSERT_TRUE(awaitEvent("host-left"));
     {
         ProtocolChain chain(serial());
         EXPECT_EQ(chain.frontEnd().getValue(surroundDelay), ParameterValue(64));
