@@ -1,16 +1,9 @@
 #pragma once
 
 #include "UnitProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "support/LoopbackServer.h"
 
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <chrono>
 #include <memory>
-#include <string>
-#include <thread>
-#include <vector>
 
 // A fixture around one trx4-unit process that writes its trace to a file in
 // the test's own folder.
@@ -32,13 +25,13 @@ protected:
     }
     // Waits (bounded) until the unit has written the event to its trace.
     bool awaitEvent(const std::string& event) const {
-        for (int attempt = 0; attempt < 500; ++attempt) {
-            if (countEvents(readTrace(tracePath), event) > 0) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return waitUntil(
+            [&] {
+                // The whole trace is read each time: look every 20 ms only.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return countEvents(readTrace(tracePath), event) > 0;
+            },
+            std::chrono::seconds(10));
     }
 
     TemporaryDirectory folder;

@@ -7,7 +7,6 @@
 #include "protocol/ProtocolChain.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace {
 
