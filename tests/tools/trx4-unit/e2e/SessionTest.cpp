@@ -103,7 +103,8 @@ TEST_F(Session, ASilentHostIsDroppedAndAnotherIsRefusedWhileOneIsServed) {
     EXPECT_THROW(ProtocolChain refused(tcp()), VerloException);
     EXPECT_LT(std::chrono::steady_clock::now() - connected, 1s);
     EXPECT_TRUE(waitUntil([&] { return silent.readerDone(); }, 15s));
-    EXPECT_GE(std::chrono::steady_clock::now() - connected, 10s);
+    // Measured from outside the unit, whose own clock starts the 10 s.
+    EXPECT_GE(std::chrono::steady_clock::now() - connected, 9900ms);
 
     ProtocolChain served(tcp());
     const std::string events = served.frontEnd().getEventLog();
