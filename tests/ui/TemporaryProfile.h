@@ -19,7 +19,6 @@ public:
     void set(const QString& key, const QVariant& value) {
         CKORARemoteGUIApp::profile()->setValue(key, value);
     }
-    QVariant get(const QString& key) const { return CKORARemoteGUIApp::profile()->value(key); }
 
 private:
     TemporaryDirectory folder_;

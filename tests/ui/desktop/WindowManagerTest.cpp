@@ -131,35 +131,14 @@ TEST_F(WindowManager, EveryDropDownListOpensAtItsBox) {
     expectListsAtTheirBoxesWhileModal(settings);
 }
 
-bool viewable(const QWidget* window) {
-    const auto reply = owned(xcb_get_window_attributes_reply(
-        x11(), xcb_get_window_attributes(x11(), static_cast<xcb_window_t>(window->winId())),
-        nullptr));
-    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
-// Asks the window manager to minimise the window, as its frame button does.
-void minimise(const QWidget* window) {
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = static_cast<xcb_window_t>(window->winId());
-    message.type = atom("WM_CHANGE_STATE");
-    message.data.data32[0] = 3; // IconicState
-    xcb_send_event(x11(), 0, root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(x11());
-}
-
 TEST_F(WindowManager, FixedWindowsCannotBeResizedAndOnlyTheMainOneMinimised) {
     mainWindow.initialise();
     OpenDeviceDialog connection(&mainWindow);
     CBasicSettings settings(mainWindow.parameterSet(), &mainWindow, &mainWindow.exceptionHandler());
     for (QWidget* window : std::initializer_list<QWidget*>{&connection, &settings, &mainWindow}) {
         showManaged(*window);
-        const auto allowed =
-            atoms(static_cast<xcb_window_t>(window->winId()), "_NET_WM_ALLOWED_ACTIONS");
+        const auto id = static_cast<xcb_window_t>(window->winId());
+        const auto allowed = atoms(id, "_NET_WM_ALLOWED_ACTIONS");
         const auto allows = [&allowed](const char* action) {
             return std::find(allowed.begin(), allowed.end(), atom(action)) != allowed.end();
         };
@@ -167,9 +146,23 @@ TEST_F(WindowManager, FixedWindowsCannotBeResizedAndOnlyTheMainOneMinimised) {
         EXPECT_TRUE(allows("_NET_WM_ACTION_MOVE")) << name;
         EXPECT_FALSE(allows("_NET_WM_ACTION_RESIZE")) << name;
         EXPECT_FALSE(allows("_NET_WM_ACTION_MAXIMIZE_HORZ")) << name;
-        minimise(window);
+        // Asks the window manager to minimise it, as its frame button does.
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = atom("WM_CHANGE_STATE");
+        message.data.data32[0] = 3; // IconicState
+        xcb_send_event(x11(), 0, root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+        xcb_flush(x11());
         QTest::qWait(500);
-        EXPECT_EQ(viewable(window), window != &mainWindow) << name;
+        const auto attributes = owned(
+            xcb_get_window_attributes_reply(x11(), xcb_get_window_attributes(x11(), id), nullptr));
+        EXPECT_EQ(attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+                  window != &mainWindow)
+            << name;
     }
 }
 
