@@ -125,22 +125,12 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnitWithItsControlCharactersEsca
               3);
 }
 
-TEST(Trx4ctlSerial, ReachesTheUnitOverASerialLine) {
-    UnitProcess unit({"--pty"});
-    const auto set = runCtl({"--serial", unit.firstLine(), "set", "Cinema Processor=Arvo D"});
-    EXPECT_EQ(set.status, 0) << set.err;
-    EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "get", "cinema processor"}).out,
-              "0x0300 Cinema Processor: 3 (Arvo D)\n");
-}
-
 // Every Nth frame from the unit goes out corrupted; every second frame is a
 // reply. Every 4th: each attempt loses a reply before its burn. Every 12th:
 // the reply to the burn is lost, after the burn.
-TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasSent) {
-    TemporaryDirectory folder;
+TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasSent) {
     const auto payload = filledPayload(3 * 4096, "FW:1.4.2.9");
     const std::string image = folder.write("three.bin", signedImage(payload));
-    const std::string trace = (folder.path() / "trace.jsonl").string();
     const struct {
         const char* every;
         int status;
@@ -156,21 +146,22 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
          "now reports firmware version 1.4.2.9",
          1},
     };
+    // The unit over TCP would share the trace file.
+    unit.reset();
     for (const auto& row : rows) {
-        UnitProcess unit({"--pty", "--corrupt-every", row.every, "--status-interval-ms", "0",
-                          "--reboot-seconds", "1", "--trace", trace});
-        const auto run = runCtl({"--serial", unit.firstLine(), "firmware", "--yes", image});
+        startSerialUnit(
+            {"--corrupt-every", row.every, "--status-interval-ms", "0", "--reboot-seconds", "1"});
+        const auto run = runCtl({"--serial", unit->firstLine(), "firmware", "--yes", image});
         EXPECT_EQ(run.status, row.status) << row.every;
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
         // What the unit burnt, if anything, as its event log tells it.
-        EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "log", "events"})
+        EXPECT_EQ(runCtl({"--serial", unit->firstLine(), "log", "events"})
                           .out.find("Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) +
                                     ")") != std::string::npos,
                   row.status == 5)
             << row.every;
-        ASSERT_EQ(unit.stop(), 0);
-        const auto lines = readTrace(trace);
+        const auto lines = stopAndReadTrace();
         EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.erases) << row.every;
         const auto burns = messages(lines, "received", "Burn And Reboot");
         ASSERT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
@@ -181,31 +172,30 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
 }
 
 // Each row against a unit of its own, started with the row's options.
-TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
+TEST_F(Trx4ctl, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
     const struct {
         std::vector<std::string> unitOptions;
         std::vector<std::string> arguments;
         int status;
         std::string message;
     } rows[] = {
-        {{"--ignore-set"},
+        {{"--ignore-set", "--status-interval-ms", "0"},
          {"set", "0x0303=30", "Cinema Processor=Arvo C"},
          3,
          "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
          "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
-        {{},
+        {{"--status-interval-ms", "0"},
          {"set", "0x0303=30", "0x0B00=1"},
          2,
          "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
-        {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
+        {{"--set-error", "2", "--status-interval-ms", "0"},
+         {"set", "0x0303=30"},
+         3,
+         "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
-        std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
-        options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
-        UnitProcess unit(options);
-        std::vector<std::string> arguments{"--tcp", "127.0.0.1:" + std::to_string(unit.port())};
-        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
-        const auto run = runCtl(arguments);
+        startUnit(row.unitOptions);
+        const auto run = ctl(row.arguments);
         EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
         EXPECT_EQ(run.out, "") << row.arguments.at(1);
