@@ -179,22 +179,21 @@ TEST_F(Trx4ctl, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
         int status;
         std::string message;
     } rows[] = {
-        {{"--ignore-set", "--status-interval-ms", "0"},
+        {{"--ignore-set"},
          {"set", "0x0303=30", "Cinema Processor=Arvo C"},
          3,
          "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
          "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
-        {{"--status-interval-ms", "0"},
+        {{},
          {"set", "0x0303=30", "0x0B00=1"},
          2,
          "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
-        {{"--set-error", "2", "--status-interval-ms", "0"},
-         {"set", "0x0303=30"},
-         3,
-         "Error: Illegal Parameter Value"},
+        {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
-        startUnit(row.unitOptions);
+        std::vector<std::string> options{"--status-interval-ms", "0"};
+        options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
+        startUnit(options);
         const auto run = ctl(row.arguments);
         EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
@@ -227,6 +226,11 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const std::string big = folder.write("big.trx", {});
     std::filesystem::resize_file(big, 1024 * 1024 + 1);
     const std::string none = (folder.path() / "none.trx").string();
+    const std::string noFile = "Error opening " + none + ": No such file or directory";
+    const std::string isFolder =
+        "Error opening " + folder.path().string() + ": it is a directory, not a file";
+    // Nothing listens on port 1.
+    const std::string closed = "127.0.0.1:1";
     // One record, Host Name (0x0701) with 128 bytes of text: longer than any unit takes.
     const auto word = [](std::uint32_t value) {
         return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
@@ -241,22 +245,14 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
-        {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
+        {{"load", none}, 4, noFile},
         {{"show", pipe}, 4, "Error opening " + pipe + ": it is not a regular file"},
         {{"load", "/dev/zero"}, 4, "Error opening /dev/zero: it is not a regular file"},
-        {{"diff", folder.path().string(), whole},
-         4,
-         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"diff", folder.path().string(), whole}, 4, isFolder},
         {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
-        {{"--tcp", "127.0.0.1:1", "list"},
-         3,
-         "connect failed with error code 111 (Connection refused)"},
-        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", folder.path().string()},
-         4,
-         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
-        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", none},
-         4,
-         "Error opening " + none + ": No such file or directory"},
+        {{"--tcp", closed, "list"}, 3, "connect failed with error code 111 (Connection refused)"},
+        {{"--tcp", closed, "firmware", "--yes", folder.path().string()}, 4, isFolder},
+        {{"--tcp", closed, "firmware", "--yes", none}, 4, noFile},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
         {{"--tcp", "", "save", whole}, 2, "'' names no host"},
