@@ -13,7 +13,7 @@ protected:
     KORAParams& params = catalogue.build();
 };
 
-TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKindAndSource) {
+TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKind) {
     EXPECT_EQ(params.statusParameters().size(), 21u);
     EXPECT_EQ(params.controlParameters().size(), 113u);
     // The simulated unit knows exactly the unit's 134 identifiers.
@@ -21,9 +21,6 @@ TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKindAndSource) {
     for (const auto& [id, value] : simulated.values()) {
         const Parameter& parameter = params.findParameter(id);
         EXPECT_EQ(params.controlParameters().lookup(id) == nullptr, id.group() == 1) << id.toText();
-        const bool local = id.group() == 9 || id.group() == 11 || id.group() == 13;
-        EXPECT_EQ(parameter.source(), local ? params.localSource() : params.protocol())
-            << id.toText();
         const bool meter = id.number() >= 0x0106 && id.number() <= 0x010d;
         EXPECT_EQ(parameter.alwaysNotify(), meter) << id.toText();
     }

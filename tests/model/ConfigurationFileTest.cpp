@@ -2,6 +2,7 @@
 #include "model/ParameterTransaction.h"
 #include "model/ParameterValueMap.h"
 #include "protocol/VerloException.h"
+#include "support/RecordingObserver.h"
 #include "support/RecordingProtocol.h"
 #include "support/ThrownMessage.h"
 
@@ -114,12 +115,7 @@ protected:
     // What the restore raised; empty when it succeeded.
     std::string restore(const std::string& file) {
         std::istringstream stream(file);
-        try {
-            controls.restore(stream);
-        } catch (const VerloException& e) {
-            return e.what();
-        }
-        return {};
+        return failureOf<VerloException>([&] { controls.restore(stream); });
     }
 
     const std::string invalid = "This is not a valid configuration file for this device";
@@ -140,18 +136,14 @@ TEST_F(ConfigurationRestoreTest, SavesThePendingValues) {
 TEST_F(ConfigurationRestoreTest, ARefusedValueIsOfferedAgainInTheNextPass) {
     // 0x0301 is taken only once 0x0303 holds 5, as a rule of the unit might demand.
     unit.refused.insert(ParameterId(0x0301));
-    struct Gate : Observer<ControlParameter> {
-        RecordingProtocol* unit = nullptr;
-        void update(Subject& subject, Transaction*) override {
-            if (static_cast<ControlParameter&>(subject).value() == ParameterValue(5)) {
-                unit->refused.clear();
-            }
-        }
-    } gate;
-    gate.unit = &unit;
     ControlParameter& opener = controls.find(ParameterId(0x0303));
-    gate.setSubject(&opener);
-    opener.attach(gate);
+    RecordingObserverOf<ControlParameter> gate;
+    gate.onUpdate = [&](Subject&, Transaction*) {
+        if (opener.value() == ParameterValue(5)) {
+            unit.refused.clear();
+        }
+    };
+    gate.watch(opener);
 
     EXPECT_EQ(restore(fileOf({{ParameterId(0x0301), ParameterValue(2)},
                               {ParameterId(0x0302), ParameterValue(1)},

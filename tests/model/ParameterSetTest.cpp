@@ -71,10 +71,6 @@ protected:
     }
 
     ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
-    void load() {
-        set->refreshControls();
-        set->statusParameters().refreshAll(&unit);
-    }
 
     RecordingProtocol unit;
     std::unique_ptr<TestSet> set;
@@ -192,7 +188,8 @@ TEST_F(ParameterSetTest, RulesGoFirstThenParametersTellTheObserversStillAttached
 }
 
 TEST_F(ParameterSetTest, ReportsShowTheUnitsValuesAndAFailedStreamStopsAReport) {
-    load();
+    set->refreshControls();
+    set->statusParameters().refreshAll(&unit);
     ParameterTransaction edit;
     control(modeId).setValue(ParameterValue(1), &edit);
     std::ostringstream html;

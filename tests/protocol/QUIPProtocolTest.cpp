@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -147,4 +149,40 @@ TEST_F(QUIPProtocolTest, EachFlashStepNeedsItsReplyWithinThreeHundredMessages) {
     EXPECT_EQ(download(1, true), "Error: The unit needs to be returned to Verlo for servicing");
     EXPECT_EQ(transport.written, packet({EraseFlash})) << "nothing after the failed step";
     EXPECT_EQ(transport.timeouts.front(), 30000u);
+}
+
+// Everything waiting is taken in, in order, leaving nothing queued; a second
+// call finds nothing.
+TEST_F(QUIPProtocolTest, TakeInPendingTakesEveryWaitingMessage) {
+    for (int level = 1; level <= 12; ++level) {
+        transport.unitSends(statusPacket(0x0106, level));
+    }
+    EXPECT_EQ(protocol->takeInPending(), 12u);
+    EXPECT_EQ(protocol->getValue(ParameterId(0x0106)), ParameterValue(12));
+    EXPECT_EQ(transport.unread(), 0u);
+    EXPECT_EQ(protocol->takeInPending(), 0u);
+}
+
+// Connections on several threads open, turn an "Error" reply into its text
+// through the shared tables and close, so closes overlap others' look-ups.
+TEST(SharedStatusCodes, ConnectionsOpenAndCloseConcurrently) {
+    std::atomic<int> wrongMessages{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                PacketConnection connection;
+                connection.transport.unitSends(
+                    join({getAllResponse, packet(statusCodeBody(Error, 3))}));
+                QUIPProtocol protocol(connection.device, connection.link, connection.clock);
+                wrongMessages += thrownMessage<HostException>([&] {
+                                     protocol.setValue(ParameterId(0x0300), ParameterValue(1), 0);
+                                 }) != "Error: Conflicting Parameter Values";
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrongMessages, 0);
 }
