@@ -5,9 +5,8 @@
 // conversation takes the window off line; an error reply keeps the
 // connection) within the protocol's time-outs, and tearing the chain down must
 // leave no thread or descriptor behind.
-#include "UnitProcess.h"
+#include "TracedUnitTest.h"
 #include "support/ManualClock.h"
-#include "support/TemporaryDirectory.h"
 
 #include "catalogue/KORAParams.h"
 #include "protocol/ForwardingProtocol.h"
@@ -49,7 +48,7 @@ struct Resources {
 // How a fault ended: the exception's class as the error handler sorts it.
 enum class Outcome { Nothing, HostError, FailedConversation };
 
-class Faults : public testing::Test {
+class Faults : public TracedUnitTest {
 protected:
     void TearDown() override {
         joinKiller();
@@ -61,15 +60,13 @@ protected:
 
     // A unit listening on a free local port, or on a pseudo terminal, with
     // the given options added; target reaches it.
-    void start(std::vector<std::string> options, bool overSerial = false) {
+    void start(const std::vector<std::string>& options, bool overSerial = false) {
         joinKiller();
-        options.insert(options.begin(), {"--trace", tracePath});
         if (overSerial) {
-            options.insert(options.begin(), "--pty");
+            startSerialUnit(options);
         } else {
-            options.insert(options.begin(), {"--listen", "127.0.0.1:0"});
+            startUnit(options);
         }
-        unit = std::make_unique<UnitProcess>(options);
         target = overSerial ? ConnectionTarget::parseSerial(unit->firstLine())
                             : ConnectionTarget::tcp("127.0.0.1", unit->port());
     }
@@ -128,9 +125,6 @@ protected:
         return Outcome::Nothing;
     }
 
-    TemporaryDirectory folder;
-    std::string tracePath = (folder.path() / "trace.jsonl").string();
-    std::unique_ptr<UnitProcess> unit;
     ConnectionTarget target;
     SteadyClock::duration took{};
     std::string failure;

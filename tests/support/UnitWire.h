@@ -20,8 +20,6 @@ enum Code : std::uint8_t {
     Status = 4,
     Error = 8,
     EraseFlash = 9,
-    DownloadData = 10,
-    BurnAndReboot = 11,
     FlashOperationDone = 12,
     EventLog = 13,
     ErrorLog = 14,

@@ -25,7 +25,6 @@ std::vector<std::string> names(const std::filesystem::path& folder) {
 class Trx4ctlFleet : public testing::Test {
 protected:
     Trx4ctlFleet() {
-        ::listen(silent.descriptor(), 4);
         const auto line = [](const std::string& name, std::uint16_t port) {
             return name + " tcp:127.0.0.1:" + std::to_string(port) + "\n";
         };
@@ -47,7 +46,7 @@ protected:
                        "--reboot-seconds", "1"},
                       std::chrono::seconds(20),
                       3};
-    LoopbackSocket silent;
+    LoopbackServer silent;
     RefusingPort refusing;
     std::string unitsFile;
 };

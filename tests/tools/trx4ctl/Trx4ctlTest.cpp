@@ -125,22 +125,12 @@ TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnitWithItsControlCharactersEsca
               3);
 }
 
-TEST(Trx4ctlSerial, ReachesTheUnitOverASerialLine) {
-    UnitProcess unit({"--pty"});
-    const auto set = runCtl({"--serial", unit.firstLine(), "set", "Cinema Processor=Arvo D"});
-    EXPECT_EQ(set.status, 0) << set.err;
-    EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "get", "cinema processor"}).out,
-              "0x0300 Cinema Processor: 3 (Arvo D)\n");
-}
-
 // Every Nth frame from the unit goes out corrupted; every second frame is a
 // reply. Every 4th: each attempt loses a reply before its burn. Every 12th:
 // the reply to the burn is lost, after the burn.
-TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasSent) {
-    TemporaryDirectory folder;
+TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasSent) {
     const auto payload = filledPayload(3 * 4096, "FW:1.4.2.9");
     const std::string image = folder.write("three.bin", signedImage(payload));
-    const std::string trace = (folder.path() / "trace.jsonl").string();
     const struct {
         const char* every;
         int status;
@@ -156,21 +146,22 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
          "now reports firmware version 1.4.2.9",
          1},
     };
+    // The unit over TCP would share the trace file.
+    unit.reset();
     for (const auto& row : rows) {
-        UnitProcess unit({"--pty", "--corrupt-every", row.every, "--status-interval-ms", "0",
-                          "--reboot-seconds", "1", "--trace", trace});
-        const auto run = runCtl({"--serial", unit.firstLine(), "firmware", "--yes", image});
+        startSerialUnit(
+            {"--corrupt-every", row.every, "--status-interval-ms", "0", "--reboot-seconds", "1"});
+        const auto run = runCtl({"--serial", unit->firstLine(), "firmware", "--yes", image});
         EXPECT_EQ(run.status, row.status) << row.every;
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
         // What the unit burnt, if anything, as its event log tells it.
-        EXPECT_EQ(runCtl({"--serial", unit.firstLine(), "log", "events"})
+        EXPECT_EQ(runCtl({"--serial", unit->firstLine(), "log", "events"})
                           .out.find("Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) +
                                     ")") != std::string::npos,
                   row.status == 5)
             << row.every;
-        ASSERT_EQ(unit.stop(), 0);
-        const auto lines = readTrace(trace);
+        const auto lines = stopAndReadTrace();
         EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.erases) << row.every;
         const auto burns = messages(lines, "received", "Burn And Reboot");
         ASSERT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
@@ -181,7 +172,7 @@ TEST(Trx4ctlSerial, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurn
 }
 
 // Each row against a unit of its own, started with the row's options.
-TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
+TEST_F(Trx4ctl, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
     const struct {
         std::vector<std::string> unitOptions;
         std::vector<std::string> arguments;
@@ -200,12 +191,10 @@ TEST(Trx4ctlUnit, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
         {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
-        std::vector<std::string> options{"--listen", "127.0.0.1:0", "--status-interval-ms", "0"};
+        std::vector<std::string> options{"--status-interval-ms", "0"};
         options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
-        UnitProcess unit(options);
-        std::vector<std::string> arguments{"--tcp", "127.0.0.1:" + std::to_string(unit.port())};
-        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
-        const auto run = runCtl(arguments);
+        startUnit(options);
+        const auto run = ctl(row.arguments);
         EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
         EXPECT_EQ(run.out, "") << row.arguments.at(1);
@@ -237,6 +226,11 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const std::string big = folder.write("big.trx", {});
     std::filesystem::resize_file(big, 1024 * 1024 + 1);
     const std::string none = (folder.path() / "none.trx").string();
+    const std::string noFile = "Error opening " + none + ": No such file or directory";
+    const std::string isFolder =
+        "Error opening " + folder.path().string() + ": it is a directory, not a file";
+    // Nothing listens on port 1.
+    const std::string closed = "127.0.0.1:1";
     // One record, Host Name (0x0701) with 128 bytes of text: longer than any unit takes.
     const auto word = [](std::uint32_t value) {
         return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
@@ -251,22 +245,14 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
-        {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
+        {{"load", none}, 4, noFile},
         {{"show", pipe}, 4, "Error opening " + pipe + ": it is not a regular file"},
         {{"load", "/dev/zero"}, 4, "Error opening /dev/zero: it is not a regular file"},
-        {{"diff", folder.path().string(), whole},
-         4,
-         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"diff", folder.path().string(), whole}, 4, isFolder},
         {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
-        {{"--tcp", "127.0.0.1:1", "list"},
-         3,
-         "connect failed with error code 111 (Connection refused)"},
-        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", folder.path().string()},
-         4,
-         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
-        {{"--tcp", "127.0.0.1:1", "firmware", "--yes", none},
-         4,
-         "Error opening " + none + ": No such file or directory"},
+        {{"--tcp", closed, "list"}, 3, "connect failed with error code 111 (Connection refused)"},
+        {{"--tcp", closed, "firmware", "--yes", folder.path().string()}, 4, isFolder},
+        {{"--tcp", closed, "firmware", "--yes", none}, 4, noFile},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
         {{"--tcp", "", "save", whole}, 2, "'' names no host"},

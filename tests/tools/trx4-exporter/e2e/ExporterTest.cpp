@@ -22,15 +22,6 @@ template <typename Ask, typename Holds> auto waitFor(Ask ask, Holds holds) {
     return answer;
 }
 
-// Ends a background process however the test ends.
-struct Stopper {
-    pid_t pid;
-    ~Stopper() {
-        ::kill(pid, SIGTERM);
-        awaitExit(pid, std::chrono::steady_clock::now() + std::chrono::seconds(20));
-    }
-};
-
 // The exporter watches three units of one emulator and one of another; its
 // scrape passes promtool, and a real Prometheus server sees all four up, then
 // the lone one down once its emulator stops.
@@ -69,13 +60,12 @@ TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
                                "  - job_name: trx4\n    static_configs:\n"
                                "      - targets: ['127.0.0.1:" +
                                std::to_string(exporter.port()) + "']\n";
-    const std::string log = (folder.path() / "prometheus.log").string();
-    const Stopper prometheus{startProcess(
-        "/usr/bin/prometheus",
+    // A child that prints no ports: stopped, like a unit, however the test ends.
+    const UnitProcess prometheus(
         {"--config.file=" + folder.write("prometheus.yml", {config.begin(), config.end()}),
          "--storage.tsdb.path=" + (folder.path() / "data").string(),
-         "--web.listen-address=127.0.0.1:" + std::to_string(prometheusPort)},
-        {"", log, log})};
+         "--web.listen-address=127.0.0.1:" + std::to_string(prometheusPort), "--log.level=error"},
+        std::chrono::seconds(20), 0, "/usr/bin/prometheus");
     httplib::Client api("127.0.0.1", prometheusPort);
     // Each unit's trx4_up as Prometheus last scraped it.
     const auto up = [&] {
@@ -91,8 +81,7 @@ TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
     };
     const std::map<std::string, std::string> allUp{
         {"booth-0", "1"}, {"booth-1", "1"}, {"booth-2", "1"}, {"lone", "1"}};
-    EXPECT_EQ(waitFor(up, [&](const auto& values) { return values == allUp; }), allUp)
-        << fileText(log);
+    EXPECT_EQ(waitFor(up, [&](const auto& values) { return values == allUp; }), allUp);
     lone.stop();
     EXPECT_EQ(waitFor(up, [](auto values) { return values["lone"] == "0"; })["lone"], "0");
 }
