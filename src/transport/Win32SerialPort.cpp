@@ -159,6 +159,9 @@ void Win32SerialPort::configureLine() {
     if (::cfgetospeed(&applied) != speed) {
         throw VerloException(failure);
     }
+    // Bytes the line held before we opened it (the tail of a frame meant for
+    // the last host) would be read as the start of the first reply.
+    ::tcflush(portHandle_, TCIFLUSH);
 }
 
 void Win32SerialPort::close() {
