@@ -221,6 +221,14 @@ void FileDescriptorDevice::discardInput() {
     }
 }
 
+bool FileDescriptorDevice::hostHungUp() {
+    std::uint8_t probe = 0;
+    if (::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+        hostGone_ = true;
+    }
+    return hostGone_;
+}
+
 bool FileDescriptorDevice::checkHostBack() {
     pollfd entry{fd_, POLLIN, 0};
     const int ready = ::poll(&entry, 1, 0);

@@ -46,6 +46,9 @@ public:
     // True once the host closed its end (end of stream, a reset, or a
     // pseudo-terminal whose terminal side was closed).
     bool hostGone() const { return hostGone_; }
+    // Looks without waiting whether the host has closed its end and left
+    // nothing unread; if so the device counts it as gone from now on.
+    bool hostHungUp();
     // For a pseudo-terminal, whose terminal side can be opened again: true,
     // and the device usable again, when no hang-up is pending any more.
     bool checkHostBack();

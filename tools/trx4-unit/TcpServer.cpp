@@ -130,7 +130,13 @@ void TcpServer::serveHost(int connection, const std::string& peer) {
         PacketUnitLink link(device, trace_);
         HostSession session(link, responder_, options_, trace_, started_);
         session.dropIfSilentFor(silentHostLimit);
-        session.setBetweenMessages([this] { refuseWaitingHosts(); });
+        // A host that connects just after the last one closed is not
+        // refused: the session ends first, and the newcomer is served.
+        session.setBetweenMessages([this, &device] {
+            if (!device.hostHungUp()) {
+                refuseWaitingHosts();
+            }
+        });
         end = session.run();
     }
     if (end == HostSession::End::HostLeft) {
