@@ -53,6 +53,21 @@ ConnectionTarget ConnectionTarget::parseTcp(const std::string& text) {
     return target;
 }
 
+ConnectionTarget ConnectionTarget::parseListen(const std::string& text) {
+    const auto colon = text.rfind(':');
+    std::string host = text.substr(0, colon == std::string::npos ? 0 : colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    const std::string port = colon == std::string::npos ? "" : text.substr(colon + 1);
+    const auto number = parseCount(port, 65535);
+    if (host.empty() || (number == 0 && port != "0")) {
+        throw std::invalid_argument("expected HOST:PORT with a port from 0 to 65535, not '" + text +
+                                    "'");
+    }
+    return tcp(host, static_cast<std::uint16_t>(number));
+}
+
 ConnectionTarget ConnectionTarget::parseSerial(const std::string& text) {
     ConnectionTarget target = serial(0);
     if (text.size() > 3 && (text.compare(0, 3, "COM") == 0 || text.compare(0, 3, "com") == 0)) {

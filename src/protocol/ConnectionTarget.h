@@ -22,6 +22,9 @@ struct ConnectionTarget {
     static ConnectionTarget serial(std::uint32_t port, std::string path = {});
     // "HOST" or "HOST:PORT". Throws std::invalid_argument.
     static ConnectionTarget parseTcp(const std::string& text);
+    // "HOST:PORT" or "[IPv6]:PORT" for a listener; port 0 picks a free one.
+    // Throws std::invalid_argument.
+    static ConnectionTarget parseListen(const std::string& text);
     // "COMn" or a device path used as is. Throws std::invalid_argument.
     static ConnectionTarget parseSerial(const std::string& text);
 };

@@ -2,6 +2,7 @@
 #include "MetricsText.h"
 #include "UnitPoller.h"
 
+#include "protocol/ConnectionTarget.h"
 #include "protocol/UnitsFile.h"
 #include "protocol/VerloException.h"
 
@@ -17,38 +18,6 @@
 #include <vector>
 
 namespace {
-
-struct ListenAddress {
-    std::string host;
-    int port = 0;
-};
-
-// "HOST:PORT" or "[IPv6]:PORT", port 0 to 65535 (0 picks a free one).
-ListenAddress parseListen(const std::string& text) {
-    const auto colon = text.rfind(':');
-    ListenAddress address;
-    if (colon != std::string::npos) {
-        address.host = text.substr(0, colon);
-        if (address.host.size() > 2 && address.host.front() == '[' && address.host.back() == ']') {
-            address.host = address.host.substr(1, address.host.size() - 2);
-        }
-        const std::string port = text.substr(colon + 1);
-        try {
-            std::size_t used = 0;
-            address.port = std::stoi(port, &used);
-            if (used != port.size()) {
-                address.port = -1;
-            }
-        } catch (const std::logic_error&) {
-            address.port = -1;
-        }
-    }
-    if (colon == std::string::npos || address.host.empty() || address.port < 0 ||
-        address.port > 65535) {
-        throw std::invalid_argument("expected HOST:PORT with a port from 0 to 65535");
-    }
-    return address;
-}
 
 sigset_t stopSignals() {
     sigset_t signals;
@@ -83,7 +52,7 @@ int main(int argc, char** argv) {
         ->type_name("HOST:PORT")
         ->check([](const std::string& text) {
             try {
-                parseListen(text);
+                ConnectionTarget::parseListen(text);
                 return std::string();
             } catch (const std::invalid_argument& error) {
                 return std::string(error.what());
@@ -97,7 +66,7 @@ int main(int argc, char** argv) {
 
     try {
         const std::vector<UnitEntry> units = readUnitsFile(unitsPath);
-        const ListenAddress listen = parseListen(listenText);
+        const ConnectionTarget listen = ConnectionTarget::parseListen(listenText);
 
         // Blocked before any thread starts, so every thread inherits the mask
         // and the signals wait for sigwait below.

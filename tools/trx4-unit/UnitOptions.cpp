@@ -2,6 +2,8 @@
 
 #include "Scenario.h"
 
+#include "protocol/ConnectionTarget.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -75,22 +77,6 @@ WireFault WireFault::parse(const std::string& text) {
     return fault;
 }
 
-std::pair<std::string, std::uint16_t> UnitOptions::parseListen(const std::string& text) {
-    const auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0) {
-        throw std::invalid_argument("expected HOST:PORT, e.g. 127.0.0.1:4444");
-    }
-    std::string host = text.substr(0, colon);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    const auto port = parseNumber(std::string_view(text).substr(colon + 1), 0xFFFF);
-    if (host.empty() || !port) {
-        throw std::invalid_argument("expected HOST:PORT with a port from 0 to 65535");
-    }
-    return {host, static_cast<std::uint16_t>(*port)};
-}
-
 std::array<std::uint8_t, 4> UnitOptions::parseFirmware(const std::string& text) {
     std::array<std::uint8_t, 4> version{};
     std::string_view rest(text);
@@ -120,7 +106,9 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
         app.add_option_function<std::string>(
                "--listen",
                [&options](const std::string& text) {
-                   std::tie(options.listenHost, options.listenPort) = parseListen(text);
+                   const ConnectionTarget listen = ConnectionTarget::parseListen(text);
+                   options.listenHost = listen.host;
+                   options.listenPort = listen.port;
                },
                "Address to listen on for one host at a time (default 127.0.0.1:4444; port 0 picks "
                "a free port). Meanwhile other connections are closed at once, and a host that "
@@ -128,7 +116,7 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
             ->type_name("HOST:PORT")
             ->check([](const std::string& text) {
                 try {
-                    parseListen(text);
+                    ConnectionTarget::parseListen(text);
                     return std::string();
                 } catch (const std::invalid_argument& error) {
                     return std::string(error.what());

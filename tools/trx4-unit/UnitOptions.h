@@ -64,8 +64,6 @@ struct UnitOptions {
     // Declares every option on app, storing into options.
     static void declare(CLI::App& app, UnitOptions& options);
 
-    // "HOST:PORT" or "[IPv6]:PORT"; std::invalid_argument when malformed.
-    static std::pair<std::string, std::uint16_t> parseListen(const std::string& text);
     // "A.B.C.D" with A from 0 to 127 and the others to 255 (the unit reports A.B
     // as one signed word); std::invalid_argument when malformed.
     static std::array<std::uint8_t, 4> parseFirmware(const std::string& text);

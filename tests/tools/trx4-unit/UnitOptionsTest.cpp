@@ -8,13 +8,8 @@
 namespace {
 
 TEST(UnitOptions, ReadsAddressesAndFaultsAndRefusesMalformedOnes) {
-    EXPECT_EQ(UnitOptions::parseListen("[::1]:65535"),
-              (std::pair<std::string, std::uint16_t>{"::1", 65535}));
     EXPECT_EQ(FlashFault::parse("burn:65535").code, 65535);
     EXPECT_EQ(WireFault::parse("oversize:7").every, 7u);
-    for (const char* bad : {"localhost", ":4444", "host:", "host:65536", "host:12x"}) {
-        EXPECT_THROW(UnitOptions::parseListen(bad), std::invalid_argument) << bad;
-    }
     for (const char* bad : {"burn", "burn:", "flash:1", "erase:-1", "download:65536"}) {
         EXPECT_THROW(FlashFault::parse(bad), std::invalid_argument) << bad;
     }
@@ -29,6 +24,14 @@ TEST(UnitOptions, ReadsAddressesAndFaultsAndRefusesMalformedOnes) {
     UnitOptions options;
     UnitOptions::declare(app, options);
     EXPECT_THROW(app.parse("--drop-after-seconds 0", false), CLI::ValidationError);
+    for (const char* bad : {"localhost", ":4444", "host:", "host:65536", "host:12x", "host: 5"}) {
+        EXPECT_THROW(app.parse(std::string("--listen ") + bad, false), CLI::ValidationError) << bad;
+    }
+    app.parse("--listen [::1]:65535", false);
+    EXPECT_EQ(options.listenHost, "::1");
+    EXPECT_EQ(options.listenPort, 65535);
+    app.parse("--listen 127.0.0.1:0", false);
+    EXPECT_EQ(options.listenPort, 0);
 }
 
 } // namespace
