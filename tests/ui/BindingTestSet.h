@@ -64,8 +64,6 @@ public:
 // The test set, its controller and a window to put controls in.
 class BoundSet : public ::testing::Test {
 protected:
-    ControlParameter& control(ParameterId id) { return set->controlParameters().find(id); }
-
     RecordingProtocol unit;
     std::unique_ptr<TestSet> set = std::make_unique<TestSet>(unit);
     testing::StrictMock<MockHandler> handler;

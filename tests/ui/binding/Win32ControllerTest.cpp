@@ -47,7 +47,7 @@ TEST_F(Win32ControllerTest, TheParameterSetAndTheControlsMayOutliveEachOther) {
     EXPECT_TRUE(unit.setValuesCalls.empty());
 }
 
-TEST_F(Win32ControllerTest, ComboFollowsTheLimitsAndTheValue) {
+TEST_F(Win32ControllerTest, ComboFollowsTheLimitsAndTheValueAndAnEditWritesWhatParses) {
     QComboBox combo(&window);
     Win32ComboBoxObserver observer(&combo, 200, 208);
     const auto entries = [&combo] {
@@ -70,10 +70,28 @@ TEST_F(Win32ControllerTest, ComboFollowsTheLimitsAndTheValue) {
     combo.setCurrentIndex(0);
     ParameterTransaction transaction;
     observer.applyControl(&transaction);
-    EXPECT_EQ(control(raisedListId).value(), ParameterValue(2));
+    EXPECT_EQ(set->controlParameters().find(raisedListId).value(), ParameterValue(2));
     EXPECT_TRUE(unit.setValuesCalls.empty()); // the caller commits
     set->observeControl(listId, observer);
     EXPECT_EQ(entries(), "1 2 3 4 5 6 7 8 Unassigned");
+
+    // An edit writes only a new text that parses.
+    IntParameterConverter converter;
+    QLineEdit edit(&window);
+    Win32EditObserver editObserver(&edit, converter);
+    set->observeControl(distanceId, editObserver);
+    EXPECT_EQ(edit.text(), QStringLiteral("40"));
+    EXPECT_FALSE(editObserver.applyText(nullptr)); // the text shown
+    edit.setText(QStringLiteral("abc"));
+    EXPECT_FALSE(editObserver.applyText(nullptr));
+    EXPECT_TRUE(unit.setValuesCalls.empty());
+    // Without a transaction the value is written at once; the text being
+    // applied stays as the operator typed it.
+    edit.setText(QStringLiteral("060"));
+    EXPECT_TRUE(editObserver.applyText(nullptr));
+    EXPECT_EQ(unit.values[distanceId], ParameterValue(60));
+    EXPECT_EQ(edit.text(), QStringLiteral("060"));
+    EXPECT_FALSE(editObserver.applyText(nullptr));
 }
 
 // Two buttons on one parameter with the values 0 and 1 act as a radio pair;
@@ -124,25 +142,6 @@ TEST_F(Win32ControllerTest, InvertedSliderHasTheMaximumOnTopAndLineUpRaisesTheVa
     }
     slider.setSliderPosition(-33); // dragging the thumb
     EXPECT_EQ(unit.values[delayId], ParameterValue(33));
-}
-
-TEST_F(Win32ControllerTest, AnEditWritesOnlyANewTextThatParses) {
-    IntParameterConverter converter;
-    QLineEdit edit(&window);
-    Win32EditObserver observer(&edit, converter);
-    set->observeControl(distanceId, observer);
-    EXPECT_EQ(edit.text(), QStringLiteral("40"));
-    EXPECT_FALSE(observer.applyText(nullptr)); // the text shown
-    edit.setText(QStringLiteral("abc"));
-    EXPECT_FALSE(observer.applyText(nullptr));
-    EXPECT_TRUE(unit.setValuesCalls.empty());
-    // Without a transaction the value is written at once; the text being
-    // applied stays as the operator typed it.
-    edit.setText(QStringLiteral("060"));
-    EXPECT_TRUE(observer.applyText(nullptr));
-    EXPECT_EQ(unit.values[distanceId], ParameterValue(60));
-    EXPECT_EQ(edit.text(), QStringLiteral("060"));
-    EXPECT_FALSE(observer.applyText(nullptr));
 }
 
 // Readings are decibels already, floored like every scaler.

@@ -50,7 +50,7 @@ protected:
     std::unique_ptr<CBasicSettings> dialog;
 };
 
-TEST_F(SettingsDialogs, ARefusedDistanceIsSelectedAndNothingIsCalculated) {
+TEST_F(SettingsDialogs, RefusedDistancesAreSelectedAndValidOnesWriteTheDelay) {
     const std::tuple<const char*, const char*, int, int> rows[] = {
         // distance, spacing, the limit told, the edit refused
         {"4", "30", 200, CBasicSettings::kDistanceEdit},
@@ -71,9 +71,8 @@ TEST_F(SettingsDialogs, ARefusedDistanceIsSelectedAndNothingIsCalculated) {
         EXPECT_EQ(value(0x0303), 50) << distance;
     }
     EXPECT_EQ(value(0x0b01), 200);
-}
 
-TEST_F(SettingsDialogs, ValidDistancesWriteTheComputedDelay) {
+    // Valid distances write the computed delay.
     find<QRadioButton>(CBasicSettings::kFeet)->click();
     calculate("60", "40");
     // (40 - 20) x 1000 / 1130 rounds to 18 ms, raised to the shortest delay.
@@ -92,7 +91,22 @@ TEST_F(SettingsDialogs, ValidDistancesWriteTheComputedDelay) {
     EXPECT_FALSE(find<QAbstractButton>(CBasicSettings::kCalculate)->isChecked());
 }
 
-TEST_F(SettingsDialogs, ArvoFHasNoSurroundDelayAndForeignHandlersOpenNothing) {
+// Each tab shows its own page alone, and the dialog keeps one size.
+TEST_F(SettingsDialogs, OnePageATabAtOneSizeAndArvoFHasNoSurroundDelay) {
+    CAdvancedSettings advanced(params.get(), &handler);
+    advanced.show();
+    const QSize size = advanced.size();
+    Win32TabControl& tabs = *advanced.tabControl();
+    for (int tab = tabs.tabBar()->count() - 1; tab >= 0; --tab) {
+        tabs.tabBar()->setCurrentIndex(tab);
+        for (int page = 0; page < static_cast<int>(tabs.pages().size()); ++page) {
+            EXPECT_EQ(tabs.pages()[page]->isVisible(), page == tab) << tab << " " << page;
+        }
+        EXPECT_EQ(advanced.size(), size) << tab;
+    }
+
+    // The basic settings: an Arvo F has no surround delay, and a handler
+    // other than the main window's opens no further window.
     auto* processor = find<QComboBox>(CBasicSettings::kProcessorList);
     processor->setCurrentIndex(5);
     emit processor->activated(5);
@@ -104,21 +118,6 @@ TEST_F(SettingsDialogs, ArvoFHasNoSurroundDelayAndForeignHandlersOpenNothing) {
     for (const int id :
          {CBasicSettings::kAdvanced, CBasicSettings::kViewLog, CBasicSettings::kUpdateSoftware}) {
         find<QAbstractButton>(id)->click();
-    }
-}
-
-// Each tab shows its own page alone, and the dialog keeps one size.
-TEST_F(SettingsDialogs, AdvancedSettingsShowOnePageATabAtOneSize) {
-    CAdvancedSettings advanced(params.get(), &handler);
-    advanced.show();
-    const QSize size = advanced.size();
-    Win32TabControl& tabs = *advanced.tabControl();
-    for (int tab = tabs.tabBar()->count() - 1; tab >= 0; --tab) {
-        tabs.tabBar()->setCurrentIndex(tab);
-        for (int page = 0; page < static_cast<int>(tabs.pages().size()); ++page) {
-            EXPECT_EQ(tabs.pages()[page]->isVisible(), page == tab) << tab << " " << page;
-        }
-        EXPECT_EQ(advanced.size(), size) << tab;
     }
 }
 

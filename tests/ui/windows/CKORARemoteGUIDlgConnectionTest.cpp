@@ -37,7 +37,7 @@ protected:
 };
 
 // Serial, then Ethernet to a unit that refuses every change and
-// finally goes away.
+// finally goes away; then a unit that cannot be reached at all.
 TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
     // The serial unit is behind a pseudo-terminal, reached as COM3.
     const UnitProcess serialUnit({"--pty"});
@@ -77,36 +77,34 @@ TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitG
     EXPECT_EQ(shown(window), "Off Line");
     EXPECT_EQ(runner.dialogs().size(), 2u);
     EXPECT_NE(window.pollTimer(), 0);
-}
 
-TEST_F(MainWindowConnection, AnUnreachableUnitShowsOneErrorThenRunsOffLine) {
+    // A unit unreachable at start-up: one error, then off line.
     const RefusingPort refusing;
     runner.clickInDialog(MessageDialog::kOkButton);
-    CKORARemoteGUIDlg window(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
-                             refusing.port());
-    window.initialise();
-    ASSERT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_THAT(runner.dialogs()[0].texts, Contains(QString(ErrorDialog::kMessage)));
-    EXPECT_EQ(shown(window), "Off Line");
-    EXPECT_NE(window.pollTimer(), 0);
+    CKORARemoteGUIDlg unreachable(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, nullptr,
+                                  refusing.port());
+    unreachable.initialise();
+    ASSERT_EQ(runner.dialogs().size(), 3u);
+    EXPECT_THAT(runner.dialogs()[2].texts, Contains(QString(ErrorDialog::kMessage)));
+    EXPECT_EQ(shown(unreachable), "Off Line");
+    EXPECT_NE(unreachable.pollTimer(), 0);
 
     // As while the unit reboots after a firmware transfer: the handler is
     // busy, so the failed attempts pass silently and keep the type.
-    window.exceptionHandler().setBusy(true);
+    unreachable.exceptionHandler().setBusy(true);
     HostException refused("refused");
-    window.exceptionHandler().handleHostException(refused);
-    window.stopPolling();
-    window.closeDevice();
-    EXPECT_FALSE(window.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, true));
-    EXPECT_EQ(shown(window), "Ethernet 127.0.0.1");
-    EXPECT_EQ(window.pollTimer(), 0);
-    EXPECT_FALSE(window.parameterSet()->hasDevice());
-}
+    unreachable.exceptionHandler().handleHostException(refused);
+    unreachable.stopPolling();
+    unreachable.closeDevice();
+    EXPECT_FALSE(
+        unreachable.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, true));
+    EXPECT_EQ(shown(unreachable), "Ethernet 127.0.0.1");
+    EXPECT_EQ(unreachable.pollTimer(), 0);
+    EXPECT_FALSE(unreachable.parameterSet()->hasDevice());
 
-// The connection dialog enables only the chosen connection's control.
-// Cancelling it ends the program before any main window opens, but the
-// choice made in it is stored all the same.
-TEST_F(MainWindowConnection, CancelAtStartUpEndsTheProgramAndStoresTheChoice) {
+    // The connection dialog enables only the chosen connection's control.
+    // Cancelling it ends the program before any main window opens, but the
+    // choice made in it is stored all the same.
     runner.answerDialog([](QDialog& dialog) {
         auto* connection = dialog.findChild<QComboBox*>(QStringLiteral("connection"));
         auto* port = dialog.findChild<QComboBox*>(QStringLiteral("port"));

@@ -43,7 +43,7 @@ protected:
     CKORARemoteGUIDlg window{ConnectionType::OffLine, QStringLiteral("unit.example"), 3};
 };
 
-TEST_F(MainWindowTest, IndicatorsShowTheUnitsValues) {
+TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
     // Bound a second time, to a type without a connection of its own.
     window.closeDevice();
     window.openDevice(7, QString(), 1, false);
@@ -58,11 +58,9 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValues) {
     const QImage on = BitmapResource::load(CKORARemoteGUIDlg::kLedOnBitmap).toImage();
     EXPECT_EQ(control(1095)->pixmap().toImage(), on); // "Verlo Digital"
     EXPECT_NE(control(1094)->pixmap().toImage(), on); // "None"
-}
 
-// The boxes keep their places whatever their values show: off line, then
-// with the widest texts a connected unit gives them.
-TEST_F(MainWindowTest, TheBoxesKeepTheirPlacesWhateverTheValuesShow) {
+    // The boxes keep their places whatever their values show: off line, then
+    // with the widest texts a connected unit gives them.
     window.show();
     const auto places = [this] {
         QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -82,12 +80,12 @@ TEST_F(MainWindowTest, TheBoxesKeepTheirPlacesWhateverTheValuesShow) {
         {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
     };
     for (const auto& [id, text] : widest) {
-        findControl<QLabel>(&window, id)->setText(QString::fromLatin1(text));
+        control(id)->setText(QString::fromLatin1(text));
         EXPECT_EQ(places(), offLine) << "with " << text;
     }
 }
 
-TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
+TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing) {
     ControlParameter& delay = window.parameterSet()->controlParameters().find(ParameterId(0x0303));
     const QString path = QString::fromStdString((folder.path() / "room.trx").string());
     delay.setValue(ParameterValue(64));
@@ -119,10 +117,8 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingChangesNothing) {
     EXPECT_THAT(runner.fileModes(), ElementsAre(Mode::Save, Mode::Open, Mode::Open, Mode::Open));
     EXPECT_TRUE(window.tcpAddress().isEmpty());
     EXPECT_NE(window.pollTimer(), 0);
-}
 
-TEST_F(MainWindowTest, AFailedSaveLeavesTheExistingFileIntact) {
-    const std::filesystem::path path = folder.path() / "room.trx";
+    // A failed save leaves the existing file intact.
     folder.write("room.trx", {'k', 'e', 'e', 'p'});
     // A file size limit makes every longer write fail, as a full disk would.
     rlimit previous{};
@@ -131,13 +127,13 @@ TEST_F(MainWindowTest, AFailedSaveLeavesTheExistingFileIntact) {
     rlimit small = previous;
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    runner.answerFile(QString::fromStdString(path.string()));
+    runner.answerFile(path);
     runner.clickInDialog(MessageDialog::kOkButton);
     click(CKORARemoteGUIDlg::kSaveSettingsButton);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(runner.dialogs().size(), 1u);
-    EXPECT_EQ(fileText(path), "keep");
+    EXPECT_EQ(runner.dialogs().size(), 3u);
+    EXPECT_EQ(fileText(path.toStdString()), "keep");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
@@ -185,7 +181,7 @@ public:
     std::string calls;
 };
 
-TEST_F(MainWindowTest, EachGuardedCommandRoutesEachFailureToItsOperation) {
+TEST_F(MainWindowTest, EachFailureGoesToItsOperationAndAFailedConversationGoesOffLine) {
     using Handler = KORAExceptionHandler;
     const std::pair<Handler::Routes, std::string> table[] = {
         {Handler::kPollingTick, "host protocol verlo verlo unknown"},
@@ -206,9 +202,8 @@ TEST_F(MainWindowTest, EachGuardedCommandRoutesEachFailureToItsOperation) {
         EXPECT_FALSE(recording.guard(routes, [] { throw std::runtime_error("other"); }));
         EXPECT_EQ(recording.calls, expected);
     }
-}
 
-TEST_F(MainWindowTest, AFailedConversationGoesOffLineClosesWindowsAndKeepsPolling) {
+    // A failed conversation goes off line, closes the windows and keeps polling.
     QDialog settings;
     settings.show();
     handler().registerWindow(&settings);
