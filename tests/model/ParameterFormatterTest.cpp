@@ -13,9 +13,8 @@ namespace {
 
 TEST(ParameterFormatterTest, ValuesShowAsTheirTextsOrSignedNumbers) {
     EnumeratedFormatter enumerated("Frame Rate");
-    for (int value = 0; value <= 8; ++value) {
-        enumerated.addText(ParameterValue(value), "text " + std::to_string(value));
-    }
+    enumerated.addText(ParameterValue(0), "text 0");
+    enumerated.addText(ParameterValue(8), "text 8");
     enumerated.addText(ParameterValue(8), "eight");
     const DialNormFormatter dialNorm("Dialog Normalization");
     const StringFormatter string("Firmware Version");

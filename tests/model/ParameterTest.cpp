@@ -72,7 +72,7 @@ TEST(Subject, WhicheverDiesFirstTellsTheOtherAndACopyIsWatchedToo) {
     EXPECT_EQ(survivor.calls.size(), 2u);
 }
 
-TEST(SubjectReentrancy, ChangesToTheListDuringANotificationTakeEffectAtOnceOrNextTime) {
+TEST(SubjectReentrancy, ListChangesInANotificationTakeEffectAtOnceOrNextTimeAndLeaveItSound) {
     Parameter parameter = makeParameter();
     RecordingObserver first, detached, last, added;
     auto deleted = std::make_unique<RecordingObserver>();
@@ -94,10 +94,8 @@ TEST(SubjectReentrancy, ChangesToTheListDuringANotificationTakeEffectAtOnceOrNex
     parameter.notify(nullptr);
     EXPECT_EQ(added.calls.size(), 2u);
     EXPECT_EQ(last.calls.size(), 3u);
-}
 
-TEST(SubjectReentrancy, NestedNotificationsAndThrowingObserversLeaveTheListSound) {
-    Parameter parameter = makeParameter();
+    // Nested notifications and throwing observers leave the list sound.
     RecordingObserver outer, inner, tail;
     outer.watch(parameter);
     inner.watch(parameter);
