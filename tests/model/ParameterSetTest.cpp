@@ -91,7 +91,7 @@ struct OrderProbe : RecordingObserver {
 
 } // namespace
 
-TEST_F(ParameterSetTest, FindsControlsBeforeStatusAndBindsObserversByIdentifier) {
+TEST_F(ParameterSetTest, FindsControlsFirstBindsObserversByIdentifierAndDropsItsOwnFirst) {
     EXPECT_EQ(&set->findParameter(sharedId), &control(sharedId));
     EXPECT_EQ(&set->findParameter(numberId), &set->statusParameters().find(numberId));
     EXPECT_EQ(thrownMessage<VerloException>([&] { set->findParameter(ParameterId(3, 10)); }),
@@ -104,6 +104,17 @@ TEST_F(ParameterSetTest, FindsControlsBeforeStatusAndBindsObserversByIdentifier)
     EXPECT_EQ(controlObserver.calls.size(), 1u);
     EXPECT_EQ(controlObserver.subject(), &control(sharedId));
     EXPECT_THROW(set->observeStatus(delayId, status), VerloException);
+
+    // Rules go first, then parameters tell the observers still attached.
+    std::vector<std::string> journal;
+    Parameter& number = set->statusParameters().find(numberId);
+    set->adoptRule(std::make_unique<OrderProbe>(number, journal, "rule"));
+    set->adoptObserver(std::make_unique<OrderProbe>(number, journal, "observer"));
+    auto leftOver = std::make_unique<OrderProbe>(number, journal, "window");
+    set.reset();
+    EXPECT_THAT(journal, ElementsAre("rule with its subject", "observer with its subject"));
+    leftOver.reset();
+    EXPECT_EQ(journal.back(), "window orphaned");
 }
 
 TEST_F(ParameterSetTest, PollNextReadsOneGroupAfterAnotherAndRepeatsAFailedOne) {
@@ -173,18 +184,6 @@ TEST_F(ParameterSetTest, ControlsAllHoldTheirNewValuesBeforeTheFirstObserverRuns
         {{sharedId, ParameterValue(1)}, {delayId, ParameterValue(41)}});
     EXPECT_EQ(delay.value(), ParameterValue(77));
     EXPECT_EQ(onDelay.calls.size(), 4u) << "attach, the first update, the inner and the outer one";
-}
-
-TEST_F(ParameterSetTest, RulesGoFirstThenParametersTellTheObserversStillAttached) {
-    std::vector<std::string> journal;
-    Parameter& number = set->statusParameters().find(numberId);
-    set->adoptRule(std::make_unique<OrderProbe>(number, journal, "rule"));
-    set->adoptObserver(std::make_unique<OrderProbe>(number, journal, "observer"));
-    auto leftOver = std::make_unique<OrderProbe>(number, journal, "window");
-    set.reset();
-    EXPECT_THAT(journal, ElementsAre("rule with its subject", "observer with its subject"));
-    leftOver.reset();
-    EXPECT_EQ(journal.back(), "window orphaned");
 }
 
 TEST_F(ParameterSetTest, ReportsShowTheUnitsValuesAndAFailedStreamStopsAReport) {

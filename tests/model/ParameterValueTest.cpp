@@ -40,7 +40,7 @@ TEST(ParameterIdTest, TextOrderAndWireForm) {
     EXPECT_THROW(decoded.decode(buffer, 1), VerloException);
 }
 
-TEST(ParameterValueTest, IntegersAreTwoBytesBigEndianAndChecksumsWrap) {
+TEST(ParameterValueTest, IntegersAreTwoBytesChecksumsWrapAndTheWireFormIsExactAndChecked) {
     EXPECT_EQ(ParameterValue().bytes(), std::string("\0\0", 2));
     EXPECT_EQ(ParameterValue(-1).bytes(), "\xFF\xFF");
     EXPECT_EQ(MinimumShortValue.toSignedInt(), -32768);
@@ -53,9 +53,7 @@ TEST(ParameterValueTest, IntegersAreTwoBytesBigEndianAndChecksumsWrap) {
     std::int32_t checksum = std::numeric_limits<std::int32_t>::max();
     ParameterValue(std::string("\x01\x01\x01")).save(file, checksum);
     EXPECT_EQ(checksum, std::numeric_limits<std::int32_t>::min() + 5);
-}
 
-TEST(ParameterValueTest, WireFormIsByteExactAndNeedsExactlyItsRoom) {
     struct Row {
         ParameterValue value;
         Bytes wire;
@@ -87,10 +85,8 @@ TEST(ParameterValueTest, WireFormIsByteExactAndNeedsExactlyItsRoom) {
     EXPECT_THROW(ParameterValue(std::string(128, 'x')).encode(roomy.data(), roomy.size()),
                  VerloException);
     EXPECT_EQ(roomy, Bytes(200, 0xEE));
-}
 
-TEST(ParameterValueTest, DecodeRejectsTruncatedAndInvalidBuffers) {
-    const std::pair<Bytes, const char*> rows[] = {
+    const std::pair<Bytes, const char*> damaged[] = {
         {{}, "value not found in buffer"},
         {{0x00, 0x01}, "value not found in buffer"},
         {{0x01}, "value not found in buffer"},
@@ -98,11 +94,11 @@ TEST(ParameterValueTest, DecodeRejectsTruncatedAndInvalidBuffers) {
         {{0x01, 0x80, 'a'}, "unrecognized value type"},
         {{0x02, 0x00, 0x00}, "unrecognized value type"},
     };
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
+    for (std::size_t i = 0; i < std::size(damaged); ++i) {
         ParameterValue value;
-        EXPECT_EQ(thrownMessage<VerloException>([&] { decodeExact(value, rows[i].first); }),
-                  rows[i].second)
-            << "row " << i;
+        EXPECT_EQ(thrownMessage<VerloException>([&] { decodeExact(value, damaged[i].first); }),
+                  damaged[i].second)
+            << "damaged buffer " << i;
     }
 }
 
