@@ -7,13 +7,9 @@
 
 namespace {
 
-class KORAParamsTest : public ::testing::Test {
-protected:
+TEST(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKindAndShowsItsTrickyTexts) {
     RecordedCatalogue catalogue;
     KORAParams& params = catalogue.build();
-};
-
-TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKind) {
     EXPECT_EQ(params.statusParameters().size(), 21u);
     EXPECT_EQ(params.controlParameters().size(), 113u);
     // The simulated unit knows exactly the unit's 134 identifiers.
@@ -28,9 +24,8 @@ TEST_F(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKind) {
     ASSERT_EQ(catalogue.unit.getValuesCalls.size(), 2u);
     EXPECT_EQ(catalogue.unit.getValuesCalls[0].size(), 59u);
     EXPECT_EQ(catalogue.unit.getValuesCalls[1].size(), 21u);
-}
 
-TEST_F(KORAParamsTest, TextsThatAreEasyToGetWrong) {
+    // Texts that are easy to get wrong.
     const std::tuple<std::uint16_t, int, std::string> rows[] = {
         {0x0317, 1, ""},  {0x010f, 0, ""},  {0x0110, 0, ""},       {0x030d, 0, "0"},
         {0x031b, 1, "1"}, {0x0300, 9, "9"}, {0x0112, 27, "-27dB"}, {0x0112, 0, "------"},

@@ -2,7 +2,7 @@
 
 #include "model/ParameterTransaction.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <array>
 #include <set>
@@ -11,6 +11,7 @@
 namespace {
 
 using Choices = std::array<int, 3>;
+using testing::Contains;
 
 class ParameterDependenciesTest : public ::testing::Test {
 protected:
@@ -71,13 +72,31 @@ TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTr
     unitChooses({2, 2, 0});
     params.refreshControls();
     EXPECT_EQ(choices(), (Choices{2, 0, 0}));
-    EXPECT_TRUE(catalogue.wrote("0x0306=0 delay 0"));
+    EXPECT_THAT(catalogue.written(), Contains("0x0306=0 delay 0"));
     EXPECT_FALSE(catalogue.control(0x0307).available());
     EXPECT_EQ(catalogue.control(0x0307).availabilityKeys(), std::set<std::uint32_t>{0x0306});
 }
 
-TEST_F(ParameterDependenciesTest, CinemaProcessorSetsAutomationPortsAndDelayAvailability) {
+TEST_F(ParameterDependenciesTest, CalculateDelayAndTheCinemaProcessorSetTheirDependants) {
     catalogue.build();
+    // The delay is rounded and clamped.
+    const std::tuple<int, int, int, int> delays[] = {
+        {60, 40, 0, 20},   // 17.7 ms is too short
+        {150, 30, 1, 150}, // 246.8 ms is too long
+        {57, 30, 1, 67},   // 66.77 ms rounds up
+    };
+    for (const auto& [depth, spacing, units, delay] : delays) {
+        set(0x0b01, depth);
+        set(0x0b02, spacing);
+        set(0x0b00, units);
+        set(0x0303, 100);
+        set(0x0b03, 1);
+        EXPECT_EQ(catalogue.pending(0x0b03), 0);
+        EXPECT_EQ(catalogue.pending(0x0303), delay) << depth << " and " << spacing;
+    }
+    EXPECT_THAT(catalogue.written(), Contains("0x0303=67 delay 0"));
+
+    // The processor sets the automation ports and whether a delay is offered.
     const std::tuple<int, int, int, bool> rows[] = {
         {0, 6, 4, true},  {1, 6, 7, true}, {8, 8, 8, true},
         {5, 6, 4, false}, {3, 8, 8, true}, {4, 6, 4, true},
@@ -96,25 +115,6 @@ TEST_F(ParameterDependenciesTest, CinemaProcessorSetsAutomationPortsAndDelayAvai
     EXPECT_EQ(catalogue.pending(0x030a), 6);
 }
 
-TEST_F(ParameterDependenciesTest, CalculateDelayRoundsAndClampsTheDelay) {
-    catalogue.build();
-    const std::tuple<int, int, int, int> rows[] = {
-        {60, 40, 0, 20},   // 17.7 ms is too short
-        {150, 30, 1, 150}, // 246.8 ms is too long
-        {57, 30, 1, 67},   // 66.77 ms rounds up
-    };
-    for (const auto& [depth, spacing, units, delay] : rows) {
-        set(0x0b01, depth);
-        set(0x0b02, spacing);
-        set(0x0b00, units);
-        set(0x0303, 100);
-        set(0x0b03, 1);
-        EXPECT_EQ(catalogue.pending(0x0b03), 0);
-        EXPECT_EQ(catalogue.pending(0x0303), delay) << depth << " and " << spacing;
-    }
-    EXPECT_TRUE(catalogue.wrote("0x0303=67 delay 0"));
-}
-
 TEST_F(ParameterDependenciesTest, ChannelsAndSignalOutputsFollowEachOther) {
     // Signal i on output 7 - i: channel k carries signal 7 - k.
     for (std::uint16_t i = 0; i < 8; ++i) {
@@ -129,7 +129,7 @@ TEST_F(ParameterDependenciesTest, ChannelsAndSignalOutputsFollowEachOther) {
     EXPECT_EQ(catalogue.pending(0x0d05), 2) << "the previous holder is not changed";
     set(0x0d03, 6);
     EXPECT_EQ(catalogue.pending(0x0314), 3);
-    EXPECT_TRUE(catalogue.wrote("0x0314=3 delay 0"));
+    EXPECT_THAT(catalogue.written(), Contains("0x0314=3 delay 0"));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "protocol/ForwardingProtocol.h"
 #include "support/RecordingProtocol.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -57,10 +56,6 @@ public:
             }
         }
         return texts;
-    }
-    bool wrote(const std::string& text) const {
-        const auto texts = written();
-        return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
     RecordingProtocol unit;

@@ -22,10 +22,6 @@ namespace {
 
 class FirmwareDownloadTest : public testing::Test {
 protected:
-    std::string image(const std::string& name, std::size_t payload) {
-        return folder.write(name, signedImage(patternPayload(payload)));
-    }
-
     TemporaryDirectory folder;
     RecordingProtocol unit;
     RecordingDownloadHandler handler;
@@ -36,7 +32,7 @@ protected:
 } // namespace
 
 TEST_F(FirmwareDownloadTest, AFailedSelectionIsHandledAndKeepsThePreviousImage) {
-    download.selectImage(image("good.bin", 5000), progress);
+    download.selectImage(folder.write("good.bin", signedImage(patternPayload(5000))), progress);
     ASSERT_TRUE(download.sendNextChunk());
     auto corrupted = signedImage(patternPayload(5000));
     corrupted[10] ^= 0x01;

@@ -3,6 +3,7 @@
 #include "protocol/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,14 +28,9 @@ public:
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
-// What opening the file raised; "opened" when it did not.
+// What opening the file raised; "" when it did not.
 std::string failure(const std::string& path, const Validator& validator) {
-    try {
-        FirmwareImage image(path, validator);
-    } catch (const VerloException& e) {
-        return e.what();
-    }
-    return "opened";
+    return failureOf<VerloException>([&] { FirmwareImage image(path, validator); });
 }
 
 class FirmwareImageTest : public testing::Test {

@@ -53,7 +53,7 @@ TEST(CommandTest, BodiesThatAreNoMessageOfTheUnitAreRejected) {
     EXPECT_EQ(decodeFailure({FlashOperationDone, 0, 0, 0}), "error type id not found in buffer");
 }
 
-TEST(CommandTest, ReceivedListsAndLogsRunToTheEndOfTheBody) {
+TEST(CommandTest, ListsAndLogsRunToTheEndOfTheBodyAndStatusCodesRaiseTheUnitsMessage) {
     Handler handler;
     handler.handle({Status});
     EXPECT_TRUE(handler.cache.empty());
@@ -61,11 +61,8 @@ TEST(CommandTest, ReceivedListsAndLogsRunToTheEndOfTheBody) {
     EXPECT_EQ(handler.cache.at(ParameterId(0xFFFF)).toString(), "boot\r\nlock 48k");
     handler.handle({ErrorLog});
     EXPECT_EQ(handler.cache.at(ParameterId(0xFFFF)).toString(), "");
-}
 
-// The unit's status codes, read big-endian after two bytes the host skips.
-TEST(CommandTest, StatusCodeRepliesRaiseTheUnitsMessage) {
-    Handler handler;
+    // The unit's status codes, read big-endian after two bytes the host skips.
     EXPECT_EQ(handler.failure<HostException>(Error, 1), "Error: Illegal Parameter Id");
     EXPECT_EQ(handler.failure<HostException>(Error, 2), "Error: Illegal Parameter Value");
     EXPECT_EQ(handler.failure<HostException>(Error, 3), "Error: Conflicting Parameter Values");

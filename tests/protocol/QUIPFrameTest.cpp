@@ -26,9 +26,6 @@ struct FrameLink {
         link.setCommand(set);
         return failureOf<ProtocolException>([&] { link.send(device, &cache); });
     }
-    std::string receiveFailure() {
-        return failureOf<VerloException>([&] { link.receive(device); });
-    }
 
     ScriptedDevice transport;
     SerialDevice device{transport};
@@ -102,7 +99,8 @@ TEST(QUIPFrameTest, BrokenFramesFailTheReceive) {
     };
     for (const auto& [sent, message, answer, unread] : rows) {
         FrameLink unit(sent);
-        EXPECT_EQ(unit.receiveFailure(), message) << "after " << sent.size() << " bytes";
+        EXPECT_EQ(failureOf<VerloException>([&] { unit.link.receive(unit.device); }), message)
+            << "after " << sent.size() << " bytes";
         EXPECT_EQ(unit.transport.written, answer) << message;
         EXPECT_EQ(unit.transport.unread(), unread) << message;
     }

@@ -17,7 +17,7 @@ using namespace unitwire;
 namespace {
 
 struct PacketLink {
-    explicit PacketLink(const Bytes& unit = {}) { transport.unitSends(unit); }
+    explicit PacketLink(const Bytes& unit) { transport.unitSends(unit); }
 
     ScriptedDevice transport;
     SerialDevice device{transport};
@@ -26,7 +26,7 @@ struct PacketLink {
 
 } // namespace
 
-TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyAndDecodesItOnFirstRequest) {
+TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyDecodesItOnFirstRequestAndSends) {
     const Bytes largest = textBody(EventLog, std::string(16383, 'e'));
     PacketLink unit(join({packet(body(Status, {{0x0301, "ab"}})), packet(largest)}));
     ASSERT_TRUE(unit.link.receive(unit.device));
@@ -38,6 +38,12 @@ TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyAndDecodesItOnFirstRequest) {
     EXPECT_EQ(unit.link.body(), largest);
     EXPECT_FALSE(unit.link.receive(unit.device));
     EXPECT_EQ(unit.link.command(), nullptr) << "the previous content is gone";
+
+    // A send writes the length, then the body, and nothing on disconnect.
+    unit.link.setCommand(SetCommand(ParameterId(0x0301), ParameterValue(4)));
+    unit.link.send(unit.device, nullptr);
+    unit.link.sendDisconnect(unit.device);
+    EXPECT_EQ(unit.transport.written, packet(body(Set, {{0x0301, integer(4)}})));
 }
 
 TEST(QUIPPacketTest, BadLengthsFailBeforeTheBodyIsReadOrAllocated) {
@@ -53,12 +59,4 @@ TEST(QUIPPacketTest, BadLengthsFailBeforeTheBodyIsReadOrAllocated) {
         EXPECT_EQ(failureOf<ProtocolException>([&] { unit.link.receive(unit.device); }), message);
         EXPECT_EQ(unit.transport.unread(), unread) << message;
     }
-}
-
-TEST(QUIPPacketTest, SendWritesLengthThenBodyAndNothingOnDisconnect) {
-    PacketLink unit;
-    unit.link.setCommand(SetCommand(ParameterId(0x0301), ParameterValue(4)));
-    unit.link.send(unit.device, nullptr);
-    unit.link.sendDisconnect(unit.device);
-    EXPECT_EQ(unit.transport.written, packet(body(Set, {{0x0301, integer(4)}})));
 }

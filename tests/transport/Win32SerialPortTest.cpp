@@ -57,7 +57,7 @@ protected:
 
 } // namespace
 
-TEST_F(Win32SerialPortTest, RunsAt115200AndAReadEndsWhenItsTimeOutPassed) {
+TEST_F(Win32SerialPortTest, RunsAt115200AReadEndsWhenItsTimeOutPassedAndFailuresNameThePort) {
     EXPECT_EQ(thrownMessage<VerloException>([&] { Win32SerialPort(path, 12345); }),
               "Error setting the serial port state.");
     Win32SerialPort port(path, 115200);
@@ -86,9 +86,8 @@ TEST_F(Win32SerialPortTest, RunsAt115200AndAReadEndsWhenItsTimeOutPassed) {
     std::tie(bytes, took) = timedRead(port, 1);
     EXPECT_TRUE(bytes.empty());
     EXPECT_LT(took, 1s);
-}
 
-TEST(Win32SerialPortOpenTest, AFailureNamesThePortAsGiven) {
+    // A failure to open names the port as given.
     EXPECT_EQ(Win32SerialPort::devicePathForPort(12), "/dev/ttyS11");
     EXPECT_EQ(thrownMessage<VerloException>([] { Win32SerialPort(250, 115200); }),
               "Error opening COM250 (No such file or directory)");

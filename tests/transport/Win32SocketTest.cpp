@@ -38,9 +38,6 @@ protected:
         call();
         return Clock::now() - start;
     }
-    std::string readFailure(std::size_t count) {
-        return thrownMessage<VerloException>([&] { read(count); });
-    }
 
     LoopbackServer server;
     std::unique_ptr<Win32Socket> socket;
@@ -48,7 +45,7 @@ protected:
 
 } // namespace
 
-TEST_F(Win32SocketTest, AReadTakesAWholeRequestAsSoonAsItIsQueuedOrNothing) {
+TEST_F(Win32SocketTest, AReadTakesAWholeRequestUpToTheLargestAsSoonAsItIsQueuedOrNothing) {
     connect();
     server.send({7, 8, 9});
     ASSERT_TRUE(waitUntil([&] { return socket->queued() == 3; }));
@@ -64,6 +61,18 @@ TEST_F(Win32SocketTest, AReadTakesAWholeRequestAsSoonAsItIsQueuedOrNothing) {
     });
     EXPECT_LT(timed([&] { EXPECT_EQ(read(4), (Bytes{7, 8, 9, 10})); }), 2s);
     unit.join();
+
+    // The largest packet is received whole, also as the packet layer reads:
+    // length first, then the body.
+    const Bytes packet = patternPayload(16388);
+    std::thread sender([&] {
+        server.send(packet);
+        server.send(packet);
+    });
+    EXPECT_EQ(read(16388), packet);
+    EXPECT_EQ(read(4), Bytes(packet.begin(), packet.begin() + 4));
+    EXPECT_EQ(read(16384), Bytes(packet.begin() + 4, packet.end()));
+    sender.join();
 }
 
 TEST_F(Win32SocketTest, AfterThePeerClosesQueuedBytesAreReadThenTheEndIsReported) {
@@ -72,42 +81,17 @@ TEST_F(Win32SocketTest, AfterThePeerClosesQueuedBytesAreReadThenTheEndIsReported
     server.closePeer();
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
     socket->setTimeout(1000);
-    EXPECT_EQ(readFailure(6), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(6); }), "Socket read thread exited.");
     EXPECT_EQ(read(2), (Bytes{1, 2}));
     EXPECT_EQ(read(3), (Bytes{3, 4, 5}));
-    EXPECT_EQ(readFailure(1), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
     const Bytes request(64, 0x55);
     EXPECT_THAT(
         thrownMessage<VerloException>([&] { socket->write(request.data(), request.size()); }),
         testing::StartsWith("send failed with error code "));
 }
 
-TEST_F(Win32SocketTest, TheLargestPacketIsReceivedWhole) {
-    connect();
-    socket->setTimeout(5000);
-    const Bytes packet = patternPayload(16388);
-    std::thread unit([&] {
-        server.send(packet);
-        server.send(packet);
-    });
-    EXPECT_EQ(read(16388), packet);
-    // As the packet layer reads: length first, then the body.
-    EXPECT_EQ(read(4), Bytes(packet.begin(), packet.begin() + 4));
-    EXPECT_EQ(read(16384), Bytes(packet.begin() + 4, packet.end()));
-    unit.join();
-}
-
-TEST_F(Win32SocketTest, AQueueStayingFullEndsTheConnectionButKeepsWhatWasQueued) {
-    connect({16, 50});
-    const Bytes sent = patternPayload(64);
-    server.send(sent);
-    ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
-    EXPECT_EQ(read(16), Bytes(sent.begin(), sent.begin() + 16));
-    EXPECT_EQ(readFailure(1), "Socket read thread exited.");
-    EXPECT_TRUE(server.sawEndOfStream());
-}
-
-TEST_F(Win32SocketTest, DestructionEndsTheReaderPromptlyWhetherItReceivesOrWaitsForRoom) {
+TEST_F(Win32SocketTest, TheReaderEndsPromptlyOnDestructionOrWhenTheQueueStaysFull) {
     connect();
     EXPECT_LT(timed([&] { socket.reset(); }), 2s);
     EXPECT_TRUE(server.sawEndOfStream());
@@ -116,6 +100,15 @@ TEST_F(Win32SocketTest, DestructionEndsTheReaderPromptlyWhetherItReceivesOrWaits
     server.send(patternPayload(32));
     ASSERT_TRUE(waitUntil([&] { return socket->queued() == 8; }));
     EXPECT_LT(timed([&] { socket.reset(); }), 2s);
+
+    // A queue staying full ends the connection but keeps what was queued.
+    connect({16, 50});
+    const Bytes sent = patternPayload(64);
+    server.send(sent);
+    ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
+    EXPECT_EQ(read(16), Bytes(sent.begin(), sent.begin() + 16));
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_TRUE(server.sawEndOfStream());
 }
 
 TEST(Win32SocketSetUpTest, ARefusedConnectionOrAnUnknownNameIsExplained) {

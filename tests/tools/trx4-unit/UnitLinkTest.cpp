@@ -17,7 +17,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using unitwire::Bytes;
+using namespace unitwire;
 
 // Both ends of a connection: the unit's link works on one, the test plays the
 // host on the other with raw bytes.
@@ -72,7 +72,7 @@ TEST(HostSession, KeepsAQuietHostThatHasSpoken) {
     PacketUnitLink link(*wire.unit, nullptr);
     HostSession session(link, responder, options, nullptr, std::chrono::steady_clock::now());
     session.dropIfSilentFor(100ms);
-    wire.hostWrites(unitwire::packet({unitwire::PingRequest}));
+    wire.hostWrites(packet({PingRequest}));
     std::thread leaver([&wire] {
         std::this_thread::sleep_for(500ms);
         ::shutdown(wire.host->fd(), SHUT_RDWR);
@@ -84,34 +84,33 @@ TEST(HostSession, KeepsAQuietHostThatHasSpoken) {
 TEST(FrameUnitLink, AnswersTheHostsFramesAsTheHostExpects) {
     Wire wire;
     FrameUnitLink link(*wire.unit, nullptr, 0);
-    const Bytes pingAndAck =
-        unitwire::join({unitwire::dataFrame({unitwire::PingRequest}), unitwire::ack()});
+    const Bytes pingAndAck = join({dataFrame({PingRequest}), ack()});
     // Noise first, as on a line opened midway.
     wire.hostWrites({'Q', 'U', 'x'});
-    wire.hostWrites(unitwire::dataFrame({unitwire::GetAll}));
-    EXPECT_EQ(link.receive(200ms), Bytes{unitwire::GetAll});
-    EXPECT_EQ(wire.sentBack(), unitwire::ack());
-    wire.hostWrites(unitwire::frame(QUIPFrame::Data, unitwire::packet({unitwire::GetAll}), true));
+    wire.hostWrites(dataFrame({GetAll}));
+    EXPECT_EQ(link.receive(200ms), Bytes{GetAll});
+    EXPECT_EQ(wire.sentBack(), ack());
+    wire.hostWrites(frame(QUIPFrame::Data, packet({GetAll}), true));
     EXPECT_FALSE(link.receive(200ms));
-    EXPECT_EQ(wire.sentBack(), unitwire::frame(QUIPFrame::CrcError));
+    EXPECT_EQ(wire.sentBack(), frame(QUIPFrame::CrcError));
 
     // A request that crosses the unit's own data frame is kept.
-    wire.hostWrites(unitwire::dataFrame({unitwire::GetEventLog}));
-    wire.hostWrites(unitwire::ack());
+    wire.hostWrites(dataFrame({GetEventLog}));
+    wire.hostWrites(ack());
     EXPECT_FALSE(link.send(PingRequestCommand()));
-    EXPECT_EQ(link.receive(0ms), Bytes{unitwire::GetEventLog});
+    EXPECT_EQ(link.receive(0ms), Bytes{GetEventLog});
     EXPECT_EQ(wire.sentBack(), pingAndAck);
     // A host that leaves a frame unacknowledged gets nothing unasked until it
     // speaks again.
     link.send(PingRequestCommand());
     EXPECT_FALSE(link.readyForUnsolicited());
-    wire.hostWrites(unitwire::frame(QUIPFrame::Filler));
+    wire.hostWrites(frame(QUIPFrame::Filler));
     EXPECT_FALSE(link.receive(200ms));
     EXPECT_TRUE(link.readyForUnsolicited());
     EXPECT_EQ(wire.sentBack(), pingAndAck);
 
     // Not acknowledged: a stale acknowledgement would greet the next host.
-    wire.hostWrites(unitwire::frame(QUIPFrame::Disconnect));
+    wire.hostWrites(frame(QUIPFrame::Disconnect));
     EXPECT_FALSE(link.receive(200ms));
     EXPECT_TRUE(link.hostGone());
     EXPECT_EQ(wire.sentBack(), Bytes{});
