@@ -6,41 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace {
 
 using testing::HasSubstr;
 
-std::vector<std::string> names(const std::filesystem::path& folder) {
-    std::vector<std::string> found;
+std::set<std::string> names(const std::filesystem::path& folder) {
+    std::set<std::string> found;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        found.push_back(entry.path().filename().string());
+        found.insert(entry.path().filename().string());
     }
-    std::sort(found.begin(), found.end());
     return found;
 }
 
 // Three units played by one trx4-unit, one that takes the connection and never
 // answers, and one that refuses it.
-class Trx4ctlFleet : public testing::Test {
-protected:
-    Trx4ctlFleet() {
-        const auto line = [](const std::string& name, std::uint16_t port) {
-            return name + " tcp:127.0.0.1:" + std::to_string(port) + "\n";
-        };
-        // The failing units between the others, so that the worst is not the last.
-        const std::string text = "# booths\n" + line("booth-0", units.portOf(0)) +
-                                 line("silent", silent.port()) + line("booth-1", units.portOf(1)) +
-                                 line("refusing", refusing.port()) +
-                                 line("booth-2", units.portOf(2));
-        unitsFile = folder.write("units.txt", {text.begin(), text.end()});
-    }
-    ProcessResult ctl(std::vector<std::string> arguments, const std::string& input = {}) {
-        arguments.insert(arguments.begin(), {"--units", unitsFile});
-        return runProcess(TRX4CTL_EXECUTABLE, arguments, input);
-    }
-    std::string path(const std::string& name) const { return (folder.path() / name).string(); }
-
+TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTheWorst) {
     TemporaryDirectory folder;
     UnitProcess units{{"--units", "3", "--listen", "127.0.0.1:0", "--status-interval-ms", "0",
                        "--reboot-seconds", "1"},
@@ -48,10 +30,28 @@ protected:
                       3};
     LoopbackServer silent;
     RefusingPort refusing;
-    std::string unitsFile;
-};
+    const auto line = [](const std::string& name, std::uint16_t port) {
+        return name + " tcp:127.0.0.1:" + std::to_string(port) + "\n";
+    };
+    // The failing units between the others, so that the worst is not the last.
+    const std::string text = "# booths\n" + line("booth-0", units.portOf(0)) +
+                             line("silent", silent.port()) + line("booth-1", units.portOf(1)) +
+                             line("refusing", refusing.port()) + line("booth-2", units.portOf(2));
+    const std::string unitsFile = folder.write("units.txt", {text.begin(), text.end()});
+    const auto ctl = [&](std::vector<std::string> arguments, const std::string& input = {}) {
+        arguments.insert(arguments.begin(), {"--units", unitsFile});
+        return runProcess(TRX4CTL_EXECUTABLE, arguments, input);
+    };
+    const auto path = [&](const std::string& name) { return (folder.path() / name).string(); };
 
-TEST_F(Trx4ctlFleet, EveryUnitAnsweringCompletesAndTheExitStatusIsTheWorst) {
+    const auto got = ctl({"--only", "booth-2,booth-0", "get", "0x0303", "Cinema Processor"});
+    EXPECT_EQ(got.status, 0) << got.err;
+    EXPECT_EQ(got.out, "booth-0  ok          0x0303: 20; 0x0300 Cinema Processor: 1 (Arvo B)\n"
+                       "booth-2  ok          0x0303: 20; 0x0300 Cinema Processor: 1 (Arvo B)\n");
+    const auto unknown = ctl({"--only", "booth-0,booth-9", "save", path("none")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "trx4ctl: --only names 'booth-9', which the units file does not list\n");
+    EXPECT_FALSE(std::filesystem::exists(path("none")));
     std::filesystem::create_directory(path("saved"));
     folder.write("saved/silent.trx", {'o', 'l', 'd'});
     const std::string image =
@@ -87,11 +87,9 @@ TEST_F(Trx4ctlFleet, EveryUnitAnsweringCompletesAndTheExitStatusIsTheWorst) {
     };
     for (const auto& row : rows) {
         if (!row.booth1Set.empty()) {
-            ASSERT_EQ(runProcess(TRX4CTL_EXECUTABLE,
-                                 {"--tcp", "127.0.0.1:" + std::to_string(units.portOf(1)), "set",
-                                  row.booth1Set})
-                          .status,
-                      0);
+            const std::string booth1 = "127.0.0.1:" + std::to_string(units.portOf(1));
+            ASSERT_EQ(
+                runProcess(TRX4CTL_EXECUTABLE, {"--tcp", booth1, "set", row.booth1Set}).status, 0);
         }
         std::vector<std::string> arguments{"--json"};
         arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
@@ -112,17 +110,6 @@ TEST_F(Trx4ctlFleet, EveryUnitAnsweringCompletesAndTheExitStatusIsTheWorst) {
     EXPECT_THAT(names(path("logs")),
                 testing::ElementsAre("booth-0.log", "booth-2.log", "booth-2.txt"));
     EXPECT_THAT(fileText(path("logs/booth-2.log")), testing::StartsWith("TRX4 event log\n"));
-}
-
-TEST_F(Trx4ctlFleet, PrintsOneLinePerUnitInTheFileOrderAndRefusesAnUnknownName) {
-    const auto run = ctl({"--only", "booth-2,booth-0", "get", "0x0303", "Cinema Processor"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "booth-0  ok          0x0303: 20; 0x0300 Cinema Processor: 1 (Arvo B)\n"
-                       "booth-2  ok          0x0303: 20; 0x0300 Cinema Processor: 1 (Arvo B)\n");
-    const auto unknown = ctl({"--only", "booth-0,booth-9", "save", path("none")});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err, "trx4ctl: --only names 'booth-9', which the units file does not list\n");
-    EXPECT_FALSE(std::filesystem::exists(path("none")));
 }
 
 } // namespace
