@@ -52,7 +52,8 @@ TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTh
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "trx4ctl: --only names 'booth-9', which the units file does not list\n");
     EXPECT_FALSE(std::filesystem::exists(path("none")));
-    std::filesystem::create_directory(path("saved"));
+    const std::string saved = path("saved");
+    std::filesystem::create_directory(saved);
     folder.write("saved/silent.trx", {'o', 'l', 'd'});
     const std::string image =
         folder.write("new.bin", signedImage(filledPayload(4096 + 10, "FW:1.4.2.8")));
@@ -65,25 +66,18 @@ TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTh
         // Set on booth-1 alone before the row runs.
         std::string booth1Set = {};
     } rows[] = {
-        {{"save", path("saved")}, 3, "ok failed ok failed ok", "No response to 'Get All'"},
-        {{"--jobs", "1", "diff", path("saved")},
+        {{"save", saved}, 3, "ok failed ok failed ok", "No response to 'Get All'"},
+        {{"--jobs", "1", "diff", saved},
          4,
          "ok file error different file error ok",
          "1 differ from " + path("saved/booth-1.trx") + ": 0x0303: 20 -> 30",
          "",
          "0x0303=30"},
-        {{"--only", "booth-1", "load", path("saved")}, 0, "ok", path("saved/booth-1.trx")},
-        {{"--only", "booth-2,refusing,booth-1", "diff", path("saved")},
-         4,
-         "ok file error ok",
-         "same as"},
+        {{"--only", "booth-1", "load", saved}, 0, "ok", path("saved/booth-1.trx")},
+        {{"--only", "booth-2,refusing,booth-1", "diff", saved}, 4, "ok file error ok", "same as"},
         {{"--only", "booth-0,booth-2", "log", "events", path("logs")}, 0, "ok ok", "logs/"},
         {{"--only", "booth-2", "report", "--text", path("logs")}, 0, "ok", "booth-2.txt"},
-        {{"--only", "booth-2,silent", "firmware", image},
-         3,
-         "failed ok",
-         "firmware version 1.4.2.8",
-         "y\n"},
+        {{"--only", "booth-2,silent", "firmware", image}, 3, "failed ok", "version 1.4.2.8", "y\n"},
     };
     for (const auto& row : rows) {
         if (!row.booth1Set.empty()) {
@@ -104,7 +98,7 @@ TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTh
         EXPECT_THAT(run.out, HasSubstr(row.detail)) << label;
     }
     // Each unit's file is its own; a failed one keeps its old file whole.
-    EXPECT_THAT(names(path("saved")),
+    EXPECT_THAT(names(saved),
                 testing::ElementsAre("booth-0.trx", "booth-1.trx", "booth-2.trx", "silent.trx"));
     EXPECT_EQ(fileText(path("saved/silent.trx")), "old");
     EXPECT_THAT(names(path("logs")),
