@@ -64,7 +64,7 @@ TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTh
         std::string detail;
         std::string input = {};
         // Set on booth-1 alone before the row runs.
-        std::string booth1Set = {};
+        std::string set = {};
     } rows[] = {
         {{"save", saved}, 3, "ok failed ok failed ok", "No response to 'Get All'"},
         {{"--jobs", "1", "diff", saved},
@@ -80,10 +80,9 @@ TEST(Trx4ctlFleet, EveryUnitAnsweringCompletesInTheFileOrderAndTheExitStatusIsTh
         {{"--only", "booth-2,silent", "firmware", image}, 3, "failed ok", "version 1.4.2.8", "y\n"},
     };
     for (const auto& row : rows) {
-        if (!row.booth1Set.empty()) {
-            const std::string booth1 = "127.0.0.1:" + std::to_string(units.portOf(1));
-            ASSERT_EQ(
-                runProcess(TRX4CTL_EXECUTABLE, {"--tcp", booth1, "set", row.booth1Set}).status, 0);
+        if (!row.set.empty()) {
+            const std::string tcp = "127.0.0.1:" + std::to_string(units.portOf(1));
+            ASSERT_EQ(runProcess(TRX4CTL_EXECUTABLE, {"--tcp", tcp, "set", row.set}).status, 0);
         }
         std::vector<std::string> arguments{"--json"};
         arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());

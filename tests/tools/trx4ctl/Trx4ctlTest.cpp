@@ -143,15 +143,16 @@ TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasS
         EXPECT_EQ(run.status, row.status) << row.every;
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
+        // What the unit burnt, if anything, as its event log tells it.
+        const std::string log = runCtl({"--serial", unit->firstLine(), "log", "events"}).out;
+        const std::string burnt = "Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) + ")";
+        EXPECT_EQ(log.find(burnt) != log.npos, row.status == 5) << row.every;
         const auto lines = stopAndReadTrace();
         // Each attempt starts again from the erase.
         EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.status == 3 ? 4u : 1u)
             << row.every;
         const auto burns = messages(lines, "received", "Burn And Reboot");
-        ASSERT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
-        for (const auto& burn : burns) {
-            EXPECT_EQ(burn["md5"], md5Hex(payload));
-        }
+        EXPECT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
     }
 }
 
