@@ -11,6 +11,8 @@
 namespace {
 
 using testing::HasSubstr;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
 
 ProcessResult runCtl(const std::vector<std::string>& arguments, const std::string& input = {}) {
     return runProcess(TRX4CTL_EXECUTABLE, arguments, input);
@@ -41,48 +43,27 @@ TEST_F(Trx4ctl, DiffShowsTheChangesAndASavedConfigurationLoadsBackByteForByte) {
     EXPECT_EQ(fileText(file("after.trx")), fileText(file("before.trx")));
     EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
     // Saving through a link replaces the link's target; the link stays.
-    std::filesystem::create_directory(file("kept"));
-    std::filesystem::create_symlink("kept/target.trx", file("link.trx"));
+    fs::create_directory(file("kept"));
+    fs::create_symlink("kept/target.trx", file("link.trx"));
     ASSERT_EQ(ctl({"save", file("link.trx")}).status, 0);
-    EXPECT_TRUE(std::filesystem::is_symlink(file("link.trx")));
+    EXPECT_TRUE(fs::is_symlink(file("link.trx")));
     EXPECT_EQ(fileText(file("kept/target.trx")), fileText(file("before.trx")));
-    // A target that is no regular file is refused and left as it was.
-    std::filesystem::create_directory(file("taken.trx"));
+    // A target that is no regular file or has no folder is refused and left as it was.
+    fs::create_directory(file("taken.trx"));
     ASSERT_EQ(::mkfifo(file("pipe.trx").c_str(), 0600), 0);
-    for (const auto& [name, reason] :
-         {std::pair{"taken.trx", "it is a directory"}, {"pipe.trx", "it is not a regular file"}}) {
+    for (const auto& [name, reason] : {std::pair{"taken.trx", "it is a directory"},
+                                       {"pipe.trx", "it is not a regular file"},
+                                       {"none/none.trx", "No such file or directory"}}) {
         const auto failed = ctl({"save", file(name)});
         EXPECT_EQ(failed.status, 4) << name;
         EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file(name) + ": " + reason + "\n");
     }
-    EXPECT_TRUE(std::filesystem::is_directory(file("taken.trx")));
-    EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.trx")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
-                            std::filesystem::directory_iterator()),
-              7);
+    EXPECT_TRUE(fs::is_directory(file("taken.trx")));
+    EXPECT_TRUE(fs::is_fifo(file("pipe.trx")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 7);
 }
 
-TEST_F(Trx4ctl, SetWritesNamesAndTextsInOneTransactionOrNothingWhenAValueIsRefused) {
-    const auto set = ctl({"set", "cinema processor=arvo c", "0x0303=100"});
-    ASSERT_EQ(set.status, 0) << set.err;
-    EXPECT_EQ(set.out, "0x0300 Cinema Processor: 2 (Arvo C)\n0x0303: 100\n");
-    EXPECT_EQ(ctl({"get", "0x0300", "0x0303"}).out, set.out);
-    for (const auto& [assignment, range] :
-         {std::pair{"0x0303=5", "20..150"}, std::pair{"Cinema Processor=Arvo Z", "0..8"}}) {
-        const auto refused = ctl({"set", "0x0301=1", assignment});
-        EXPECT_EQ(refused.status, 2) << assignment;
-        EXPECT_THAT(refused.err, HasSubstr(range));
-    }
-    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Set").size(), 1u);
-}
-
-TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
-    auto bad = signedImage(filledPayload(5000, "FW:2.0.0.1"));
-    bad[100] ^= 0x01;
-    const std::string badPath = folder.write("bad.bin", bad);
-    const auto refused = ctl({"firmware", "--yes", badPath});
-    EXPECT_EQ(refused.status, 4);
-    EXPECT_THAT(refused.err, HasSubstr(badPath + ": MD5 checksum error: the image's contents"));
+TEST_F(Trx4ctl, AnImageIsSentOnlyWhenTheOperatorConfirms) {
     const std::string good =
         folder.write("good.bin", signedImage(filledPayload(2 * 4096 + 10, "FW:1.4.2.7 build 9")));
     const auto declined = ctl({"firmware", good}, "n\n");
@@ -100,29 +81,39 @@ TEST_F(Trx4ctl, AnImageIsSentOnlyWhenItsDigestIsRightAndTheOperatorConfirms) {
                                      "Download Data 3", "Burn And Reboot 3"));
 }
 
-TEST_F(Trx4ctl, LogsReportsAndTheLiveViewReadTheUnitWithItsControlCharactersEscaped) {
-    const auto set = ctl({"set", "Host Name=a\x1b[31mb\x7f"});
-    EXPECT_EQ(set.out, "0x0701 Host Name: a\\x1B[31mb\\x7F\n");
+// Logs, reports and the live view show the values set, control characters escaped.
+TEST_F(Trx4ctl, SetWritesInOneTransactionOrNotAtAllAndEveryViewShowsWhatItWrote) {
+    const auto set =
+        ctl({"set", "cinema processor=arvo c", "0x0303=100", "Host Name=a\x1b[31mb\x7f"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "0x0300 Cinema Processor: 2 (Arvo C)\n0x0303: 100\n"
+                       "0x0701 Host Name: a\\x1B[31mb\\x7F\n");
+    EXPECT_EQ(ctl({"get", "0x0300", "0x0303", "0x0701"}).out, set.out);
+    for (const auto& [assignment, range] :
+         {std::pair{"0x0303=5", "20..150"}, std::pair{"Cinema Processor=Arvo Z", "0..8"}}) {
+        const auto refused = ctl({"set", "0x0301=1", assignment});
+        EXPECT_EQ(refused.status, 2) << assignment;
+        EXPECT_THAT(refused.err, HasSubstr(range));
+    }
     const std::string log = ctl({"log", "events"}).out;
     EXPECT_THAT(log, testing::StartsWith("TRX4 event log\n"));
     EXPECT_THAT(log, HasSubstr(" 0x0701 set to \"a\\x1B[31mb\\x7F\"\n"));
     const std::string report = ctl({"report", "--text"}).out;
-    EXPECT_THAT(report, HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo B\n"));
+    EXPECT_THAT(report, HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo C\n"));
     EXPECT_THAT(report, HasSubstr("\nHost Name: a\\x1B[31mb\\x7F\n"));
     EXPECT_THAT(ctl({"report"}).out,
                 HasSubstr("<TD>Host Name</TD><TD>a\\x1B[31mb\\x7F</TD></TR>\r\n"));
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);
     EXPECT_THAT(fileText(file("report.html")),
-                HasSubstr("<TD>Cinema Processor</TD><TD>Arvo B</TD>"));
-    const auto failed = ctl({"report", file("none/report.html")});
-    EXPECT_EQ(failed.status, 4);
-    EXPECT_EQ(failed.err, "trx4ctl: Error saving " + file("none/report.html") +
-                              ": No such file or directory\n");
+                HasSubstr("<TD>Cinema Processor</TD><TD>Arvo C</TD>"));
+    // How a file cannot be written is the saving's; the report only passes it on.
+    EXPECT_EQ(ctl({"report", file("none/report.html")}).status, 4);
     const std::string watched = ctl({"watch", "--count", "3"}).out;
     const std::regex lastMeter("\nMeter 8 ");
     EXPECT_EQ(std::distance(std::sregex_iterator(watched.begin(), watched.end(), lastMeter),
                             std::sregex_iterator()),
               3);
+    EXPECT_EQ(messages(stopAndReadTrace(), "received", "Set").size(), 1u);
 }
 
 // Every Nth frame from the unit goes out corrupted; every second frame is a
@@ -135,16 +126,13 @@ TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasS
         const char* every;
         int status;
         std::string message;
-        std::size_t erases;
     } rows[] = {
         {"4", 3,
          "The firmware transfer broke off 4 times, the last time with \"Expected response not "
-         "received\": the burn was never sent. Run the update again.",
-         4},
+         "received\": the burn was never sent. Run the update again."},
         {"12", 5,
          "the unit did not confirm the burn, so the outcome of the update is unknown; the unit "
-         "now reports firmware version 1.4.2.9",
-         1},
+         "now reports firmware version 1.4.2.9"},
     };
     // The unit over TCP would share the trace file.
     unit.reset();
@@ -156,18 +144,15 @@ TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasS
         EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.every;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("Upgraded"))) << row.every;
         // What the unit burnt, if anything, as its event log tells it.
-        EXPECT_EQ(runCtl({"--serial", unit->firstLine(), "log", "events"})
-                          .out.find("Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) +
-                                    ")") != std::string::npos,
-                  row.status == 5)
-            << row.every;
+        const std::string log = runCtl({"--serial", unit->firstLine(), "log", "events"}).out;
+        const std::string burnt = "Burning 3 blocks (12288 bytes, MD5 " + md5Hex(payload) + ")";
+        EXPECT_EQ(log.find(burnt) != log.npos, row.status == 5) << row.every;
         const auto lines = stopAndReadTrace();
-        EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.erases) << row.every;
+        // Each attempt starts again from the erase.
+        EXPECT_EQ(messages(lines, "received", "Erase Flash").size(), row.status == 3 ? 4u : 1u)
+            << row.every;
         const auto burns = messages(lines, "received", "Burn And Reboot");
-        ASSERT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
-        for (const auto& burn : burns) {
-            EXPECT_EQ(burn["md5"], md5Hex(payload));
-        }
+        EXPECT_EQ(burns.size(), row.status == 5 ? 1u : 0u) << row.every;
     }
 }
 
@@ -175,29 +160,19 @@ TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasS
 TEST_F(Trx4ctl, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
     const struct {
         std::vector<std::string> unitOptions;
-        std::vector<std::string> arguments;
-        int status;
         std::string message;
     } rows[] = {
-        {{"--ignore-set"},
-         {"set", "0x0303=30", "Cinema Processor=Arvo C"},
-         3,
+        {{"--status-interval-ms", "0", "--ignore-set"},
          "the unit does not hold the values written after 3000 ms: Cinema Processor (written 2 "
          "(Arvo C), holds 1 (Arvo B)), 0x0303 (written 30, holds 20)"},
-        {{},
-         {"set", "0x0303=30", "0x0B00=1"},
-         2,
-         "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
-        {{"--set-error", "2"}, {"set", "0x0303=30"}, 3, "Error: Illegal Parameter Value"},
+        {{"--status-interval-ms", "0", "--set-error", "2"}, "Error: Illegal Parameter Value"},
     };
     for (const auto& row : rows) {
-        std::vector<std::string> options{"--status-interval-ms", "0"};
-        options.insert(options.end(), row.unitOptions.begin(), row.unitOptions.end());
-        startUnit(options);
-        const auto run = ctl(row.arguments);
-        EXPECT_EQ(run.status, row.status) << row.arguments.at(1);
-        EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.arguments.at(1);
-        EXPECT_EQ(run.out, "") << row.arguments.at(1);
+        startUnit(row.unitOptions);
+        const auto run = ctl({"set", "0x0303=30", "Cinema Processor=Arvo C"});
+        EXPECT_EQ(run.status, 3) << row.unitOptions.back();
+        EXPECT_EQ(run.err, "trx4ctl: " + row.message + "\n") << row.unitOptions.back();
+        EXPECT_EQ(run.out, "") << row.unitOptions.back();
     }
 }
 
@@ -215,7 +190,7 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     ASSERT_EQ(runCtl({"save", whole}).status, 0);
     const std::string bytes = fileText(whole);
     const std::string longer = folder.write("longer.trx", {bytes.begin(), bytes.end()});
-    std::filesystem::resize_file(longer, bytes.size() + 3);
+    fs::resize_file(longer, bytes.size() + 3);
     const auto shown = runCtl({"show", longer});
     EXPECT_THAT(shown.out, HasSubstr("0x0300 Cinema Processor: 1 (Arvo B)\n"));
     EXPECT_EQ(shown.err, "trx4ctl: " + longer + ": 3 bytes after the checksum ignored\n");
@@ -224,20 +199,17 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const std::string pipe = (folder.path() / "pipe.trx").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string big = folder.write("big.trx", {});
-    std::filesystem::resize_file(big, 1024 * 1024 + 1);
+    fs::resize_file(big, 1024 * 1024 + 1);
     const std::string none = (folder.path() / "none.trx").string();
-    const std::string noFile = "Error opening " + none + ": No such file or directory";
-    const std::string isFolder =
-        "Error opening " + folder.path().string() + ": it is a directory, not a file";
-    // Nothing listens on port 1.
+    auto corrupt = signedImage(filledPayload(5000, "FW:2.0.0.1"));
+    corrupt[100] ^= 0x01;
+    const std::string bad = folder.write("bad.bin", corrupt);
+    // Nothing listens on port 1: a firmware image is checked before any connection.
     const std::string closed = "127.0.0.1:1";
-    // One record, Host Name (0x0701) with 128 bytes of text: longer than any unit takes.
-    const auto word = [](std::uint32_t value) {
-        return std::string{static_cast<char>(value), static_cast<char>(value >> 8),
-                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
-    };
-    const std::string record = word(1) + "\x07\x01" + word(128) + std::string(128, 'a') +
-                               word(1 + 7 + 1 + 128 + 128 * 'a');
+    // One record, Host Name (0x0701) with 128 bytes of text, longer than any unit takes; then
+    // the sum of the bytes before, 1 + 7 + 1 + 128 + 128 * 'a'.
+    const std::string record =
+        "\x01\0\0\0\x07\x01\x80\0\0\0"s + std::string(128, 'a') + "\x09\x31\0\0"s;
     const std::string tooLong = folder.write("long.trx", {record.begin(), record.end()});
     const struct {
         std::vector<std::string> arguments;
@@ -245,22 +217,25 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
-        {{"load", none}, 4, noFile},
+        {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
         {{"show", pipe}, 4, "Error opening " + pipe + ": it is not a regular file"},
-        {{"load", "/dev/zero"}, 4, "Error opening /dev/zero: it is not a regular file"},
-        {{"diff", folder.path().string(), whole}, 4, isFolder},
         {{"show", big}, 4, big + " is 1048577 bytes long, too long for a configuration file"},
-        {{"--tcp", closed, "list"}, 3, "connect failed with error code 111 (Connection refused)"},
-        {{"--tcp", closed, "firmware", "--yes", folder.path().string()}, 4, isFolder},
-        {{"--tcp", closed, "firmware", "--yes", none}, 4, noFile},
+        {{"--tcp", closed, "firmware", "--yes", folder.path().string()},
+         4,
+         "Error opening " + folder.path().string() + ": it is a directory, not a file"},
+        {{"--tcp", closed, "firmware", "--yes", bad},
+         4,
+         bad + ": MD5 checksum error: the image's contents"},
         {{"frobnicate"}, 2, "A subcommand is required"},
         {{"firmware", "--yes", "image.bin"}, 2, "needs a unit"},
         {{"--tcp", "", "save", whole}, 2, "'' names no host"},
         {{"--tcp", " :4444", "save", whole}, 2, "--tcp needs a host"},
         {{"--serial", " ", "save", whole}, 2, "--serial needs a port"},
         {{"set", "=30"}, 2, "a parameter needs an identifier or a name, not ''"},
-        {{"get", " "}, 2, "a parameter needs an identifier or a name"},
         {{"set", "0x0303="}, 2, "0x0303 needs a value"},
+        {{"set", "0x0303=30", "0x0B00=1"},
+         2,
+         "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
         {{"--offline", "save", whole}, 0, "working with the simulated unit"},
         {{"load", tooLong},
          4,
