@@ -80,8 +80,7 @@ inline ProcessResult runProcess(const std::string& executable,
                                    {folder.write("in", {input.begin(), input.end()}), out, err});
     ProcessResult result{awaitExit(pid, std::chrono::steady_clock::now() + deadline), fileText(out),
                          fileText(err)};
-    if (result.status == 128 + SIGKILL) {
-        ADD_FAILURE() << executable << " was killed: it outlived its deadline";
-    }
+    EXPECT_NE(result.status, 128 + SIGKILL)
+        << executable << " was killed: it outlived its deadline";
     return result;
 }

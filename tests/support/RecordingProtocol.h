@@ -73,9 +73,8 @@ public:
         check();
         getValuesCalls.push_back(ids);
         for (const ParameterId id : ids) {
-            const auto found = values.find(id);
-            if (found != values.end()) {
-                result[id] = found->second;
+            if (values.count(id) != 0) {
+                result[id] = values.at(id);
             }
         }
     }
