@@ -32,13 +32,11 @@ inline std::vector<std::uint8_t> filledPayload(std::size_t length, const std::st
 // out-of-bounds warning in g++ 12.
 inline std::vector<std::uint8_t> signedImage(const std::vector<std::uint8_t>& payload) {
     const std::uint8_t header[] = {0xDE, 0xAD, 0xBE, 0xEF};
-    const std::size_t signedSize = sizeof header + payload.size();
-    std::vector<std::uint8_t> image(signedSize + MD5Validator::digestSize);
-    std::copy(std::begin(header), std::end(header), image.begin());
-    std::copy(payload.begin(), payload.end(), image.begin() + sizeof header);
-    const auto digest = MD5Validator::digest(image.data(), signedSize);
-    std::copy(digest.begin(), digest.end(),
-              image.begin() + static_cast<std::ptrdiff_t>(signedSize));
+    std::vector<std::uint8_t> image(sizeof header + payload.size() + MD5Validator::digestSize);
+    auto signedEnd = std::copy(std::begin(header), std::end(header), image.begin());
+    signedEnd = std::copy(payload.begin(), payload.end(), signedEnd);
+    const auto digest = MD5Validator::digest(image.data(), sizeof header + payload.size());
+    std::copy(digest.begin(), digest.end(), signedEnd);
     return image;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -19,11 +18,10 @@
 inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
@@ -48,11 +46,10 @@ public:
     LoopbackSocket(const LoopbackSocket&) = delete;
     LoopbackSocket& operator=(const LoopbackSocket&) = delete;
 
-    int descriptor() const { return socket_; }
     std::uint16_t port() const { return port_; }
 
-private:
-    int socket_;
+protected:
+    const int socket_;
     std::uint16_t port_ = 0;
 };
 
@@ -60,23 +57,21 @@ using RefusingPort = LoopbackSocket;
 
 // A TCP peer for transport tests: listens on a loopback port and talks to the
 // one client it accepts. Every wait ends after five seconds.
-class LoopbackServer {
+class LoopbackServer : public LoopbackSocket {
 public:
     LoopbackServer() {
-        if (::listen(listener_.descriptor(), 4) != 0) {
+        if (::listen(socket_, 4) != 0) {
             throw std::runtime_error("loopback server: listen " + std::to_string(errno));
         }
     }
     ~LoopbackServer() { closePeer(); }
 
-    std::uint16_t port() const { return listener_.port(); }
-
     // Accepts the client that connected, in place of any earlier one; throws when none came.
     void accept() {
         closePeer();
-        pollfd ready{listener_.descriptor(), POLLIN, 0};
+        pollfd ready{socket_, POLLIN, 0};
         if (::poll(&ready, 1, 5000) != 1 ||
-            (peer_ = ::accept4(listener_.descriptor(), nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
+            (peer_ = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC)) < 0) {
             throw std::runtime_error("loopback server: no client");
         }
         const timeval wait{5, 0};
@@ -88,14 +83,6 @@ public:
             static_cast<ssize_t>(bytes.size())) {
             throw std::runtime_error("loopback server: send " + std::to_string(errno));
         }
-    }
-
-    // Up to count bytes; fewer when the client closed or stopped sending.
-    std::vector<std::uint8_t> receive(std::size_t count) {
-        std::vector<std::uint8_t> bytes(count);
-        const ssize_t got = ::recv(peer_, bytes.data(), count, MSG_WAITALL);
-        bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        return bytes;
     }
 
     // True when the client has closed its end.
@@ -112,6 +99,5 @@ public:
     }
 
 private:
-    LoopbackSocket listener_;
     int peer_ = -1;
 };

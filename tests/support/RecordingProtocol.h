@@ -40,10 +40,7 @@ public:
         failuresLeft = times;
     }
 
-    DeviceStatus getStatus() override {
-        check();
-        return OkStatus();
-    }
+    DeviceStatus getStatus() override { return checked<DeviceStatus>(OkStatus()); }
     void setTag(std::uint32_t tag) override { ProtocolImplementation::setTag(tag); }
     void setValue(ParameterId id, const ParameterValue& value, std::uint32_t delayMs) override {
         check();
@@ -73,9 +70,8 @@ public:
         check();
         getValuesCalls.push_back(ids);
         for (const ParameterId id : ids) {
-            const auto found = values.find(id);
-            if (found != values.end()) {
-                result[id] = found->second;
+            if (values.count(id) != 0) {
+                result[id] = values.at(id);
             }
         }
     }
@@ -87,14 +83,8 @@ public:
     bool hasDevice() override { return device; }
     void downloadFile(const std::string&, ProgressCommand&) override { check(); }
     void downloadBlock(const std::uint8_t*, std::size_t, std::uint32_t, bool) override { check(); }
-    std::string getEventLog() override {
-        check();
-        return "events";
-    }
-    std::string getErrorLog() override {
-        check();
-        return "errors";
-    }
+    std::string getEventLog() override { return checked<std::string>("events"); }
+    std::string getErrorLog() override { return checked<std::string>("errors"); }
 
 private:
     void check() {
@@ -102,6 +92,11 @@ private:
             --failuresLeft;
             std::rethrow_exception(failure_);
         }
+    }
+    // The answer of a call that has nothing to record, unless the call fails.
+    template <class Result> Result checked(Result result) {
+        check();
+        return result;
     }
     void store(ParameterId id, const ParameterValue& value) {
         if (refused.count(id) == 0) {

@@ -48,13 +48,12 @@ public:
     const std::vector<FileRequest::Mode>& fileModes() const { return fileModes_; }
 
     int runDialog(QDialog& dialog) override {
-        ShownDialog shown;
+        ShownDialog& shown = dialogs_.emplace_back();
         for (const QLabel* label : dialog.findChildren<QLabel*>()) {
             if (label->window() == &dialog && !label->text().isEmpty()) {
                 shown.texts.append(label->text());
             }
         }
-        dialogs_.push_back(shown);
         dialog.setResult(QDialog::Rejected);
         if (answers_.empty()) {
             ADD_FAILURE() << "unexpected modal dialog " << dialog.windowTitle().toStdString();

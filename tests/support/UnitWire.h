@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,7 +24,6 @@ enum Code : std::uint8_t {
     ErrorLog = 14,
     GetAllResponse = 15,
     GetEventLog = 16,
-    GetErrorLog = 17,
 };
 
 // Bit by bit, most significant first: polynomial 0x8005, start 0, no final XOR.
