@@ -30,15 +30,11 @@ QString shown(const QWidget& window) {
         .trimmed();
 }
 
-class MainWindowConnection : public testing::Test {
-protected:
-    TemporaryProfile profile;
-    ScriptedModalRunner runner;
-};
-
 // Serial, then Ethernet to a unit that refuses every change and
 // finally goes away; then a unit that cannot be reached at all.
-TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
+TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
+    TemporaryProfile profile;
+    ScriptedModalRunner runner;
     // The serial unit is behind a pseudo-terminal, reached as COM3.
     const UnitProcess serialUnit({"--pty"});
     profile.set(QStringLiteral("Serial Ports/COM3"),
