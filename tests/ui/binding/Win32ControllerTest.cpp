@@ -4,6 +4,7 @@
 #include "model/ParameterTransaction.h"
 #include "ui/binding/Win32EditObserver.h"
 #include "ui/look/MeterWidget.h"
+#include "ui/look/ValueSlider.h"
 
 #include "ui/BindingTestSet.h"
 
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 using namespace binding;
@@ -123,8 +125,27 @@ TEST_F(Win32ControllerTest, CheckBoxesMakeARadioPairWithinTheRange) {
     EXPECT_TRUE(second.isChecked());
 }
 
+// The highlighted pixels of the groove's fill.
+int filled(QSlider& slider) {
+    const QImage image = slider.grab().toImage();
+    const QColor fill = slider.palette().color(QPalette::Highlight);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            count += std::abs(pixel.hue() - fill.hue()) < 10 && pixel.saturation() > 100 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// A delay slider shows the negated delay with its minimum drawn on top: at
+// the shortest delay (the handle at the bottom) it is empty, at the longest
+// it is full, and a plain slider is filled from its own minimum end.
 TEST_F(Win32ControllerTest, InvertedSliderHasTheMaximumOnTopAndLineUpRaisesTheValue) {
-    QSlider slider(Qt::Vertical, &window);
+    ValueSlider slider(Qt::Vertical, &window);
+    slider.setInvertedAppearance(true);
+    slider.resize(30, 160);
     controller.bindSlider(&slider, delayId, true, false).configureSlider(10, 1, 10);
     controller.connectChanges(&slider);
     EXPECT_EQ(slider.minimum(), -150);
@@ -135,11 +156,17 @@ TEST_F(Win32ControllerTest, InvertedSliderHasTheMaximumOnTopAndLineUpRaisesTheVa
         {QAbstractSlider::SliderToMinimum, 150},    // top of the track
         {QAbstractSlider::SliderSingleStepSub, 150}, {QAbstractSlider::SliderToMaximum, 20},
     };
+    int longest = 0;
     for (const auto& [action, value] : rows) {
         slider.triggerAction(action);
         EXPECT_EQ(unit.values[delayId], ParameterValue(value)) << action;
         EXPECT_EQ(slider.value(), -value) << action;
+        longest = std::max(longest, filled(slider));
     }
+    EXPECT_GT(longest, 200);
+    EXPECT_LT(filled(slider), longest / 10) << "at the shortest delay";
+    slider.setInvertedAppearance(false);
+    EXPECT_GT(filled(slider), 200) << "plain, at its maximum";
     slider.setSliderPosition(-33); // dragging the thumb
     EXPECT_EQ(unit.values[delayId], ParameterValue(33));
 }

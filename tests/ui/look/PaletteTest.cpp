@@ -61,9 +61,24 @@ double contrast(QRgb first, QRgb second) {
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
-// Disabled texts read at 3:1 or better on every pixel of both background
-// bitmaps, and on a disabled shaded button's greyed face, yet differ from
-// the enabled text colour.
+// Where the caption's own colour appears inside the border.
+QRect caption(CxShadeButton& button) {
+    const QImage image = button.grab().toImage();
+    const QRgb text = button.palette().color(QPalette::ButtonText).rgb();
+    QRect found;
+    for (int y = 4; y < image.height() - 4; ++y) {
+        for (int x = 4; x < image.width() - 4; ++x) {
+            if (image.pixel(x, y) == text) {
+                found |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return found;
+}
+
+// A pressed shaded button's caption shifts; disabled texts read at 3:1 or
+// better on every pixel of both background bitmaps, and on a disabled shaded
+// button's greyed face, yet differ from the enabled text colour.
 TEST(PaletteTest, DisabledTextsStayReadableOnTheirBackgrounds) {
     PaletteDialog dialog(160, 136);
     auto* label = new QLabel(QStringLiteral("(inactive)"), &dialog);
@@ -71,8 +86,14 @@ TEST(PaletteTest, DisabledTextsStayReadableOnTheirBackgrounds) {
     auto* button = new CxShadeButton(QStringLiteral("Start Update"), &dialog);
     button->setGeometry(0, 0, 120, 30);
     button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
-    button->setEnabled(false);
     dialog.show();
+    // Pressed, the caption moves one pixel right and down.
+    const QRect released = caption(*button);
+    ASSERT_FALSE(released.isEmpty());
+    button->setDown(true);
+    EXPECT_EQ(caption(*button), released.translated(1, 1));
+    button->setDown(false);
+    button->setEnabled(false);
     const QRgb text = label->palette().color(QPalette::Disabled, QPalette::WindowText).rgb();
     EXPECT_NE(text, label->palette().color(QPalette::Active, QPalette::WindowText).rgb());
     for (const int bitmap : {136, 155}) {

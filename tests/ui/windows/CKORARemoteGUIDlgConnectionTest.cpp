@@ -30,15 +30,11 @@ QString shown(const QWidget& window) {
         .trimmed();
 }
 
-class MainWindowConnection : public testing::Test {
-protected:
-    TemporaryProfile profile;
-    ScriptedModalRunner runner;
-};
-
 // Serial, then Ethernet to a unit that refuses every change and
 // finally goes away; then a unit that cannot be reached at all.
-TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
+TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoes) {
+    TemporaryProfile profile;
+    ScriptedModalRunner runner;
     // The serial unit is behind a pseudo-terminal, reached as COM3.
     const UnitProcess serialUnit({"--pty"});
     profile.set(QStringLiteral("Serial Ports/COM3"),
@@ -90,17 +86,10 @@ TEST_F(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitG
     EXPECT_NE(unreachable.pollTimer(), 0);
 
     // As while the unit reboots after a firmware transfer: the handler is
-    // busy, so the failed attempts pass silently and keep the type.
+    // busy, so a failed attempt passes silently.
     unreachable.exceptionHandler().setBusy(true);
     HostException refused("refused");
     unreachable.exceptionHandler().handleHostException(refused);
-    unreachable.stopPolling();
-    unreachable.closeDevice();
-    EXPECT_FALSE(
-        unreachable.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, true));
-    EXPECT_EQ(shown(unreachable), "Ethernet 127.0.0.1");
-    EXPECT_EQ(unreachable.pollTimer(), 0);
-    EXPECT_FALSE(unreachable.parameterSet()->hasDevice());
 
     // The connection dialog enables only the chosen connection's control.
     // Cancelling it ends the program before any main window opens, but the
