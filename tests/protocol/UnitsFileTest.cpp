@@ -15,11 +15,11 @@ std::vector<UnitEntry> parse(const std::string& text) {
 
 TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
     const auto units = parse("# booths\n\n"
-                             "booth-1 tcp:10.0.0.5        # default port\n"
+                             "booth-1 tcp:127.0.0.5        # default port\n"
                              "  Booth_2\ttcp:127.0.0.1:5000\r\n"
                              "b3 serial:COM2\n");
     ASSERT_EQ(units.size(), 3u);
-    EXPECT_EQ(units[0].name + " " + units[0].target.host, "booth-1 10.0.0.5");
+    EXPECT_EQ(units[0].name + " " + units[0].target.host, "booth-1 127.0.0.5");
     EXPECT_EQ(units[0].target.port, 4444);
     EXPECT_EQ(units[1].name, "Booth_2");
     EXPECT_EQ(units[1].target.port, 5000);
