@@ -18,10 +18,11 @@
 inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+    while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }

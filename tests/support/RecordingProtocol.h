@@ -70,8 +70,9 @@ public:
         check();
         getValuesCalls.push_back(ids);
         for (const ParameterId id : ids) {
-            if (values.count(id) != 0) {
-                result[id] = values.at(id);
+            const auto found = values.find(id);
+            if (found != values.end()) {
+                result[id] = found->second;
             }
         }
     }
