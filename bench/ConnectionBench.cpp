@@ -6,12 +6,12 @@
 #include "LineRateTransfer.h"
 #include "UnitProcess.h"
 
+#include "base/ProgressCommand.h"
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
-#include "firmware/ProgressCommand.h"
-#include "protocol/ProtocolChain.h"
-#include "protocol/VerloException.h"
+#include "session/ProtocolChain.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 

@@ -8,8 +8,8 @@
 #include "TemporaryProfile.h"
 #include "UnitProcess.h"
 
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/windows/CDownload.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/ModalRunner.h"
 
 #include <QApplication>

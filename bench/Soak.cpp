@@ -7,9 +7,9 @@
 // fails the run, and so does resident growth of 1 MiB or more.
 #include "UnitProcess.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
-#include "protocol/ProtocolChain.h"
-#include "protocol/VerloException.h"
+#include "session/ProtocolChain.h"
 
 #include <chrono>
 #include <cstdio>

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fuzzFailure("a poll answered other than what was asked");
             }
         });
-        clock.advance(16);
+        clock.advance(std::chrono::seconds(16));
     }
     survives([&] { protocol->setValue(ParameterId(3, 3), ParameterValue(25), 0); });
     survives([&] { protocol->getEventLog(); });

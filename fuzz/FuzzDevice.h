@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "transport/SerialDeviceImplementation.h"
 
 #include <algorithm>

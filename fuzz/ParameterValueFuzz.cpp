@@ -2,8 +2,8 @@
 // (configuration files). A value that decodes must encode and decode back to itself.
 #include "FuzzDevice.h"
 
-#include "model/ParameterId.h"
-#include "model/ParameterValue.h"
+#include "base/ParameterId.h"
+#include "base/ParameterValue.h"
 
 #include <sstream>
 #include <string>

@@ -1,9 +1,9 @@
 #include "firmware/FirmwareDownload.h"
 
+#include "base/ProgressCommand.h"
+#include "base/VerloException.h"
 #include "firmware/DownloadExceptionHandler.h"
-#include "firmware/ProgressCommand.h"
 #include "protocol/GenericProtocol.h"
-#include "protocol/VerloException.h"
 
 #include <array>
 #include <filesystem>

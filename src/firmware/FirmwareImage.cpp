@@ -1,7 +1,7 @@
 #include "firmware/FirmwareImage.h"
 
+#include "base/VerloException.h"
 #include "firmware/Validator.h"
-#include "protocol/VerloException.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "firmware/MD5Digest.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <openssl/evp.h>
 

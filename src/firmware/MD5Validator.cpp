@@ -1,6 +1,6 @@
 #include "firmware/MD5Validator.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <algorithm>
 #include <cstring>

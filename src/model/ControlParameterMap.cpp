@@ -1,6 +1,6 @@
 #include "model/ControlParameterMap.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <utility>
 #include <vector>

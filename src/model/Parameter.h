@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/ParameterId.h"
-#include "model/ParameterValue.h"
-#include "model/ParameterValueMap.h"
+#include "base/ParameterId.h"
+#include "base/ParameterValue.h"
+#include "base/ParameterValueMap.h"
 #include "model/Subject.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ParameterValue.h"
+#include "base/ParameterValue.h"
 
 #include <cstdint>
 

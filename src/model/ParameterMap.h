@@ -1,9 +1,9 @@
 #pragma once
 
-#include "model/ParameterId.h"
-#include "model/ParameterValueMap.h"
+#include "base/ParameterId.h"
+#include "base/ParameterValueMap.h"
+#include "base/VerloException.h"
 #include "protocol/GenericProtocol.h"
-#include "protocol/VerloException.h"
 
 #include <cstddef>
 #include <cstdint>

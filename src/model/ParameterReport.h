@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/ParameterValue.h"
+#include "base/VerloException.h"
 #include "model/ControlParameter.h"
 #include "model/Parameter.h"
-#include "model/ParameterValue.h"
-#include "protocol/VerloException.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "model/ParameterSet.h"
 
+#include "base/VerloException.h"
 #include "model/ParameterReport.h"
-#include "protocol/VerloException.h"
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 #include "model/ParameterTransaction.h"
 
+#include "base/ParameterValueMap.h"
 #include "model/ControlParameter.h"
-#include "model/ParameterValueMap.h"
 #include "protocol/GenericProtocol.h"
 
 #include <utility>

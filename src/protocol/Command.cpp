@@ -1,7 +1,7 @@
 #include "protocol/Command.h"
 
+#include "base/VerloException.h"
 #include "protocol/QUIPLink.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 

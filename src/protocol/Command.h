@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/ParameterValueMap.h"
+#include "base/ParameterValueMap.h"
+#include "base/StatusCodeFactory.h"
 #include "protocol/CommandType.h"
-#include "protocol/StatusCodeFactory.h"
 
 #include <cstddef>
 #include <cstdint>

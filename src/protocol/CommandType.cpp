@@ -1,6 +1,6 @@
 #include "protocol/CommandType.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "protocol/ForwardingProtocol.h"
 
+#include "base/VerloException.h"
 #include "protocol/ProtocolImplementation.h"
-#include "protocol/VerloException.h"
 
 ForwardingProtocol::ForwardingProtocol(ProtocolImplementation* implementation)
     : implementation_(implementation) {}

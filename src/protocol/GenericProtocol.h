@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ParameterValueMap.h"
-#include "protocol/DeviceStatus.h"
+#include "base/DeviceStatus.h"
+#include "base/ParameterValueMap.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "protocol/ProtocolImplementation.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 void ProtocolImplementation::getValues(const ParameterIdList& ids, ParameterValueMap& result) {
     for (const ParameterId id : ids) {

@@ -1,9 +1,9 @@
 #include "protocol/QUIPFrame.h"
 
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/Crc16.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "protocol/QUIPPacket.h"
 
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 #include <string>

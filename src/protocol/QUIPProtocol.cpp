@@ -1,21 +1,23 @@
 #include "protocol/QUIPProtocol.h"
 
-#include "firmware/ProgressCommand.h"
-#include "protocol/Clock.h"
+#include "base/Clock.h"
+#include "base/ProgressCommand.h"
+#include "base/StatusCodeFactory.h"
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/QUIPLink.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/StatusCodeFactory.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 #include <fstream>
+#include <utility>
 #include <vector>
 
-QUIPProtocol::QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock)
-    : device_(&device), link_(&link), clock_(&clock) {
+QUIPProtocol::QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock,
+                           MessageListener listener)
+    : device_(&device), link_(&link), clock_(&clock), listener_(std::move(listener)) {
     getAll();
-    lastPingTime_ = clock_->seconds();
+    lastPingTime_ = clock_->now();
 }
 
 QUIPProtocol::QUIPProtocol(SerialDevice& device, QUIPLink& link)
@@ -156,8 +158,8 @@ void QUIPProtocol::getAll() {
 }
 
 void QUIPProtocol::pingIfDue() {
-    const std::int64_t now = clock_->seconds();
-    if (now - lastPingTime_ <= pingIntervalSeconds) {
+    const Clock::time_point now = clock_->now();
+    if (now - lastPingTime_ <= pingInterval) {
         return;
     }
     send(PingRequestCommand());
@@ -175,8 +177,12 @@ void QUIPProtocol::pingIfDue() {
 }
 
 void QUIPProtocol::dispatch(const Command& command) {
+    lastMessageTime_ = clock_->now();
     const auto reply = link_->create();
     command.handle(cache_, *device_, *reply);
+    if (listener_) {
+        listener_(command);
+    }
 }
 
 void QUIPProtocol::send(const Command& command) {
@@ -186,7 +192,7 @@ void QUIPProtocol::send(const Command& command) {
 
 void QUIPProtocol::sendAndConfirm(const SetCommand& command, std::uint32_t delayMs) {
     send(command);
-    clock_->sleep(0);
+    clock_->sleep(std::chrono::milliseconds::zero());
     // Bounded so that a unit reporting other values without pause cannot
     // hold the caller forever; the reply time-out bounds each read.
     for (unsigned count = 0; count < maximumMessagesPerReply; ++count) {
@@ -203,7 +209,7 @@ void QUIPProtocol::sendAndConfirm(const SetCommand& command, std::uint32_t delay
             break;
         }
     }
-    clock_->sleep(delayMs);
+    clock_->sleep(std::chrono::milliseconds(delayMs));
 }
 
 void QUIPProtocol::awaitReply(const CommandType& expected, std::uint32_t timeoutMs) {

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "model/ParameterValueMap.h"
+#include "base/Clock.h"
+#include "base/ParameterValueMap.h"
 #include "protocol/ProtocolImplementation.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
-class Clock;
 class Command;
 class CommandType;
 class QUIPLink;
@@ -22,16 +24,19 @@ public:
     static constexpr std::uint32_t replyTimeoutMs = 2000;
     static constexpr std::uint32_t pollTimeoutMs = 1;
     static constexpr std::uint32_t flashTimeoutMs = 30000;
-    static constexpr std::int64_t pingIntervalSeconds = 15;
+    static constexpr std::chrono::seconds pingInterval{15};
     static constexpr unsigned maximumMessagesPerReply = 300;
     static constexpr unsigned maximumMessagesPerGetAll = 20;
     static constexpr std::size_t blockSize = 4096;
     // A Status at least this long answers a Get All as the full response does.
     static constexpr std::size_t minimumGetAllStatusLength = 100;
 
+    // Called with every message the unit sends, after it has been taken in.
+    using MessageListener = std::function<void(const Command&)>;
+
     // Reads every value from the unit (Get All) before returning. Device,
     // link and clock are not owned and must outlive the protocol.
-    QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock);
+    QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock, MessageListener listener = {});
     QUIPProtocol(SerialDevice& device, QUIPLink& link);
     // Tells the unit the host is leaving and lets go of the status code
     // tables, which other connections may still be using.
@@ -48,6 +53,8 @@ public:
     // reply time-out fails with "Lost Connection to the Device" and stays due.
     void getValues(const ParameterIdList& ids, ParameterValueMap& result) override;
     bool hasDevice() override;
+    // When the unit last sent a message (the end of the Get All at first).
+    Clock::time_point lastMessageTime() const { return lastMessageTime_; }
     // Pings when due, then takes in every message already waiting (at most
     // maximumMessagesPerReply) and returns how many. For a caller that polls
     // far less often than the unit sends its Status, which getValues alone,
@@ -76,5 +83,7 @@ private:
     QUIPLink* link_;
     Clock* clock_;
     ParameterValueMap cache_;
-    std::int64_t lastPingTime_ = 0;
+    Clock::time_point lastPingTime_;
+    Clock::time_point lastMessageTime_;
+    MessageListener listener_;
 };

@@ -1,6 +1,6 @@
 #include "protocol/RetryingProtocol.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 RetryingProtocol::RetryingProtocol(GenericProtocol* inner, unsigned attempts)
     : inner_(inner), attempts_(attempts) {}

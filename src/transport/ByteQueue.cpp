@@ -1,6 +1,6 @@
 #include "transport/ByteQueue.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "transport/Win32SerialPort.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <cerrno>
 #include <chrono>
@@ -213,8 +213,8 @@ std::size_t Win32SerialPort::read(std::uint8_t* buffer, std::size_t count) {
     if (count == 0 || !isOpen()) {
         return 0;
     }
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_);
+    using SteadyClock = std::chrono::steady_clock;
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_);
     std::size_t received = 0;
     bool hungUp = false;
     while (received < count) {
@@ -227,8 +227,8 @@ std::size_t Win32SerialPort::read(std::uint8_t* buffer, std::size_t count) {
         if ((got < 0 && errno != EINTR && errno != EAGAIN) || hungUp) {
             break;
         }
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) {
+        const auto left = deadline - SteadyClock::now();
+        if (left <= SteadyClock::duration::zero()) {
             break;
         }
         // Rounded up so that the last wait does not end just short of the deadline and spin.

@@ -1,6 +1,6 @@
 #include "transport/Win32Socket.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <arpa/inet.h>
 #include <array>

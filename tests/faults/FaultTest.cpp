@@ -8,13 +8,13 @@
 #include "TracedUnitTest.h"
 #include "support/ManualClock.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "protocol/ForwardingProtocol.h"
-#include "protocol/ProtocolChain.h"
 #include "protocol/QUIPProtocol.h"
 #include "protocol/RetryingProtocol.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/VerloException.h"
+#include "session/ProtocolChain.h"
 #include "transport/Win32Socket.h"
 
 #include <gtest/gtest.h>
@@ -253,7 +253,7 @@ TEST_F(Faults, AUnitThatStopsAnsweringFailsThePing) {
     RetryingProtocol frontEnd(&forwarding, ProtocolChain::attempts);
     for (const bool stopped : {false, true}) {
         ::kill(unit->pid(), stopped ? SIGSTOP : SIGCONT);
-        clock.advance(QUIPProtocol::pingIntervalSeconds + 1);
+        clock.advance(QUIPProtocol::pingInterval + std::chrono::seconds(1));
         ParameterValueMap values;
         EXPECT_EQ(outcomeOf([&] { frontEnd.getValues({surroundDelay}, values); }, 0s),
                   stopped ? Outcome::FailedConversation : Outcome::Nothing);

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareDownload.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/RecordingDownloadHandler.h"
 #include "support/RecordingProgress.h"

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareImage.h"
+#include "base/VerloException.h"
 #include "firmware/MD5Validator.h"
-#include "protocol/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"

@@ -1,5 +1,5 @@
 #include "firmware/MD5Validator.h"
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

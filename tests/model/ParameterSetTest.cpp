@@ -1,6 +1,6 @@
 #include "model/ParameterSet.h"
+#include "base/VerloException.h"
 #include "model/ParameterTransaction.h"
-#include "protocol/VerloException.h"
 
 #include "support/RecordingObserver.h"
 #include "support/RecordingProtocol.h"

@@ -1,6 +1,6 @@
+#include "base/VerloException.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterTransaction.h"
-#include "protocol/VerloException.h"
 
 #include "support/RecordingObserver.h"
 #include "support/RecordingProtocol.h"

@@ -1,6 +1,6 @@
 #include "protocol/ForwardingProtocol.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "support/RecordingProtocol.h"
 #include "support/ThrownMessage.h"
 

@@ -1,8 +1,8 @@
 #include "protocol/QUIPFrame.h"
 
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/VerloException.h"
 #include "support/ScriptedDevice.h"
 #include "support/ThrownMessage.h"
 #include "support/UnitWire.h"

@@ -1,8 +1,8 @@
 #include "protocol/QUIPProtocol.h"
 
+#include "base/VerloException.h"
 #include "protocol/QUIPPacket.h"
 #include "protocol/SerialDevice.h"
-#include "protocol/VerloException.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDevice.h"
 #include "support/ThrownMessage.h"
@@ -85,17 +85,17 @@ TEST_F(QUIPProtocolTest, PollingTakesInOneMessageAtMostPingsEveryFifteenSecondsO
     // 1 ms for a message to start, the packet's own wait for its body, 2000 ms
     // to handle it, back to 1 ms, and 2000 ms for what follows.
     EXPECT_EQ(transport.timeouts, (std::vector<std::uint32_t>{1, 10000, 2000, 1, 2000}));
-    clock.advance(15);
+    clock.advance(std::chrono::seconds(15));
     protocol->getValues({ParameterId(0x0101)}, result);
     EXPECT_EQ(result.at(ParameterId(0x0101)), ParameterValue(96));
     EXPECT_TRUE(transport.written.empty()) << "no ping before 16 seconds";
 
-    clock.advance(1);
+    clock.advance(std::chrono::seconds(1));
     transport.unitSends(packet({PingResponse}));
     protocol->getValues({}, result);
     EXPECT_EQ(transport.written, packet({PingRequest}));
     EXPECT_EQ(transport.unread(), 0u) << "the ping's answer was read";
-    clock.advance(15);
+    clock.advance(std::chrono::seconds(15));
     protocol->getValues({}, result);
     EXPECT_EQ(transport.written, packet({PingRequest})) << "the interval restarts at the ping";
 
@@ -119,7 +119,8 @@ TEST_F(QUIPProtocolTest, ASetWaitsForAStatusNamingAWrittenIdentifier) {
     EXPECT_EQ(transport.written, packet(body(Set, {{0x0301, integer(5)}})));
     EXPECT_EQ(protocol->getValue(ParameterId(0x0102)), ParameterValue(9));
     EXPECT_EQ(transport.unread(), later.size()) << "the wait ends at the confirming Status";
-    EXPECT_EQ(clock.sleeps(), (std::vector<std::uint32_t>{0, 250}));
+    EXPECT_EQ(clock.sleeps(), (std::vector<std::chrono::milliseconds>{
+                                  std::chrono::milliseconds(0), std::chrono::milliseconds(250)}));
 }
 
 TEST_F(QUIPProtocolTest, AnUnconfirmedSetEndsAtATimeoutOrAfterThreeHundredMessages) {
@@ -129,7 +130,7 @@ TEST_F(QUIPProtocolTest, AnUnconfirmedSetEndsAtATimeoutOrAfterThreeHundredMessag
                         40);
     EXPECT_EQ(transport.written, packet(body(Set, {{0x0301, integer(1)}, {0x0302, "fr"}})));
     EXPECT_EQ(protocol->getValue(ParameterId(0x0102)), ParameterValue(2));
-    EXPECT_EQ(clock.sleeps().back(), 40u);
+    EXPECT_EQ(clock.sleeps().back(), std::chrono::milliseconds(40));
     EXPECT_EQ(transport.timeouts.back(), 2000u) << "each reply read is bounded";
 
     for (int i = 0; i < 400; ++i) {

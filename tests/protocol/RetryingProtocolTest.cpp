@@ -1,6 +1,6 @@
 #include "protocol/RetryingProtocol.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "support/RecordingProgress.h"
 #include "support/RecordingProtocol.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/VerloException.h"
 #include "firmware/DownloadExceptionHandler.h"
-#include "protocol/VerloException.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "firmware/ProgressCommand.h"
+#include "base/ProgressCommand.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/VerloException.h"
 #include "protocol/GenericProtocol.h"
 #include "protocol/ProtocolImplementation.h"
-#include "protocol/VerloException.h"
 
 #include <cstdint>
 #include <exception>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/windows/ModalRunner.h"
 
 #include <QAbstractButton>

@@ -8,7 +8,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -21,9 +21,9 @@ TEST(ByteQueueTest, AFullQueueAndItsWaitingConsumerWakeEachOther) {
         EXPECT_NO_THROW(queue.push(six.data(), six.size()));
     });
     // The producer waits for room with four bytes queued: enough for the consumer.
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     EXPECT_EQ(queue.waitForCount(4, 5s), 4u);
-    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_LT(SteadyClock::now() - start, 2s);
     Bytes taken(4);
     EXPECT_TRUE(queue.take(taken.data(), 4));
     producer.join();

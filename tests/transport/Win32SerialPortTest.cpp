@@ -1,6 +1,6 @@
 #include "transport/Win32SerialPort.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "support/LoopbackServer.h"
 #include "support/ThrownMessage.h"
 
@@ -15,7 +15,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -43,11 +43,12 @@ protected:
         return ::ioctl(terminal, FIONREAD, &pending) == 0 && pending == count;
     }
     // What a read of count bytes returned, and how long it took.
-    static std::pair<Bytes, Clock::duration> timedRead(Win32SerialPort& port, std::size_t count) {
+    static std::pair<Bytes, SteadyClock::duration> timedRead(Win32SerialPort& port,
+                                                             std::size_t count) {
         Bytes bytes(count);
-        const auto start = Clock::now();
+        const auto start = SteadyClock::now();
         bytes.resize(port.read(bytes.data(), count));
-        return {bytes, Clock::now() - start};
+        return {bytes, SteadyClock::now() - start};
     }
 
     int unit = -1;

@@ -1,6 +1,6 @@
 #include "transport/Win32Socket.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 #include "support/FirmwareImages.h"
 #include "support/LoopbackServer.h"
 #include "support/ThrownMessage.h"
@@ -16,7 +16,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -33,10 +33,10 @@ protected:
         return bytes;
     }
     // How long the call took.
-    template <class Call> static Clock::duration timed(Call call) {
-        const auto start = Clock::now();
+    template <class Call> static SteadyClock::duration timed(Call call) {
+        const auto start = SteadyClock::now();
         call();
-        return Clock::now() - start;
+        return SteadyClock::now() - start;
     }
 
     LoopbackServer server;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/VerloException.h"
 #include "model/ParameterSet.h"
-#include "protocol/VerloException.h"
+#include "ui/binding/ExceptionHandler.h"
 #include "ui/binding/Win32Controller.h"
-#include "ui/windows/ExceptionHandler.h"
 
 #include "support/RecordingProtocol.h"
 

@@ -2,7 +2,7 @@
 
 #include "support/TemporaryDirectory.h"
 
-#include "ui/windows/CKORARemoteGUIApp.h"
+#include "ui/app/CKORARemoteGUIApp.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
 #include "UnitPoller.h"
 
 #include "catalogue/KORAParams.h"
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 
 #include <algorithm>
 #include <exception>

@@ -2,7 +2,7 @@
 
 #include "UnitSnapshot.h"
 
-#include "protocol/UnitsFile.h"
+#include "session/UnitsFile.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,8 +1,8 @@
 #include "UnitSnapshot.h"
 
+#include "base/ParameterId.h"
 #include "model/MeterScaler.h"
 #include "model/ParameterFormatter.h"
-#include "model/ParameterId.h"
 #include "model/ParameterSet.h"
 
 #include <algorithm>

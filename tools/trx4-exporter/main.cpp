@@ -2,9 +2,9 @@
 #include "MetricsText.h"
 #include "UnitPoller.h"
 
-#include "protocol/ConnectionTarget.h"
-#include "protocol/UnitsFile.h"
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
+#include "session/ConnectionTarget.h"
+#include "session/UnitsFile.h"
 
 #include <CLI/CLI.hpp>
 #include <httplib.h>

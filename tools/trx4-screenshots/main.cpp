@@ -3,12 +3,12 @@
 // manager frame included, to the given folder. scripts/screenshots runs it
 // under Xvfb and a window manager.
 
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
 #include "ui/settings/Win32TabControl.h"
 #include "ui/windows/CDownload.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"

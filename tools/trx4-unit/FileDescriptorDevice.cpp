@@ -1,6 +1,6 @@
 #include "FileDescriptorDevice.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 // Waits are cut into slices so that a stop request is noticed quickly.
 constexpr auto slice = std::chrono::milliseconds(50);
@@ -48,16 +48,16 @@ void FileDescriptorDevice::setTimeout(std::uint32_t milliseconds) {
     timeoutMs_ = milliseconds;
 }
 
-bool FileDescriptorDevice::waitFor(short events, Clock::time_point deadline) {
+bool FileDescriptorDevice::waitFor(short events, SteadyClock::time_point deadline) {
     while (!hostGone_) {
         if (interrupted_ && interrupted_()) {
             return false;
         }
-        const auto now = Clock::now();
+        const auto now = SteadyClock::now();
         if (now >= deadline) {
             return false;
         }
-        const auto wait = std::min<Clock::duration>(deadline - now, slice);
+        const auto wait = std::min<SteadyClock::duration>(deadline - now, slice);
         pollfd entry{fd_, events, 0};
         const int ready =
             ::poll(&entry, 1,
@@ -83,10 +83,10 @@ bool FileDescriptorDevice::waitFor(short events, Clock::time_point deadline) {
 }
 
 void FileDescriptorDevice::write(const std::uint8_t* bytes, std::size_t count) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(writeTimeoutMs_);
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(writeTimeoutMs_);
     if (writePace_) {
         // The line has been free since the last write ended.
-        writePace_->idleAt(Clock::now());
+        writePace_->idleAt(SteadyClock::now());
     }
     std::size_t sent = 0;
     while (sent < count) {
@@ -128,7 +128,7 @@ void FileDescriptorDevice::write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs_);
     std::size_t received = 0;
     while (received < count && !hostGone_) {
         std::size_t chunk = count - received;
@@ -159,7 +159,7 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
             break;
         }
         if (readPace_) {
-            readPace_->idleAt(Clock::now());
+            readPace_->idleAt(SteadyClock::now());
         }
         if (!waitFor(POLLIN, deadline)) {
             break;
@@ -177,7 +177,7 @@ std::size_t FileDescriptorDevice::available() const {
 }
 
 bool FileDescriptorDevice::waitForBytes(std::size_t count, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     while (!hostGone_) {
         const std::size_t ready = available();
         if (ready >= count) {
@@ -185,7 +185,7 @@ bool FileDescriptorDevice::waitForBytes(std::size_t count, std::chrono::millisec
         }
         if (ready > 0) {
             // Part of it is here; the rest follows within moments.
-            if (Clock::now() >= deadline || (interrupted_ && interrupted_())) {
+            if (SteadyClock::now() >= deadline || (interrupted_ && interrupted_())) {
                 return false;
             }
             std::this_thread::sleep_for(trickle);

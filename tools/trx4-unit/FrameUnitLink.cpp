@@ -3,24 +3,24 @@
 #include "FileDescriptorDevice.h"
 #include "TraceWriter.h"
 
+#include "base/VerloException.h"
 #include "protocol/CommandType.h"
 #include "protocol/Crc16.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::uint8_t magic[4] = {'Q', 'U', 'I', 'P'};
 
-std::uint32_t milliseconds(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
+std::uint32_t milliseconds(SteadyClock::time_point deadline) {
+    const auto left = deadline - SteadyClock::now();
+    if (left <= SteadyClock::duration::zero()) {
         return 0;
     }
     return static_cast<std::uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
@@ -58,7 +58,7 @@ void FrameUnitLink::event(const char* name, const std::string& detail) {
 }
 
 std::optional<std::vector<std::uint8_t>> FrameUnitLink::receive(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     try {
         while (pending_.empty() && !hostGone()) {
             if (readFrame(deadline) == Incoming::Nothing) {
@@ -149,7 +149,7 @@ bool FrameUnitLink::writeFrame(std::uint8_t type, const std::vector<std::uint8_t
 }
 
 void FrameUnitLink::awaitAcknowledgement() {
-    const auto deadline = Clock::now() + acknowledgementTimeout;
+    const auto deadline = SteadyClock::now() + acknowledgementTimeout;
     while (!hostGone()) {
         switch (readFrame(deadline)) {
         case Incoming::Acknowledgement:
@@ -160,7 +160,7 @@ void FrameUnitLink::awaitAcknowledgement() {
             // The host threw the frame away or left: nothing more will come for it.
             return;
         case Incoming::Nothing:
-            if (Clock::now() >= deadline) {
+            if (SteadyClock::now() >= deadline) {
                 hostSilent_ = true;
                 event("acknowledgement-timeout");
                 return;
@@ -173,17 +173,18 @@ void FrameUnitLink::awaitAcknowledgement() {
     }
 }
 
-bool FrameUnitLink::readExact(std::uint8_t* buffer, std::size_t count, Clock::time_point deadline) {
+bool FrameUnitLink::readExact(std::uint8_t* buffer, std::size_t count,
+                              SteadyClock::time_point deadline) {
     device_.setTimeout(milliseconds(deadline));
     return device_.read(buffer, count) == count;
 }
 
-FrameUnitLink::Incoming FrameUnitLink::readFrame(Clock::time_point firstByteDeadline) {
+FrameUnitLink::Incoming FrameUnitLink::readFrame(SteadyClock::time_point firstByteDeadline) {
     std::uint8_t header[QUIPFrame::headerSize];
     if (!readExact(header, 1, firstByteDeadline)) {
         return Incoming::Nothing;
     }
-    const auto frameDeadline = Clock::now() + frameTimeout;
+    const auto frameDeadline = SteadyClock::now() + frameTimeout;
     // Find the magic: bytes before it are noise from a line that was opened
     // midway or a frame cut short.
     std::size_t have = 1;

@@ -6,16 +6,16 @@
 #include "UnitOptions.h"
 #include "UnitResponder.h"
 
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/CommandType.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 TraceMessage describe(const Command& command) {
     TraceMessage message;
@@ -36,20 +36,20 @@ TraceMessage describe(const Command& command) {
 } // namespace
 
 HostSession::HostSession(UnitLink& link, UnitResponder& responder, const UnitOptions& options,
-                         TraceWriter* trace, Clock::time_point started)
+                         TraceWriter* trace, SteadyClock::time_point started)
     : link_(link), responder_(responder), options_(options), trace_(trace), started_(started) {}
 
 double HostSession::uptime() const {
-    return std::chrono::duration<double>(Clock::now() - started_).count();
+    return std::chrono::duration<double>(SteadyClock::now() - started_).count();
 }
 
 HostSession::End HostSession::run() {
-    std::optional<Clock::time_point> dropAt;
-    std::optional<Clock::time_point> silentUntil;
+    std::optional<SteadyClock::time_point> dropAt;
+    std::optional<SteadyClock::time_point> silentUntil;
     if (silenceLimit_) {
-        silentUntil = Clock::now() + *silenceLimit_;
+        silentUntil = SteadyClock::now() + *silenceLimit_;
     }
-    Clock::time_point nextStatus{};
+    SteadyClock::time_point nextStatus{};
     const std::chrono::milliseconds interval(options_.statusIntervalMs);
 
     while (true) {
@@ -62,7 +62,7 @@ HostSession::End HostSession::run() {
         if (betweenMessages_) {
             betweenMessages_();
         }
-        const auto now = Clock::now();
+        const auto now = SteadyClock::now();
         if (!heardFromHost_ && silentUntil && now >= *silentUntil) {
             if (trace_ != nullptr) {
                 trace_->event("host-silent");
@@ -93,13 +93,13 @@ HostSession::End HostSession::run() {
             }
             // A late tick is not made up for: the meters only need the newest values.
             nextStatus += interval;
-            if (nextStatus <= Clock::now()) {
-                nextStatus = Clock::now() + interval;
+            if (nextStatus <= SteadyClock::now()) {
+                nextStatus = SteadyClock::now() + interval;
             }
             continue;
         }
 
-        auto wait = Clock::duration(slice);
+        auto wait = SteadyClock::duration(slice);
         if (statusesStarted_) {
             wait = std::min(wait, nextStatus - now);
         }
@@ -109,22 +109,23 @@ HostSession::End HostSession::run() {
         if (!heardFromHost_ && silentUntil) {
             wait = std::min(wait, *silentUntil - now);
         }
-        const auto body = link_.receive(
-            std::chrono::ceil<std::chrono::milliseconds>(std::max(wait, Clock::duration::zero())));
+        const auto body = link_.receive(std::chrono::ceil<std::chrono::milliseconds>(
+            std::max(wait, SteadyClock::duration::zero())));
         if (!body) {
             continue;
         }
         heardFromHost_ = true;
         if (!dropAt && options_.dropAfterSeconds) {
-            dropAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(*options_.dropAfterSeconds));
+            dropAt =
+                SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                         std::chrono::duration<double>(*options_.dropAfterSeconds));
         }
         const bool statusesWereStarted = statusesStarted_;
         if (handle(*body)) {
             return End::Reboot;
         }
         if (statusesStarted_ && !statusesWereStarted) {
-            nextStatus = Clock::now() + interval;
+            nextStatus = SteadyClock::now() + interval;
         }
     }
 }

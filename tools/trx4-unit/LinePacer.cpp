@@ -3,10 +3,10 @@
 #include <algorithm>
 
 LinePacer::LinePacer(std::uint32_t bytesPerSecond)
-    : byteTime_(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) /
+    : byteTime_(std::chrono::duration_cast<SteadyClock::duration>(std::chrono::seconds(1)) /
                 bytesPerSecond),
-      next_(Clock::now()) {}
+      next_(SteadyClock::now()) {}
 
-void LinePacer::idleAt(Clock::time_point now) {
+void LinePacer::idleAt(SteadyClock::time_point now) {
     next_ = std::max(next_, now);
 }

@@ -9,20 +9,20 @@
 // ones after it, so the rate holds on average however the waits overshoot.
 class LinePacer {
 public:
-    using Clock = std::chrono::steady_clock;
+    using SteadyClock = std::chrono::steady_clock;
 
     // A line that starts now; bytesPerSecond must not be 0.
     explicit LinePacer(std::uint32_t bytesPerSecond);
 
     // When the next byte may cross.
-    Clock::time_point nextSlot() const { return next_; }
+    SteadyClock::time_point nextSlot() const { return next_; }
     // Nothing was waiting to cross at `now`, so the next byte cannot have
     // crossed earlier.
-    void idleAt(Clock::time_point now);
+    void idleAt(SteadyClock::time_point now);
     // The next byte crossed; the one after it follows a byte time later.
     void crossed() { next_ += byteTime_; }
 
 private:
-    Clock::duration byteTime_;
-    Clock::time_point next_;
+    SteadyClock::duration byteTime_;
+    SteadyClock::time_point next_;
 };

@@ -3,9 +3,9 @@
 #include "FileDescriptorDevice.h"
 #include "TraceWriter.h"
 
+#include "base/VerloException.h"
 #include "protocol/CommandType.h"
 #include "protocol/QUIPPacket.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ParameterValueMap.h"
+#include "base/ParameterValueMap.h"
 
 #include <array>
 #include <cstddef>

@@ -8,7 +8,7 @@
 #include "UnitOptions.h"
 #include "UnitResponder.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

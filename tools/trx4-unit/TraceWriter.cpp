@@ -1,6 +1,6 @@
 #include "TraceWriter.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <nlohmann/json.hpp>
 

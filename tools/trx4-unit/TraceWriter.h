@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ParameterId.h"
+#include "base/ParameterId.h"
 
 #include <chrono>
 #include <cstddef>

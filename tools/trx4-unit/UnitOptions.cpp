@@ -2,7 +2,7 @@
 
 #include "Scenario.h"
 
-#include "protocol/ConnectionTarget.h"
+#include "session/ConnectionTarget.h"
 
 #include <CLI/CLI.hpp>
 

@@ -2,9 +2,9 @@
 
 #include "TraceWriter.h"
 
+#include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/CommandType.h"
-#include "protocol/VerloException.h"
 
 #include <algorithm>
 #include <charconv>

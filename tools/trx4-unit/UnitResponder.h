@@ -7,8 +7,8 @@
 #include "UnitOptions.h"
 #include "UnitState.h"
 
+#include "base/ParameterValueMap.h"
 #include "firmware/MD5Digest.h"
-#include "model/ParameterValueMap.h"
 
 #include <cstddef>
 #include <cstdint>

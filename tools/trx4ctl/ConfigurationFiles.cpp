@@ -7,8 +7,8 @@
 #include "ReadBack.h"
 #include "TerminalText.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
-#include "protocol/VerloException.h"
 
 #include <ostream>
 #include <set>

@@ -5,11 +5,11 @@
 #include "TerminalText.h"
 #include "UnitConnection.h"
 
+#include "base/ProgressCommand.h"
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
-#include "firmware/ProgressCommand.h"
-#include "protocol/VerloException.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/ConnectionTarget.h"
+#include "session/ConnectionTarget.h"
 
 #include <chrono>
 #include <iosfwd>

@@ -4,7 +4,7 @@
 #include "FirmwareCommand.h"
 #include "UnitCommands.h"
 
-#include "protocol/UnitsFile.h"
+#include "session/UnitsFile.h"
 
 #include <iosfwd>
 #include <string>

@@ -2,8 +2,8 @@
 
 #include "ParameterNames.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
-#include "protocol/VerloException.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/KORAParams.h"
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 
 // One open connection with the parameter set over it, destroyed before the
 // chain. Opening reads every value; failures throw VerloException.

@@ -9,8 +9,8 @@
 #include "UnitCommands.h"
 #include "UnitConnection.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
-#include "protocol/VerloException.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 // trx4-remote: the TRX4 Remote application.
 
-#include "ui/windows/CKORARemoteGUIApp.h"
+#include "ui/app/CKORARemoteGUIApp.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #include "ui/binding/Win32BitmapObserver.h"
 
+#include "base/VerloException.h"
 #include "model/Parameter.h"
 #include "model/ParameterEvaluator.h"
-#include "protocol/VerloException.h"
 
 Win32BitmapObserver::Win32BitmapObserver(QLabel* control, const ParameterEvaluator* evaluator,
                                          const QPixmap& onImage, const QPixmap& offImage)

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "base/ParameterId.h"
+#include "base/VerloException.h"
 #include "firmware/FirmwareDownload.h"
-#include "model/ParameterId.h"
 #include "model/Subject.h"
-#include "protocol/VerloException.h"
+#include "ui/binding/ExceptionHandler.h"
 #include "ui/binding/MeterConfiguration.h"
 #include "ui/binding/Win32ControlParameterObserver.h"
 #include "ui/binding/Win32MeterObserver.h"
 #include "ui/binding/Win32SliderObserver.h"
 #include "ui/binding/Win32TextObserver.h"
-#include "ui/windows/ExceptionHandler.h"
 
 #include <QMetaObject>
 

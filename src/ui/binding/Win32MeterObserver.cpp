@@ -1,8 +1,8 @@
 #include "ui/binding/Win32MeterObserver.h"
 
+#include "base/VerloException.h"
 #include "model/MeterScaler.h"
 #include "model/Parameter.h"
-#include "protocol/VerloException.h"
 #include "ui/look/MeterWidget.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "ui/look/BitmapResource.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <QFile>
 

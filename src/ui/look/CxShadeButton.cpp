@@ -2,7 +2,7 @@
 
 #include "ui/look/Palette.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <QPainter>
 #include <QResizeEvent>

@@ -1,10 +1,10 @@
 #include "ui/look/MessageDialog.h"
 
-#include "protocol/VerloException.h"
-#include "ui/binding/ControlId.h"
+#include "base/VerloException.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/windows/WindowStack.h"
+#include "ui/look/WindowStack.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/look/StringTable.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <algorithm>
 #include <array>

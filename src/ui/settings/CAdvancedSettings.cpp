@@ -1,7 +1,7 @@
 #include "ui/settings/CAdvancedSettings.h"
 
-#include "protocol/VerloException.h"
-#include "ui/binding/ControlId.h"
+#include "base/VerloException.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
 #include "ui/settings/CChannelAssignments.h"

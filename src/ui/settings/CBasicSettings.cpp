@@ -3,17 +3,17 @@
 #include "model/ParameterSet.h"
 #include "model/ParameterTransaction.h"
 #include "protocol/GenericProtocol.h"
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WaitCursor.h"
 #include "ui/look/WindowFrame.h"
+#include "ui/look/WindowStack.h"
 #include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/SettingsLayout.h"
 #include "ui/windows/CDownload.h"
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
-#include "ui/windows/WindowStack.h"
 
 #include <QComboBox>
 #include <QFormLayout>

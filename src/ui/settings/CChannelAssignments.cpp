@@ -1,6 +1,6 @@
 #include "ui/settings/CChannelAssignments.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,6 +1,6 @@
 #include "ui/settings/CMiscellaneous.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/settings/SettingsLayout.h"
 #include "ui/windows/ModalRunner.h"
 

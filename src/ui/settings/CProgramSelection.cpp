@@ -1,6 +1,6 @@
 #include "ui/settings/CProgramSelection.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

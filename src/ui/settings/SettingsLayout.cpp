@@ -1,6 +1,6 @@
 #include "ui/settings/SettingsLayout.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/ValueSlider.h"
 
 #include <QGridLayout>

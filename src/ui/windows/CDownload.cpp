@@ -1,18 +1,18 @@
 #include "ui/windows/CDownload.h"
 
+#include "base/VerloException.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterSet.h"
-#include "protocol/VerloException.h"
-#include "ui/binding/ControlId.h"
+#include "ui/app/CKORARemoteGUIDlg.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/look/WaitCursor.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/look/WindowStack.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
-#include "ui/windows/WindowStack.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -246,9 +246,11 @@ void CDownload::timerTick() {
 
 void CDownload::rebootTick() {
     // Signed and truncating toward zero: over one wait p rises from 0 to 100.
-    const std::int64_t p = (clock_.seconds() - rebootDeadline_) * 100 / kRebootWaitSeconds + 100;
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - rebootDeadline_);
+    const std::int64_t p = waited * 100 / kRebootWait + 100;
     if (p >= 100) {
-        rebootDeadline_ += kRebootWaitSeconds;
+        rebootDeadline_ += kRebootWait;
     }
     // Directly: Download Progress stays 0 during the wait.
     progressBar_->setValue(static_cast<int>(p));
@@ -315,7 +317,7 @@ void CDownload::enterState(State state) {
         percentSign_->hide();
         controller_.setHandlerBusy(true);
         stateLabel_->setText(QStringLiteral("Rebooting"));
-        rebootDeadline_ = clock_.seconds() + kRebootWaitSeconds;
+        rebootDeadline_ = clock_.now() + kRebootWait;
         progressBar_->setValue(0);
         break;
     }

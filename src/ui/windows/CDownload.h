@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Clock.h"
 #include "firmware/DownloadProgressCommand.h"
-#include "protocol/Clock.h"
 #include "ui/binding/Win32Controller.h"
 #include "ui/look/PaletteDialog.h"
 
@@ -48,7 +48,7 @@ public:
     // The transfer timer's identity while it runs.
     static constexpr int kTimerId = 2;
     static constexpr int kTimerInterval = 30;
-    static constexpr std::int64_t kRebootWaitSeconds = 45;
+    static constexpr std::chrono::seconds kRebootWait{45};
     // The close button's caption once the operator may stop the reboot wait,
     // and what the operator is told then.
     static constexpr const char* kStopWaiting = "Stop Waiting";
@@ -86,7 +86,6 @@ public:
     State state() const { return state_; }
     // kTimerId while the transfer timer runs, else 0.
     int timer() const { return timer_.isActive() ? kTimerId : 0; }
-    std::int64_t rebootDeadline() const { return rebootDeadline_; }
     const Win32Controller& controller() const { return controller_; }
 
 private:
@@ -113,7 +112,7 @@ private:
     Win32Controller controller_;
     std::unique_ptr<DownloadProgressCommand> progress_;
     State state_ = State::Idle;
-    std::int64_t rebootDeadline_ = 0;
+    Clock::time_point rebootDeadline_;
     // A whole reboot wait passed without an answer.
     bool mayStopWaiting_ = false;
     QTimer timer_;

@@ -1,10 +1,10 @@
 #include "ui/windows/CViewLog.h"
 
-#include "protocol/VerloException.h"
-#include "ui/binding/ControlId.h"
+#include "base/VerloException.h"
+#include "ui/binding/ExceptionHandler.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/windows/ExceptionHandler.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

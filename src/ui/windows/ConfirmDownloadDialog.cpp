@@ -1,6 +1,6 @@
 #include "ui/windows/ConfirmDownloadDialog.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/StringTable.h"
 #include "ui/look/WindowFrame.h"

@@ -1,7 +1,7 @@
 #include "ui/windows/KORAExceptionHandler.h"
 
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/ModalRunner.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/VerloException.h"
 #include "firmware/DownloadExceptionHandler.h"
-#include "protocol/VerloException.h"
-#include "ui/windows/ExceptionHandler.h"
+#include "ui/binding/ExceptionHandler.h"
 
 #include <QPointer>
 #include <QWidget>

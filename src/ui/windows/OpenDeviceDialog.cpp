@@ -1,10 +1,10 @@
 #include "ui/windows/OpenDeviceDialog.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/app/CKORARemoteGUIApp.h"
 #include "ui/look/BitmapResource.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/windows/CKORARemoteGUIApp.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -5,9 +5,9 @@
 
 #include "ui/TemporaryProfile.h"
 
-#include "ui/binding/ControlId.h"
+#include "ui/app/CKORARemoteGUIDlg.h"
+#include "ui/look/ControlId.h"
 #include "ui/settings/CBasicSettings.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/OpenDeviceDialog.h"
 

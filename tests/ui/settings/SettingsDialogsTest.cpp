@@ -1,6 +1,6 @@
 #include "catalogue/KORAParams.h"
 #include "protocol/DummyKORAProtocol.h"
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 #include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
 #include "ui/settings/Win32TabControl.h"

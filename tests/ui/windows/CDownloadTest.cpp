@@ -5,9 +5,9 @@
 #include "support/ScriptedModalRunner.h"
 #include "ui/TemporaryProfile.h"
 
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/windows/CDownload.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 
@@ -93,7 +93,7 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
 
     // The first attempt to reconnect comes 18 seconds into the wait.
     ASSERT_TRUE(awaitEvent("rebooted"));
-    clock.advance(18);
+    clock.advance(std::chrono::seconds(18));
     runner.clickInDialog(MessageDialog::kOkButton);
     dialog->timerTick();
     EXPECT_THAT(runner.dialogs().back().texts, Contains(QString("Firmware Upgraded")));
@@ -127,7 +127,7 @@ TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
     connection.watch(firmwareVersion());
     std::vector<int> attempts;
     int mayStop = -1;
-    for (int second = 0; second <= 91; ++second, clock.advance(1)) {
+    for (int second = 0; second <= 91; ++second, clock.advance(std::chrono::seconds(1))) {
         dialog->timerTick();
         if (std::exchange(connection.destroyedCalls, 0) > 0) {
             attempts.push_back(second);
@@ -202,7 +202,7 @@ TEST_F(UpdateDialog, AnUnconfirmedBurnReportsTheVersionAndAWrongDigestGoesOffLin
     }
     ASSERT_EQ(dialog->state(), CDownload::State::Rebooting);
     ASSERT_TRUE(awaitEvent("rebooted"));
-    clock.advance(18);
+    clock.advance(std::chrono::seconds(18));
     runner.clickInDialog(MessageDialog::kOkButton);
     dialog->timerTick();
     EXPECT_THAT(runner.dialogs().back().texts,

@@ -1,7 +1,7 @@
 #include "UnitProcess.h"
 
 #include "protocol/GenericProtocol.h"
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "firmware/FirmwareDownload.h"
 #include "protocol/GenericProtocol.h"
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 
 #include <gmock/gmock.h>
 

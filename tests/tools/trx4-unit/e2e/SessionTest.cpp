@@ -1,10 +1,10 @@
 #include "TracedUnitTest.h"
 #include "support/ThrownMessage.h"
 
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "protocol/ForwardingProtocol.h"
-#include "protocol/ProtocolChain.h"
-#include "protocol/VerloException.h"
+#include "session/ProtocolChain.h"
 #include "transport/Win32Socket.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
-#include "model/ParameterValueMap.h"
+#include "base/ParameterValueMap.h"
 
-#include "model/Checksum.h"
-#include "protocol/VerloException.h"
+#include "base/Checksum.h"
+#include "base/VerloException.h"
 
 #include <cstdint>
 #include <istream>

@@ -3,10 +3,10 @@
 #include "support/ScriptedModalRunner.h"
 #include "ui/TemporaryProfile.h"
 
+#include "ui/app/CKORARemoteGUIApp.h"
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/settings/CBasicSettings.h"
-#include "ui/windows/CKORARemoteGUIApp.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/KORAExceptionHandler.h"
 
 #include <QComboBox>

@@ -1,17 +1,18 @@
 #pragma once
 
-#include "protocol/ConnectionTarget.h"
 #include "protocol/DummyKORAProtocol.h"
 #include "protocol/QUIPFrame.h"
 #include "protocol/QUIPPacket.h"
+#include "protocol/QUIPProtocol.h"
+#include "session/ConnectionTarget.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class ForwardingProtocol;
 class GenericProtocol;
-class QUIPProtocol;
 class RetryingProtocol;
 class SerialDevice;
 class SerialDeviceImplementation;
@@ -37,8 +38,10 @@ public:
     static constexpr unsigned attempts = 2;
     static constexpr std::uint32_t serialBaudRate = 115200;
 
-    // links is not owned and must outlive the chain.
-    ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links);
+    // links is not owned and must outlive the chain; listener hears every
+    // message the unit sends, from the Get All on.
+    ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links,
+                  QUIPProtocol::MessageListener listener = {});
     // With links of its own, for a caller that holds one connection at a time.
     explicit ProtocolChain(const ConnectionTarget& target);
     ~ProtocolChain();
@@ -51,11 +54,14 @@ public:
     // Takes in every message the unit has sent since the last call and
     // returns how many (none off line); see QUIPProtocol::takeInPending.
     std::size_t takeInPending();
+    // When the unit last sent a message; none off line.
+    std::optional<Clock::time_point> lastMessageTime() const;
     // The forwarding front end alone, which does not retry.
     ForwardingProtocol& protocolFrontEnd() { return *protocolFrontEnd_; }
 
 private:
-    void open(const ConnectionTarget& target, ConnectionLinks& links);
+    void open(const ConnectionTarget& target, ConnectionLinks& links,
+              QUIPProtocol::MessageListener listener);
 
     std::unique_ptr<ConnectionLinks> ownLinks_;
     std::unique_ptr<SerialDeviceImplementation> transport_;

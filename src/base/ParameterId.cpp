@@ -1,7 +1,7 @@
-#include "model/ParameterId.h"
+#include "base/ParameterId.h"
 
-#include "model/Checksum.h"
-#include "protocol/VerloException.h"
+#include "base/Checksum.h"
+#include "base/VerloException.h"
 
 #include <cstdio>
 #include <istream>

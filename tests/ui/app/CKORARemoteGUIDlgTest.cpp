@@ -2,14 +2,14 @@
 #include "support/TemporaryDirectory.h"
 #include "ui/TemporaryProfile.h"
 
+#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
+#include "ui/look/WindowStack.h"
 #include "ui/settings/CBasicSettings.h"
 #include "ui/windows/CDownload.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/KORAExceptionHandler.h"
-#include "ui/windows/WindowStack.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -4,7 +4,7 @@
 #include "model/MeterScaler.h"
 #include "model/ParameterEvaluator.h"
 #include "model/ParameterFormatter.h"
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 #include "ui/look/PaletteDialog.h"
 #include "ui/windows/OpenDeviceDialog.h"
 

@@ -1,4 +1,4 @@
-#include "ui/binding/ControlId.h"
+#include "ui/look/ControlId.h"
 
 namespace {
 

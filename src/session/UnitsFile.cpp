@@ -1,6 +1,6 @@
-#include "protocol/UnitsFile.h"
+#include "session/UnitsFile.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "protocol/ConnectionTarget.h"
+#include "session/ConnectionTarget.h"
 
 #include <charconv>
 #include <stdexcept>

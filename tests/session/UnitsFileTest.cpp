@@ -1,5 +1,5 @@
-#include "protocol/UnitsFile.h"
-#include "protocol/VerloException.h"
+#include "session/UnitsFile.h"
+#include "base/VerloException.h"
 #include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ParameterId.h"
-#include "model/ParameterValue.h"
+#include "base/ParameterId.h"
+#include "base/ParameterValue.h"
 
 #include <iosfwd>
 #include <map>

@@ -1,11 +1,11 @@
-#include "ui/windows/CKORARemoteGUIApp.h"
+#include "ui/app/CKORARemoteGUIApp.h"
 
-#include "protocol/VerloException.h"
-#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "base/VerloException.h"
+#include "ui/app/CKORARemoteGUIDlg.h"
+#include "ui/look/WindowStack.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
 #include "ui/windows/OpenDeviceDialog.h"
-#include "ui/windows/WindowStack.h"
 
 #include <QDialog>
 #include <QSettings>

@@ -1,7 +1,7 @@
-#include "model/ParameterValue.h"
+#include "base/ParameterValue.h"
 
-#include "model/Checksum.h"
-#include "protocol/VerloException.h"
+#include "base/Checksum.h"
+#include "base/VerloException.h"
 
 #include <istream>
 #include <ostream>

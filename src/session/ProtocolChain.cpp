@@ -1,4 +1,4 @@
-#include "protocol/ProtocolChain.h"
+#include "session/ProtocolChain.h"
 
 #include "protocol/ForwardingProtocol.h"
 #include "protocol/QUIPProtocol.h"
@@ -6,6 +6,8 @@
 #include "protocol/SerialDevice.h"
 #include "transport/Win32SerialPort.h"
 #include "transport/Win32Socket.h"
+
+#include <utility>
 
 namespace {
 
@@ -18,13 +20,14 @@ std::unique_ptr<SerialDeviceImplementation> openSerialPort(const ConnectionTarge
 
 } // namespace
 
-ProtocolChain::ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links) {
-    open(target, links);
+ProtocolChain::ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links,
+                             QUIPProtocol::MessageListener listener) {
+    open(target, links, std::move(listener));
 }
 
 ProtocolChain::ProtocolChain(const ConnectionTarget& target)
     : ownLinks_(std::make_unique<ConnectionLinks>()) {
-    open(target, *ownLinks_);
+    open(target, *ownLinks_, {});
 }
 
 ProtocolChain::~ProtocolChain() = default;
@@ -40,7 +43,15 @@ std::size_t ProtocolChain::takeInPending() {
     return protocolImplementation_ != nullptr ? protocolImplementation_->takeInPending() : 0;
 }
 
-void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links) {
+std::optional<Clock::time_point> ProtocolChain::lastMessageTime() const {
+    if (protocolImplementation_ == nullptr) {
+        return std::nullopt;
+    }
+    return protocolImplementation_->lastMessageTime();
+}
+
+void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links,
+                         QUIPProtocol::MessageListener listener) {
     QUIPLink* link = nullptr;
     switch (target.kind) {
     case ConnectionTarget::Kind::Offline:
@@ -56,7 +67,8 @@ void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links)
         break;
     }
     deviceAdapter_ = std::make_unique<SerialDevice>(*transport_);
-    protocolImplementation_ = std::make_unique<QUIPProtocol>(*deviceAdapter_, *link);
+    protocolImplementation_ = std::make_unique<QUIPProtocol>(*deviceAdapter_, *link,
+                                                             Clock::system(), std::move(listener));
     protocolFrontEnd_ = std::make_unique<ForwardingProtocol>(protocolImplementation_.get());
     retryingFrontEnd_ = std::make_unique<RetryingProtocol>(protocolFrontEnd_.get(), attempts);
 }

@@ -1,6 +1,6 @@
-#include "protocol/StatusCodeFactory.h"
+#include "base/StatusCodeFactory.h"
 
-#include "protocol/VerloException.h"
+#include "base/VerloException.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "model/ParameterValue.h"
-#include "model/ParameterId.h"
-#include "protocol/VerloException.h"
+#include "base/ParameterValue.h"
+#include "base/ParameterId.h"
+#include "base/VerloException.h"
 #include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>

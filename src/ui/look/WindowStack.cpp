@@ -1,4 +1,4 @@
-#include "ui/windows/WindowStack.h"
+#include "ui/look/WindowStack.h"
 
 std::unique_ptr<WindowStack> WindowStack::instance_;
 

@@ -1,13 +1,13 @@
-#include "ui/windows/CKORARemoteGUIDlg.h"
+#include "ui/app/CKORARemoteGUIDlg.h"
 
-#include "protocol/VerloException.h"
-#include "ui/binding/ControlId.h"
+#include "base/VerloException.h"
+#include "ui/app/CKORARemoteGUIApp.h"
+#include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/Palette.h"
-#include "ui/windows/CKORARemoteGUIApp.h"
+#include "ui/look/WindowStack.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
-#include "ui/windows/WindowStack.h"
 
 #include "ui/binding/Win32Controller.h"
 #include "ui/look/BitmapResource.h"
