@@ -18,6 +18,7 @@ QUIPProtocol::QUIPProtocol(SerialDevice& device, QUIPLink& link, Clock& clock,
     : device_(&device), link_(&link), clock_(&clock), listener_(std::move(listener)) {
     getAll();
     lastPingTime_ = clock_->now();
+    lastMessageTime_ = lastPingTime_;
 }
 
 QUIPProtocol::QUIPProtocol(SerialDevice& device, QUIPLink& link)
@@ -45,25 +46,26 @@ ParameterValue QUIPProtocol::getValue(ParameterId id) {
 }
 
 void QUIPProtocol::getValues(const ParameterIdList& ids, ParameterValueMap& result) {
-    pingIfDue();
     device_->setTimeout(pollTimeoutMs);
     if (link_->receive(*device_)) {
+        received();
         if (const Command* command = link_->command()) {
             device_->setTimeout(replyTimeoutMs);
             dispatch(*command);
             device_->setTimeout(pollTimeoutMs);
         }
     }
+    checkSilence();
     ProtocolImplementation::getValues(ids, result);
     device_->setTimeout(replyTimeoutMs);
 }
 
 std::size_t QUIPProtocol::takeInPending() {
-    pingIfDue();
     std::size_t count = 0;
     device_->setTimeout(pollTimeoutMs);
     while (count < maximumMessagesPerReply && link_->receive(*device_)) {
         ++count;
+        received();
         if (const Command* command = link_->command()) {
             device_->setTimeout(replyTimeoutMs);
             dispatch(*command);
@@ -71,6 +73,7 @@ std::size_t QUIPProtocol::takeInPending() {
         }
     }
     device_->setTimeout(replyTimeoutMs);
+    checkSilence();
     return count;
 }
 
@@ -157,27 +160,31 @@ void QUIPProtocol::getAll() {
     }
 }
 
-void QUIPProtocol::pingIfDue() {
+void QUIPProtocol::received() {
+    lastMessageTime_ = clock_->now();
+    unansweredPing_.reset();
+}
+
+void QUIPProtocol::checkSilence() {
     const Clock::time_point now = clock_->now();
-    if (now - lastPingTime_ <= pingInterval) {
+    if (unansweredPing_) {
+        if (now - *unansweredPing_ >= pingAnswerLimit) {
+            throw ProtocolException("Lost Connection to the Device");
+        }
         return;
     }
-    send(PingRequestCommand());
-    device_->setTimeout(replyTimeoutMs);
-    // Any message at all shows that the unit is alive. Until one comes the
-    // ping stays due, so that a retry pings again rather than merely polling
-    // a unit that has stopped answering.
-    if (!link_->receive(*device_)) {
-        throw ProtocolException("Lost Connection to the Device");
-    }
-    lastPingTime_ = now;
-    if (const Command* command = link_->command()) {
-        dispatch(*command);
+    if (now - lastMessageTime_ >= silenceLimit || now - lastPingTime_ > pingInterval) {
+        // Either side may ping at any time; the answer is taken in by a later
+        // step. A serial link still waits for the frame's acknowledgement.
+        device_->setTimeout(replyTimeoutMs);
+        send(PingRequestCommand());
+        lastPingTime_ = now;
+        unansweredPing_ = now;
     }
 }
 
 void QUIPProtocol::dispatch(const Command& command) {
-    lastMessageTime_ = clock_->now();
+    received();
     const auto reply = link_->create();
     command.handle(cache_, *device_, *reply);
     if (listener_) {
@@ -192,11 +199,18 @@ void QUIPProtocol::send(const Command& command) {
 
 void QUIPProtocol::sendAndConfirm(const SetCommand& command, std::uint32_t delayMs) {
     send(command);
+    // One deadline from the moment the Set is out, however many other
+    // messages arrive meanwhile: a unit that reports other values without
+    // pause cannot hold the caller past it.
+    const Clock::time_point deadline = clock_->now() + std::chrono::milliseconds(replyTimeoutMs);
     clock_->sleep(std::chrono::milliseconds::zero());
-    // Bounded so that a unit reporting other values without pause cannot
-    // hold the caller forever; the reply time-out bounds each read.
     for (unsigned count = 0; count < maximumMessagesPerReply; ++count) {
-        device_->setTimeout(replyTimeoutMs);
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_->now()).count();
+        if (left <= 0) {
+            break;
+        }
+        device_->setTimeout(static_cast<std::uint32_t>(left));
         if (!link_->receive(*device_)) {
             break;
         }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class Command;
@@ -25,6 +26,10 @@ public:
     static constexpr std::uint32_t pollTimeoutMs = 1;
     static constexpr std::uint32_t flashTimeoutMs = 30000;
     static constexpr std::chrono::seconds pingInterval{15};
+    // A unit silent this long is pinged; a ping unanswered this long means the
+    // connection is lost.
+    static constexpr std::chrono::seconds silenceLimit{2};
+    static constexpr std::chrono::seconds pingAnswerLimit{2};
     static constexpr unsigned maximumMessagesPerReply = 300;
     static constexpr unsigned maximumMessagesPerGetAll = 20;
     static constexpr std::size_t blockSize = 4096;
@@ -48,15 +53,18 @@ public:
     void setValue(ParameterId id, const ParameterValue& value, std::uint32_t delayMs) override;
     // The cached value; an identifier never reported gets a default value.
     ParameterValue getValue(ParameterId id) override;
-    // Takes in at most one pending message (and pings when due), then
-    // answers from the cache. A ping that gets no message at all within the
-    // reply time-out fails with "Lost Connection to the Device" and stays due.
+    // Takes in at most one pending message, then answers from the cache.
+    // Pings without waiting when the unit has been silent for silenceLimit or
+    // no ping went out for pingInterval; fails with "Lost Connection to the
+    // Device" once a ping has had no message at all for pingAnswerLimit, and
+    // again at every later call, so a retry does not wait a second time.
     void getValues(const ParameterIdList& ids, ParameterValueMap& result) override;
     bool hasDevice() override;
     // When the unit last sent a message (the end of the Get All at first).
     Clock::time_point lastMessageTime() const { return lastMessageTime_; }
-    // Pings when due, then takes in every message already waiting (at most
-    // maximumMessagesPerReply) and returns how many. For a caller that polls
+    // Takes in every message already waiting (at most
+    // maximumMessagesPerReply), then pings or fails as getValues does, and
+    // returns how many messages it took in. For a caller that polls
     // far less often than the unit sends its Status, which getValues alone,
     // taking one message a call, could not keep up with.
     std::size_t takeInPending();
@@ -71,7 +79,9 @@ public:
 
 private:
     void getAll();
-    void pingIfDue();
+    // Any message at all shows that the unit is alive.
+    void received();
+    void checkSilence();
     void dispatch(const Command& command);
     void sendAndConfirm(const SetCommand& command, std::uint32_t delayMs);
     void send(const Command& command);
@@ -85,5 +95,7 @@ private:
     ParameterValueMap cache_;
     Clock::time_point lastPingTime_;
     Clock::time_point lastMessageTime_;
+    // When the ping that no message has followed yet went out.
+    std::optional<Clock::time_point> unansweredPing_;
     MessageListener listener_;
 };

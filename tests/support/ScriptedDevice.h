@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // A byte device whose far end is a script of the bytes the unit will send,
@@ -18,6 +19,8 @@ public:
 
     Bytes written;
     std::vector<std::uint32_t> timeouts;
+    // Called at every read, e.g. to let time pass on a test clock.
+    std::function<void()> onRead;
 
     void unitSends(const Bytes& bytes) {
         script_.insert(script_.end(), bytes.begin(), bytes.end());
@@ -30,6 +33,9 @@ public:
         written.insert(written.end(), bytes, bytes + count);
     }
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
+        if (onRead) {
+            onRead();
+        }
         const std::size_t taken = std::min(count, script_.size());
         std::copy_n(script_.begin(), taken, buffer);
         script_.erase(script_.begin(), script_.begin() + static_cast<std::ptrdiff_t>(taken));
