@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -186,7 +188,15 @@ void UnitOptions::declare(CLI::App& app, UnitOptions& options) {
                    "Drop each host this many seconds after its first message (over --pty: send "
                    "a disconnect frame)")
         ->type_name("S")
-        ->check(CLI::PositiveNumber);
+        ->check([](const std::string& text) {
+            // A range check alone lets "nan" through: it compares false both ways.
+            char* end = nullptr;
+            const double seconds = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds) || seconds <= 0) {
+                return "expected a positive number of seconds, not '" + text + "'";
+            }
+            return std::string();
+        });
     app.add_option("--corrupt-every", options.corruptEvery,
                    "With --pty: send every Nth frame with a wrong CRC")
         ->type_name("N")

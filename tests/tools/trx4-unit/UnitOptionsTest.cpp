@@ -23,7 +23,13 @@ TEST(UnitOptions, ReadsAddressesAndFaultsAndRefusesMalformedOnes) {
     CLI::App app;
     UnitOptions options;
     UnitOptions::declare(app, options);
-    EXPECT_THROW(app.parse("--drop-after-seconds 0", false), CLI::ValidationError);
+    for (const char* bad : {"0", "-1", "nan", "inf", "1s"}) {
+        EXPECT_THROW(app.parse(std::string("--drop-after-seconds '") + bad + "'", false),
+                     CLI::ValidationError)
+            << bad;
+    }
+    app.parse("--drop-after-seconds 0.5", false);
+    EXPECT_EQ(options.dropAfterSeconds, 0.5);
     for (const char* bad : {"localhost", ":4444", "host:", "host:65536", "host:12x", "host: 5"}) {
         EXPECT_THROW(app.parse(std::string("--listen ") + bad, false), CLI::ValidationError) << bad;
     }
