@@ -6,8 +6,11 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -31,6 +34,10 @@ std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) 
     std::vector<UnitEntry> units;
     std::string line;
     for (unsigned number = 1; std::getline(in, line); ++number) {
+        // Editors on some systems start a UTF-8 file with an invisible byte-order mark.
+        if (number == 1 && line.starts_with(byteOrderMark)) {
+            line.erase(0, byteOrderMark.size());
+        }
         const std::string where = fileName + ":" + std::to_string(number) + ": ";
         std::istringstream fields(line.substr(0, line.find('#')));
         std::string name;

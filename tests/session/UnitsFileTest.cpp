@@ -14,7 +14,7 @@ std::vector<UnitEntry> parse(const std::string& text) {
 }
 
 TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
-    const auto units = parse("# booths\n\n"
+    const auto units = parse("\xEF\xBB\xBF# booths\n\n"
                              "booth-1 tcp:127.0.0.5        # default port\n"
                              "  Booth_2\ttcp:127.0.0.1:5000\r\n"
                              "b3 serial:COM2\n");
@@ -34,6 +34,10 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
         {"a tcp:h\nb\n", "units:2: expected a name and one target"},
         {"a tcp:h extra\n", "units:1: expected a name and one target"},
         {"a.b tcp:h\n", "units:1: the name 'a.b' may hold only"},
+        {"a tcp:h\n\xEF\xBB\xBF"
+         "b tcp:h\n",
+         "units:2: the name '\xEF\xBB\xBF"
+         "b' may hold"},
         {"a tcp:h\n# x\na tcp:k\n", "units:3: the name 'a' is used twice"},
         {"a udp:h\n", "units:1: 'udp:h' is neither"},
         {"a tcp:h:0\n", "units:1: the port in 'h:0'"},
