@@ -15,6 +15,7 @@
 #include "protocol/RetryingProtocol.h"
 #include "protocol/SerialDevice.h"
 #include "session/ProtocolChain.h"
+#include "session/UnitSession.h"
 #include "transport/Win32Socket.h"
 
 #include <gtest/gtest.h>
@@ -163,8 +164,9 @@ TEST_F(Faults, AFailingUnitEndsThePollingConversation) {
         std::vector<std::string> options{"--status-interval-ms", "30"};
         options.insert(options.end(), fault.begin(), fault.end());
         start(options, overSerial);
-        ProtocolChain chain(target);
-        KORAParams params(chain.frontEnd());
+        UnitSession session;
+        session.open(target);
+        KORAParams& params = *session.parameters();
         const auto tick = [&] {
             params.pollNext();
             params.refreshControls();
@@ -266,8 +268,9 @@ TEST_F(Faults, AUnitThatStopsAnsweringFailsThePing) {
 
 TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
     start({"--set-error", "3", "--status-interval-ms", "30"});
-    ProtocolChain chain(target);
-    KORAParams params(chain.frontEnd());
+    UnitSession session;
+    session.open(target);
+    KORAParams& params = *session.parameters();
     auto& delay = params.controlParameters().find(surroundDelay);
     for (int value : {30, 40}) {
         EXPECT_EQ(outcomeOf([&] { delay.setValue(ParameterValue(value)); }), Outcome::HostError);
@@ -276,7 +279,7 @@ TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
         params.refreshControls();
         EXPECT_EQ(delay.value(), ParameterValue(20));
     }
-    EXPECT_FALSE(chain.frontEnd().getEventLog().empty());
+    EXPECT_FALSE(session.frontEnd().getEventLog().empty());
     // Each write was sent twice: the retrying front end tried once more.
     EXPECT_EQ(messages(readTrace(tracePath), "received", "Set").size(), 4u);
 }
