@@ -151,15 +151,4 @@ TEST_F(ConfigurationLoadTest, AFailedLoadSetsBackWhatItWroteOrSaysWhatDiffers) {
     }
 }
 
-TEST_F(ConfigurationLoadTest, AGoodFileIsWrittenAndReadBack) {
-    const std::string path =
-        folder.write("good.trx", fileOf({{sdiGroup, ParameterValue(2)},
-                                         {surroundDelay, ParameterValue(30)},
-                                         {ParameterId(std::uint16_t{0x0B00}), ParameterValue(1)}}));
-    EXPECT_EQ(load(path), "");
-    EXPECT_EQ(catalogue.unit.values[sdiGroup], ParameterValue(2));
-    EXPECT_EQ(catalogue.unit.values[surroundDelay], ParameterValue(30));
-    EXPECT_EQ(catalogue.pending(0x0B00), 1);
-}
-
 } // namespace
