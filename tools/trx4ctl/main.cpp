@@ -331,7 +331,7 @@ int main(int argc, char** argv) {
     const ExitStatus status = guarded([&] { return run(app, arguments); }, failure);
     if (!failure.empty()) {
         // Failures may quote the unit's texts and a file's bytes.
-        std::cerr << "trx4ctl: " << TerminalText::escaped(failure) << std::endl;
+        std::cerr << "trx4ctl: " << TerminalText::escaped(failure, true) << std::endl;
     }
     return status;
 }
