@@ -7,7 +7,6 @@
 #include "catalogue/KORAParams.h"
 #include "model/ConfigurationFile.h"
 #include "model/ParameterText.h"
-#include "session/ConfigurationLoad.h"
 
 #include <ostream>
 #include <set>
@@ -23,10 +22,6 @@ void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
     std::ostringstream stream(std::ios::binary);
     params.saveControls(stream);
     AtomicFile::write(path, stream.str());
-}
-
-void ConfigurationFiles::load(KORAParams& params, const std::string& path) {
-    ConfigurationLoad::load(params, path);
 }
 
 namespace {

@@ -8,17 +8,16 @@
 
 class KORAParams;
 
-// Configuration files ("*.trx") in the application's own format: save, load,
-// show and diff. File failures throw FileException; failures of the unit
-// VerloException. Files are read with ConfigurationFile::read.
+// Configuration files ("*.trx") in the application's own format: save, show
+// and diff. File failures throw FileException; failures of the unit
+// VerloException. Files are read with ConfigurationFile::read and loaded
+// with ConfigurationLoad::load.
 namespace ConfigurationFiles {
 
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);
 // Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
-// Loads the file into the unit, all or nothing (ConfigurationLoad).
-void load(KORAParams& params, const std::string& path);
 // Each record of the file with its name and value text, named after params;
 // bytes after the checksum are counted on notes.
 void show(KORAParams& params, const std::string& path, std::ostream& out, std::ostream& notes);

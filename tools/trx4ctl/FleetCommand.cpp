@@ -8,6 +8,7 @@
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "model/ConfigurationFile.h"
+#include "session/ConfigurationLoad.h"
 #include "session/UnitSession.h"
 
 #include <nlohmann/json.hpp>
@@ -66,7 +67,7 @@ ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
     } else if (command == "save") {
         ConfigurationFiles::save(params, path);
     } else if (command == "load") {
-        ConfigurationFiles::load(params, path);
+        ConfigurationLoad::load(params, path);
     } else if (command == "diff") {
         const auto count =
             ConfigurationFiles::diff(params, file, ConfigurationFiles::controls(params), text);

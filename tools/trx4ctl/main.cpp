@@ -12,6 +12,7 @@
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "model/ConfigurationFile.h"
+#include "session/ConfigurationLoad.h"
 #include "session/UnitSession.h"
 
 #include <CLI/CLI.hpp>
@@ -180,7 +181,7 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
     } else if (command == "save") {
         ConfigurationFiles::save(params, arguments.files[0]);
     } else if (command == "load") {
-        ConfigurationFiles::load(params, arguments.files[0]);
+        ConfigurationLoad::load(params, arguments.files[0]);
     } else if (command == "diff") {
         const auto file = ConfigurationFile::read(arguments.files[0]);
         const auto unit = ConfigurationFiles::controls(params);
