@@ -12,6 +12,7 @@
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
 #include "session/ProtocolChain.h"
+#include "session/UnitSession.h"
 #include "support/FirmwareImages.h"
 #include "support/TemporaryDirectory.h"
 
@@ -44,8 +45,9 @@ BENCHMARK(getAllOnConnect)->Unit(benchmark::kMillisecond)->UseRealTime();
 // of the status group waits its 1 ms for a message, the controls come from the cache.
 void idlePollingStep(benchmark::State& state) {
     UnitProcess unit = quietUnit();
-    ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", unit.port()));
-    KORAParams params(chain.frontEnd());
+    UnitSession session;
+    session.open(ConnectionTarget::tcp("127.0.0.1", unit.port()));
+    KORAParams& params = *session.parameters();
     for (auto _ : state) {
         params.pollNext();
         params.refreshControls();

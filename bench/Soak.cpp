@@ -9,7 +9,7 @@
 
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
-#include "session/ProtocolChain.h"
+#include "session/UnitSession.h"
 
 #include <chrono>
 #include <cstdio>
@@ -83,13 +83,6 @@ std::vector<std::string> randomFaults(std::mt19937& random) {
     return arguments;
 }
 
-struct Connection {
-    explicit Connection(std::uint16_t port)
-        : chain(ConnectionTarget::tcp("127.0.0.1", port)), params(chain.frontEnd()) {}
-    ProtocolChain chain;
-    KORAParams params;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +92,7 @@ int main(int argc, char** argv) {
                                               std::chrono::duration<double>(minutes * 60));
 
     std::unique_ptr<UnitProcess> unit;
-    std::unique_ptr<Connection> connection;
+    UnitSession session;
     std::map<std::string, unsigned> failures;
     unsigned long ticks = 0;
     unsigned long reconnections = 0;
@@ -113,39 +106,38 @@ int main(int argc, char** argv) {
             if (!unit) {
                 unit = std::make_unique<UnitProcess>(randomFaults(random));
             }
-            if (!connection) {
-                connection = std::make_unique<Connection>(unit->port());
+            if (!session.isOpen()) {
+                session.open(ConnectionTarget::tcp("127.0.0.1", unit->port()));
                 ++reconnections;
             }
-            connection->params.pollNext();
-            connection->params.refreshControls();
+            KORAParams& params = *session.parameters();
+            params.pollNext();
+            params.refreshControls();
             if (++ticks % 50 == 0) {
                 value = value == 20 ? 21 : 20;
-                connection->params.controlParameters()
-                    .find(surroundDelay)
-                    .setValue(ParameterValue(value));
+                params.controlParameters().find(surroundDelay).setValue(ParameterValue(value));
             }
         } catch (const HostException&) {
             ++hostErrors;
         } catch (const VerloException& error) {
             ++failures[error.what()];
-            // A failed conversation: drop the chain; the next tick reopens it,
+            // A failed conversation: close the session; the next tick reopens it,
             // now and then with a new unit with other faults.
-            connection.reset();
+            session.close();
             if (std::bernoulli_distribution(0.3)(random)) {
                 unit.reset();
             }
         }
         if (!start && ticks == 200) {
             // After the warm-up, measured as at the end: nothing open.
-            connection.reset();
+            session.close();
             unit.reset();
             start.emplace();
             start->print("start");
         }
         std::this_thread::sleep_until(tickStart + 30ms);
     }
-    connection.reset();
+    session.close();
     unit.reset();
 
     const Usage finish;

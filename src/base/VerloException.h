@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // The system's failure family. Every failure carries a complete English
 // message for the operator; the classes tell the error handler how to react.
@@ -41,6 +42,19 @@ public:
 
 private:
     std::optional<std::uint16_t> code_;
+};
+
+// A file could not be opened, read, written or understood. The message names
+// the path and the reason; path() gives the path alone.
+class FileException : public VerloException {
+public:
+    FileException(std::string path, const std::string& message)
+        : VerloException(message), path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
 };
 
 // A firmware image failed its checksum.

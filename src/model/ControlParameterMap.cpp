@@ -5,17 +5,11 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-// Offers every value to its parameter; those the unit answers differently are
-// offered again in the next pass. Returns whether all were taken within the
-// passes allowed. Parameters that are not restorable are skipped, not retried.
-bool offerValues(ControlParameterMap& parameters, ParameterValueMap remaining) {
-    constexpr int maximumPasses = 5;
+ParameterValueMap ControlParameterMap::offer(ParameterValueMap remaining) {
     for (int pass = 0; pass < maximumPasses && !remaining.empty(); ++pass) {
         ParameterValueMap refused;
         for (const auto& [id, value] : remaining) {
-            ControlParameter& parameter = parameters.find(id);
+            ControlParameter& parameter = find(id);
             if (!parameter.restorable()) {
                 continue;
             }
@@ -26,10 +20,8 @@ bool offerValues(ControlParameterMap& parameters, ParameterValueMap remaining) {
         }
         remaining = std::move(refused);
     }
-    return remaining.empty();
+    return remaining;
 }
-
-} // namespace
 
 void ControlParameterMap::updateAll(const ParameterValueMap& values) {
     // Local on purpose: observers may start another updateAll. Nothing is
@@ -59,7 +51,7 @@ void ControlParameterMap::restore(std::istream& stream) {
     const char* const invalid = "This is not a valid configuration file for this device";
     bool accepted = false;
     try {
-        accepted = offerValues(*this, ParameterValueMap(stream));
+        accepted = offer(ParameterValueMap(stream)).empty();
     } catch (const VerloException&) {
         throw VerloException(invalid);
     }

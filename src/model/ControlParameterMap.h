@@ -9,15 +9,22 @@
 // parameter holds its new value before the first observer runs.
 class ControlParameterMap : public ParameterMap<ControlParameter> {
 public:
+    static constexpr int maximumPasses = 5;
+
     void updateAll(const ParameterValueMap& values) override;
+
+    // Offers every value to its parameter (setValue, which writes to the unit
+    // at once); those the unit answers differently are offered again in the
+    // next pass, since a rule may accept a value only once another one is in
+    // place. Parameters that are not restorable are skipped, not retried; an
+    // unknown identifier raises "Couldn't find parameter ". Returns the values
+    // still refused after maximumPasses passes.
+    ParameterValueMap offer(ParameterValueMap values);
 
     // Writes the pending value of every restorable parameter as a
     // configuration file (see ParameterValueMap).
     virtual void save(std::ostream& stream);
-    // Reads a configuration file and writes its values to the parameters'
-    // sources. Values the unit refuses are offered again, in up to five passes
-    // in all, since a rule may accept a value only once another one is in
-    // place. Any failure becomes "This is not a valid configuration file for
-    // this device"; values written before it stay written.
+    // Reads a configuration file and offers its values. Any failure becomes "This is not a valid
+    // configuration file for this device"; values written before it stay written.
     virtual void restore(std::istream& stream);
 };

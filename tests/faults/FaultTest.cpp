@@ -11,6 +11,7 @@
 #include "catalogue/KORAParams.h"
 #include "protocol/QUIPProtocol.h"
 #include "session/ProtocolChain.h"
+#include "session/UnitSession.h"
 
 #include <gtest/gtest.h>
 
@@ -158,8 +159,9 @@ TEST_F(Faults, AFailingUnitEndsThePollingConversation) {
         std::vector<std::string> options{"--status-interval-ms", "30"};
         options.insert(options.end(), fault.begin(), fault.end());
         start(options, overSerial);
-        ProtocolChain chain(target);
-        KORAParams params(chain.frontEnd());
+        UnitSession session;
+        session.open(target);
+        KORAParams& params = *session.parameters();
         const auto tick = [&] {
             params.pollNext();
             params.refreshControls();
@@ -255,8 +257,9 @@ TEST_F(Faults, AHungUnitIsGivenUpWithinFiveSecondsOfItsLastMessage) {
 
 TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
     start({"--set-error", "3", "--status-interval-ms", "30"});
-    ProtocolChain chain(target);
-    KORAParams params(chain.frontEnd());
+    UnitSession session;
+    session.open(target);
+    KORAParams& params = *session.parameters();
     auto& delay = params.controlParameters().find(surroundDelay);
     for (int value : {30, 40}) {
         EXPECT_EQ(outcomeOf([&] { delay.setValue(ParameterValue(value)); }), Outcome::HostError);
@@ -265,7 +268,7 @@ TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
         params.refreshControls();
         EXPECT_EQ(delay.value(), ParameterValue(20));
     }
-    EXPECT_FALSE(chain.frontEnd().getEventLog().empty());
+    EXPECT_FALSE(session.frontEnd().getEventLog().empty());
     // Each write was sent twice: the retrying front end tried once more.
     EXPECT_EQ(messages(readTrace(tracePath), "received", "Set").size(), 4u);
 }

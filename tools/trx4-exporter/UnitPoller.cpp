@@ -1,7 +1,6 @@
 #include "UnitPoller.h"
 
 #include "catalogue/KORAParams.h"
-#include "session/ProtocolChain.h"
 
 #include <algorithm>
 #include <exception>
@@ -54,20 +53,18 @@ void UnitPoller::run() {
         published_ = working_;
     }
     // The connection closes on this thread, as it was opened.
-    parameters_.reset();
-    chain_.reset();
+    session_.close();
 }
 
 void UnitPoller::poll() {
-    if (chain_ == nullptr) {
-        chain_ = std::make_unique<ProtocolChain>(unit_.target);
-        parameters_ = std::make_unique<KORAParams>(chain_->frontEnd());
+    if (!session_.isOpen()) {
+        session_.open(unit_.target);
         std::cerr << "trx4-exporter: " << unit_.name << ": connected" << std::endl;
     } else {
-        chain_->takeInPending();
-        parameters_->pollNext();
+        session_.takeInPending();
+        session_.parameters()->pollNext();
     }
-    working_.takeValues(*parameters_);
+    working_.takeValues(*session_.parameters());
     working_.up = true;
     working_.lastPollSeconds =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -79,8 +76,7 @@ void UnitPoller::failed(const std::string& message) {
         std::cerr << "trx4-exporter: " << unit_.name << ": " << message << " (retrying in "
                   << backOff_.count() << " s)" << std::endl;
     }
-    parameters_.reset();
-    chain_.reset();
+    session_.close();
     working_.up = false;
     ++working_.pollErrors;
 }

@@ -2,6 +2,7 @@
 
 #include "UnitSnapshot.h"
 
+#include "session/UnitSession.h"
 #include "session/UnitsFile.h"
 
 #include <chrono>
@@ -9,9 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-class KORAParams;
-class ProtocolChain;
 
 // Keeps one connection to one unit on a thread of its own and polls it about
 // once a second: every message the unit sent since the last poll is taken in,
@@ -50,8 +48,8 @@ private:
     const std::chrono::milliseconds interval_;
     const std::chrono::milliseconds firstDelay_;
     std::chrono::seconds backOff_ = firstBackOff;
-    std::unique_ptr<ProtocolChain> chain_;
-    std::unique_ptr<KORAParams> parameters_;
+    // Opened, polled and closed on the poller's thread only.
+    UnitSession session_;
     // The poller thread's working copy, published under lock_ after each poll.
     UnitSnapshot working_;
 

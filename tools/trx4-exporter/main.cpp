@@ -14,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
         // Blocked before any thread starts, so every thread inherits the mask
         // and the signals wait for sigwait below.
         const sigset_t signals = stopSignals();
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        if (const int error = pthread_sigmask(SIG_BLOCK, &signals, nullptr); error != 0) {
+            throw std::system_error(error, std::generic_category(), "blocking the stop signals");
+        }
         std::signal(SIGPIPE, SIG_IGN);
 
         httplib::Server server;

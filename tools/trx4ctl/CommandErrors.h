@@ -3,16 +3,11 @@
 #include <stdexcept>
 
 // Failures of trx4ctl's own making, each with its exit status. Failures of
-// the unit or of the conversation with it arrive as VerloException.
+// files arrive as FileException (exit status 4), those of the unit or of the
+// conversation with it as any other VerloException.
 
 // The command line asked for something impossible: exit status 2.
 class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A file could not be read, written or understood: exit status 4.
-class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

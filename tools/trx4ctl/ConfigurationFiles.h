@@ -8,21 +8,16 @@
 
 class KORAParams;
 
-// Configuration files ("*.trx") in the application's own format: save, load,
-// show and diff. File failures throw FileError; failures of the unit
-// VerloException.
+// Configuration files ("*.trx") in the application's own format: save, show
+// and diff. File failures throw FileException; failures of the unit
+// VerloException. Files are read with ConfigurationFile::read and loaded
+// with ConfigurationLoad::load.
 namespace ConfigurationFiles {
 
-// The records of a configuration file: a regular file of at most 1 MiB.
-// ignored, when given, receives the number of bytes after the checksum.
-ParameterValueMap read(const std::string& path, std::size_t* ignored = nullptr);
 // The records that saving the unit's configuration would write.
 ParameterValueMap controls(KORAParams& params);
 // Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
-// Checks the whole file, then writes its values to the unit and reads them
-// back (ReadBack).
-void load(KORAParams& params, const std::string& path);
 // Each record of the file with its name and value text, named after params;
 // bytes after the checksum are counted on notes.
 void show(KORAParams& params, const std::string& path, std::ostream& out, std::ostream& notes);

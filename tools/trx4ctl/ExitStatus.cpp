@@ -2,6 +2,8 @@
 
 #include "CommandErrors.h"
 
+#include "base/VerloException.h"
+
 #include <exception>
 
 ExitStatus guarded(const std::function<ExitStatus()>& body, std::string& message) {
@@ -10,7 +12,7 @@ ExitStatus guarded(const std::function<ExitStatus()>& body, std::string& message
     } catch (const UsageError& error) {
         message = error.what();
         return Usage;
-    } catch (const FileError& error) {
+    } catch (const FileException& error) {
         message = error.what();
         return FileFailure;
     } catch (const OutcomeUnknown& error) {

@@ -15,6 +15,6 @@ enum ExitStatus {
 };
 
 // Runs body and returns its status, or the status of the failure it threw
-// (UsageError, FileError, OutcomeUnknown, anything else: the unit or the
+// (UsageError, FileException, OutcomeUnknown, anything else: the unit or the
 // system) with the failure's message in message.
 ExitStatus guarded(const std::function<ExitStatus()>& body, std::string& message);

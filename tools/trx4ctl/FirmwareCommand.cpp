@@ -1,15 +1,15 @@
 #include "FirmwareCommand.h"
 
 #include "CommandErrors.h"
-#include "InputFile.h"
 #include "TerminalText.h"
-#include "UnitConnection.h"
 
+#include "base/InputFile.h"
 #include "base/ProgressCommand.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "firmware/FirmwareDownload.h"
 #include "firmware/MD5Validator.h"
+#include "session/UnitSession.h"
 
 #include <unistd.h>
 
@@ -88,12 +88,13 @@ void FirmwareCommand::confirm(const std::string& subject, std::istream& in, std:
 
 namespace {
 
-std::unique_ptr<UnitConnection> reconnect(const ConnectionTarget& target,
-                                          std::chrono::seconds timeout) {
+// Opens the session's target again once the unit is back from its reboot.
+void reconnect(UnitSession& session, std::chrono::seconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
         try {
-            return std::make_unique<UnitConnection>(target);
+            session.reopen();
+            return;
         } catch (const VerloException&) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 throw VerloException("the unit did not come back within " +
@@ -138,7 +139,7 @@ void FirmwareCommand::check(const std::string& path, std::ostream& out) {
         const MD5Validator validator;
         size = FirmwareImage(path, validator).size();
     } catch (const VerloException& error) {
-        throw FileError(imageError(path, error));
+        throw FileException(path, imageError(path, error));
     }
     out << "Image " << std::filesystem::path(path).filename().string() << ": " << size
         << " bytes, checksum good\n";
@@ -147,15 +148,16 @@ void FirmwareCommand::check(const std::string& path, std::ostream& out) {
 std::string FirmwareCommand::update(const ConnectionTarget& target, const Options& options,
                                     std::ostream& out, bool terminal) {
     const std::string& path = options.imagePath;
-    auto connection = std::make_unique<UnitConnection>(target);
-    out << "Current firmware version: " << versionText(connection->params()) << '\n';
+    UnitSession session;
+    session.open(target);
+    out << "Current firmware version: " << versionText(*session.parameters()) << '\n';
     TransferProgress progress(out, terminal);
-    FirmwareDownload download(connection->frontEnd(), nullptr);
+    FirmwareDownload download(session.frontEnd(), nullptr);
     try {
         // Checked again: the file may have changed while the operator was asked.
         download.selectImage(path, progress);
     } catch (const VerloException& error) {
-        throw FileError(imageError(path, error));
+        throw FileException(path, imageError(path, error));
     }
     out << "Downloading\n";
     unsigned restarts = 0;
@@ -177,17 +179,17 @@ std::string FirmwareCommand::update(const ConnectionTarget& target, const Option
     const bool confirmed = download.outcome() == FirmwareDownload::Outcome::Burnt;
     const std::string unconfirmed =
         "the unit did not confirm the burn, so the outcome of the update is unknown";
-    connection.reset();
+    session.close();
     out << "Rebooting\n" << std::flush;
     try {
-        connection = reconnect(target, options.rebootTimeout);
+        reconnect(session, options.rebootTimeout);
     } catch (const VerloException& error) {
         if (confirmed) {
             throw;
         }
         throw OutcomeUnknown(error.what() + std::string("; ") + unconfirmed);
     }
-    const std::string version = versionText(connection->params());
+    const std::string version = versionText(*session.parameters());
     if (!confirmed) {
         out << "Firmware version: " << version << '\n';
         throw OutcomeUnknown(unconfirmed + "; the unit now reports firmware version " + version);

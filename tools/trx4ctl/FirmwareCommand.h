@@ -25,7 +25,7 @@ struct Options {
 void run(const ConnectionTarget& target, const Options& options, std::istream& in,
          std::ostream& out);
 
-// Checks the image at path and prints its size; a bad image throws FileError.
+// Checks the image at path and prints its size; a bad image throws FileException.
 void check(const std::string& path, std::ostream& out);
 // Asks whether to update subject ("your TRX4"); an answer other than yes
 // throws UsageError.

@@ -1,12 +1,15 @@
 #include "FleetCommand.h"
 
-#include "AtomicFile.h"
 #include "CommandErrors.h"
 #include "ConfigurationFiles.h"
 #include "ParameterCommands.h"
-#include "UnitConnection.h"
 
+#include "base/AtomicFile.h"
+#include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
+#include "model/ConfigurationFile.h"
+#include "session/ConfigurationLoad.h"
+#include "session/UnitSession.h"
 
 #include <nlohmann/json.hpp>
 
@@ -52,9 +55,10 @@ ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
     }
     // A missing file is found before the unit is reached.
     const ParameterValueMap file =
-        command == "diff" ? ConfigurationFiles::read(path) : ParameterValueMap{};
-    UnitConnection connection(unit.target);
-    KORAParams& params = connection.params();
+        command == "diff" ? ConfigurationFile::read(path) : ParameterValueMap{};
+    UnitSession session;
+    session.open(unit.target);
+    KORAParams& params = *session.parameters();
     std::ostringstream text;
     detail = path;
     if (command == "get") {
@@ -63,7 +67,7 @@ ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
     } else if (command == "save") {
         ConfigurationFiles::save(params, path);
     } else if (command == "load") {
-        ConfigurationFiles::load(params, path);
+        ConfigurationLoad::load(params, path);
     } else if (command == "diff") {
         const auto count =
             ConfigurationFiles::diff(params, file, ConfigurationFiles::controls(params), text);
@@ -193,11 +197,13 @@ ExitStatus FleetCommand::run(const std::vector<UnitEntry>& units, const Request&
         std::error_code error;
         std::filesystem::create_directories(request.directory, error);
         if (error) {
-            throw FileError("Error creating " + request.directory + ": " + error.message());
+            throw FileException(request.directory,
+                                "Error creating " + request.directory + ": " + error.message());
         }
     } else if ((request.command == "diff" || request.command == "load") &&
                !std::filesystem::is_directory(request.directory)) {
-        throw FileError("Error opening " + request.directory + ": it is not a directory");
+        throw FileException(request.directory,
+                            "Error opening " + request.directory + ": it is not a directory");
     }
 
     Results results(units.size());

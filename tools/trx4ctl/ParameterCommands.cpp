@@ -2,10 +2,11 @@
 
 #include "CommandErrors.h"
 #include "ParameterNames.h"
-#include "ReadBack.h"
 
 #include "catalogue/KORAParams.h"
+#include "model/ParameterText.h"
 #include "model/ParameterTransaction.h"
+#include "session/ReadBack.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,8 +16,8 @@
 namespace {
 
 void writeLine(std::ostream& out, const Parameter& parameter) {
-    out << ParameterNames::idText(parameter.id());
-    if (const std::string name = ParameterNames::name(parameter); !name.empty()) {
+    out << ParameterText::idText(parameter.id());
+    if (const std::string name = ParameterText::name(parameter); !name.empty()) {
         out << ' ' << name;
     }
     out << ": " << ParameterNames::shownValue(parameter, parameter.value()) << '\n';
@@ -25,15 +26,15 @@ void writeLine(std::ostream& out, const Parameter& parameter) {
 nlohmann::json describe(const Parameter& parameter, const char* kind, const char* source) {
     const ParameterValue& value = parameter.value();
     nlohmann::json entry{
-        {"id", ParameterNames::idText(parameter.id())},
-        {"name", ParameterNames::name(parameter)},
+        {"id", ParameterText::idText(parameter.id())},
+        {"name", ParameterText::name(parameter)},
         {"kind", kind},
         {"source", source},
         {"minimum", parameter.minimum().toSignedInt()},
         {"maximum", parameter.maximum().toSignedInt()},
-        {"text", ParameterNames::valueText(parameter, value)},
+        {"text", ParameterText::valueText(parameter, value)},
     };
-    if (ParameterNames::isNumber(value)) {
+    if (ParameterText::isNumber(value)) {
         entry["value"] = value.toSignedInt();
     } else {
         entry["value"] = value.toString();
@@ -51,10 +52,10 @@ void ParameterCommands::list(KORAParams& params, std::ostream& out, bool json) {
             all.push_back(describe(parameter, kind, source));
             return;
         }
-        out << ParameterNames::idText(parameter.id()) << "  " << kind << '/' << source << "  "
-            << ParameterNames::rangeText(parameter) << "  "
+        out << ParameterText::idText(parameter.id()) << "  " << kind << '/' << source << "  "
+            << ParameterText::rangeText(parameter) << "  "
             << ParameterNames::shownValue(parameter, parameter.value());
-        if (const std::string name = ParameterNames::name(parameter); !name.empty()) {
+        if (const std::string name = ParameterText::name(parameter); !name.empty()) {
             out << "  " << name;
         }
         out << (parameter.source() == params.localSource() ? "  (not stored on the unit)\n" : "\n");
@@ -91,8 +92,8 @@ void ParameterCommands::set(KORAParams& params, const std::vector<std::string>& 
         ControlParameter& parameter = naming.findControl(assignment.substr(0, equals));
         // Their values live in this program only and end with it.
         if (parameter.source() == params.localSource()) {
-            throw UsageError(ParameterNames::label(parameter) + " (" +
-                             ParameterNames::idText(parameter.id()) +
+            throw UsageError(ParameterText::label(parameter) + " (" +
+                             ParameterText::idText(parameter.id()) +
                              ") is not stored on the unit; only the application keeps it");
         }
         changes.emplace_back(&parameter,

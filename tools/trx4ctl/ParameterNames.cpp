@@ -6,6 +6,7 @@
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
 #include "model/ParameterSet.h"
+#include "model/ParameterText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,52 +46,8 @@ std::optional<long> parseNumber(const std::string& text) {
 
 } // namespace
 
-std::string ParameterNames::idText(ParameterId id) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(id.number()));
-    return text;
-}
-
-std::string ParameterNames::name(const Parameter& parameter) {
-    return parameter.formatter() ? parameter.formatter()->name() : std::string();
-}
-
-std::string ParameterNames::label(const Parameter& parameter) {
-    const std::string shown = name(parameter);
-    return shown.empty() ? idText(parameter.id()) : shown;
-}
-
-std::string ParameterNames::valueText(const Parameter& parameter, const ParameterValue& value) {
-    std::ostringstream text;
-    parameter.format(text, value);
-    return text.str();
-}
-
 std::string ParameterNames::shownValue(const Parameter& parameter, const ParameterValue& value) {
-    const std::string text = TerminalText::escaped(valueText(parameter, value));
-    if (!isNumber(value)) {
-        return text;
-    }
-    const std::string number = std::to_string(value.toSignedInt());
-    const std::string unsignedNumber = std::to_string(value.toInt());
-    return text == number || text == unsignedNumber ? text : number + " (" + text + ")";
-}
-
-std::string ParameterNames::rangeText(const Parameter& parameter) {
-    if (takesText(parameter)) {
-        return "text";
-    }
-    const ParameterValue& minimum = parameter.minimum();
-    const ParameterValue& maximum = parameter.maximum();
-    // Limits such as 0 and 0xFFFF are unsigned words.
-    if (maximum.toSignedInt() < minimum.toSignedInt()) {
-        return std::to_string(minimum.toInt()) + ".." + std::to_string(maximum.toInt());
-    }
-    return std::to_string(minimum.toSignedInt()) + ".." + std::to_string(maximum.toSignedInt());
-}
-
-bool ParameterNames::takesText(const Parameter& parameter) {
-    return dynamic_cast<const StringFormatter*>(parameter.formatter()) != nullptr;
+    return TerminalText::escaped(ParameterText::shownValue(parameter, value));
 }
 
 Parameter& ParameterNames::find(const std::string& text) const {
@@ -107,16 +64,16 @@ Parameter& ParameterNames::find(const std::string& text) const {
         if (Parameter* found = parameters_->statusParameters().lookup(id)) {
             return *found;
         }
-        throw UsageError("there is no parameter " + idText(id));
+        throw UsageError("there is no parameter " + ParameterText::idText(id));
     }
     const std::string wanted = lowered(text);
     for (auto& [id, parameter] : parameters_->controlParameters()) {
-        if (lowered(name(parameter)) == wanted) {
+        if (lowered(ParameterText::name(parameter)) == wanted) {
             return parameter;
         }
     }
     for (auto& [id, parameter] : parameters_->statusParameters()) {
-        if (lowered(name(parameter)) == wanted) {
+        if (lowered(ParameterText::name(parameter)) == wanted) {
             return parameter;
         }
     }
@@ -126,7 +83,8 @@ Parameter& ParameterNames::find(const std::string& text) const {
 ControlParameter& ParameterNames::findControl(const std::string& text) const {
     Parameter& parameter = find(text);
     if (parameters_->controlParameters().lookup(parameter.id()) == nullptr) {
-        throw UsageError(label(parameter) + " is a status parameter; only the unit sets it");
+        throw UsageError(ParameterText::label(parameter) +
+                         " is a status parameter; only the unit sets it");
     }
     return static_cast<ControlParameter&>(parameter);
 }
@@ -134,12 +92,12 @@ ControlParameter& ParameterNames::findControl(const std::string& text) const {
 ParameterValue ParameterNames::parseValue(const Parameter& parameter,
                                           const std::string& text) const {
     if (blank(text)) {
-        throw UsageError(label(parameter) + " needs a value, not '" + text + "'");
+        throw UsageError(ParameterText::label(parameter) + " needs a value, not '" + text + "'");
     }
     // Text parameters (names, addresses, versions) take the text itself.
-    if (takesText(parameter)) {
+    if (ParameterText::takesText(parameter)) {
         if (text.size() > ParameterValue::maximumWireLength) {
-            throw UsageError(label(parameter) + " takes at most " +
+            throw UsageError(ParameterText::label(parameter) + " takes at most " +
                              std::to_string(ParameterValue::maximumWireLength) +
                              " bytes of text, not " + std::to_string(text.size()));
         }
@@ -147,8 +105,8 @@ ParameterValue ParameterNames::parseValue(const Parameter& parameter,
     }
     const int minimum = parameter.minimum().toSignedInt();
     const int maximum = parameter.maximum().toSignedInt();
-    const std::string outOfRange =
-        " is out of range for " + label(parameter) + ": it takes " + rangeText(parameter);
+    const std::string outOfRange = " is out of range for " + ParameterText::label(parameter) +
+                                   ": it takes " + ParameterText::rangeText(parameter);
     if (const auto number = parseNumber(text)) {
         if (*number < minimum || *number > maximum) {
             throw UsageError(text + outOfRange);
@@ -158,10 +116,10 @@ ParameterValue ParameterNames::parseValue(const Parameter& parameter,
     const std::string wanted = lowered(text);
     for (int candidate = minimum; candidate <= maximum; ++candidate) {
         const ParameterValue value(candidate);
-        if (lowered(valueText(parameter, value)) == wanted) {
+        if (lowered(ParameterText::valueText(parameter, value)) == wanted) {
             return value;
         }
     }
-    throw UsageError("'" + text + "' is no value of " + label(parameter) + ", which takes " +
-                     rangeText(parameter));
+    throw UsageError("'" + text + "' is no value of " + ParameterText::label(parameter) +
+                     ", which takes " + ParameterText::rangeText(parameter));
 }

@@ -1,11 +1,12 @@
 #include "UnitCommands.h"
 
-#include "AtomicFile.h"
 #include "ParameterNames.h"
 #include "TerminalText.h"
 
+#include "base/AtomicFile.h"
 #include "catalogue/KORAParams.h"
 #include "model/MeterScaler.h"
+#include "model/ParameterText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,7 +33,7 @@ void drawView(KORAParams& params, std::ostream& out) {
     const KORAMeterScaler scaler;
     for (const auto& [id, parameter] : params.statusParameters()) {
         if (!isMeter(id)) {
-            out << std::left << std::setw(52) << ParameterNames::label(parameter)
+            out << std::left << std::setw(52) << ParameterText::label(parameter)
                 << ParameterNames::shownValue(parameter, parameter.value()) << '\n';
         }
     }

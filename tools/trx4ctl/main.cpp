@@ -6,11 +6,14 @@
 #include "FirmwareCommand.h"
 #include "FleetCommand.h"
 #include "ParameterCommands.h"
+#include "TerminalText.h"
 #include "UnitCommands.h"
-#include "UnitConnection.h"
 
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
+#include "model/ConfigurationFile.h"
+#include "session/ConfigurationLoad.h"
+#include "session/UnitSession.h"
 
 #include <CLI/CLI.hpp>
 
@@ -110,16 +113,17 @@ ExitStatus runFleet(const std::string& command, Arguments& arguments) {
     }
     if (command == "get") {
         // A bad name is one usage error, not one failure per unit.
-        UnitConnection offline{ConnectionTarget{}};
+        UnitSession offline;
+        offline.goOffLine();
         std::ostringstream ignored;
-        ParameterCommands::get(offline.params(), arguments.names, ignored);
+        ParameterCommands::get(*offline.parameters(), arguments.names, ignored);
     }
     request.firmware.rebootTimeout = std::chrono::seconds(arguments.rebootTimeoutSeconds);
     std::vector<UnitEntry> units;
     try {
         units = readUnitsFile(arguments.unitsFile);
     } catch (const VerloException& error) {
-        throw FileError(error.what());
+        throw FileException(arguments.unitsFile, error.what());
     }
     return FleetCommand::run(FleetCommand::select(units, arguments.only), request, std::cin,
                              std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
@@ -138,15 +142,16 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
 
     // Commands on files alone name their parameters after the simulated unit.
     if (command == "show" || (command == "diff" && arguments.files.size() == 2)) {
-        UnitConnection offline{ConnectionTarget{}};
+        UnitSession offline;
+        offline.goOffLine();
+        KORAParams& named = *offline.parameters();
         if (command == "show") {
-            ConfigurationFiles::show(offline.params(), arguments.files[0], std::cout, std::cerr);
+            ConfigurationFiles::show(named, arguments.files[0], std::cout, std::cerr);
             return Success;
         }
-        const auto left = ConfigurationFiles::read(arguments.files[0]);
-        const auto right = ConfigurationFiles::read(arguments.files[1]);
-        return ConfigurationFiles::diff(offline.params(), left, right, std::cout) == 0 ? Success
-                                                                                       : Different;
+        const auto left = ConfigurationFile::read(arguments.files[0]);
+        const auto right = ConfigurationFile::read(arguments.files[1]);
+        return ConfigurationFiles::diff(named, left, right, std::cout) == 0 ? Success : Different;
     }
 
     // The simulated unit flashes nothing; "Firmware Upgraded" would be a lie.
@@ -164,8 +169,9 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
         std::cerr << "trx4ctl: working with the simulated unit (factory values, forgotten when "
                      "trx4ctl ends); name a unit with --tcp or --serial\n";
     }
-    UnitConnection connection(target);
-    KORAParams& params = connection.params();
+    UnitSession session;
+    session.open(target);
+    KORAParams& params = *session.parameters();
     if (command == "list") {
         ParameterCommands::list(params, std::cout, arguments.json);
     } else if (command == "get") {
@@ -175,9 +181,9 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
     } else if (command == "save") {
         ConfigurationFiles::save(params, arguments.files[0]);
     } else if (command == "load") {
-        ConfigurationFiles::load(params, arguments.files[0]);
+        ConfigurationLoad::load(params, arguments.files[0]);
     } else if (command == "diff") {
-        const auto file = ConfigurationFiles::read(arguments.files[0]);
+        const auto file = ConfigurationFile::read(arguments.files[0]);
         const auto unit = ConfigurationFiles::controls(params);
         return ConfigurationFiles::diff(params, file, unit, std::cout) == 0 ? Success : Different;
     } else if (command == "log") {
@@ -258,7 +264,7 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->required()
         ->expected(1);
     app.add_subcommand("load", "Check a configuration file, then write it to the unit and read "
-                               "the values back")
+                               "the values back; a failed load sets back what it wrote")
         ->add_option("file", arguments.files,
                      "Configuration file; with --units a directory DIR with DIR/NAME.trx")
         ->required()
@@ -325,7 +331,8 @@ int main(int argc, char** argv) {
     std::string failure;
     const ExitStatus status = guarded([&] { return run(app, arguments); }, failure);
     if (!failure.empty()) {
-        std::cerr << "trx4ctl: " << failure << std::endl;
+        // Failures may quote the unit's texts and a file's bytes.
+        std::cerr << "trx4ctl: " << TerminalText::escaped(failure, true) << std::endl;
     }
     return status;
 }

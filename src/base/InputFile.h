@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-// Files trx4ctl reads: regular files only, checked before a byte is read, so
+// Files read whole: regular files only, checked before a byte is read, so
 // that a pipe, a device or a directory given by mistake is refused at once
-// instead of blocking or being read without end. Failures throw FileError
+// instead of blocking or being read without end. Failures throw FileException
 // naming the path and the reason.
 namespace InputFile {
 

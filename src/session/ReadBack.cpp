@@ -1,13 +1,12 @@
-#include "ReadBack.h"
-
-#include "ParameterNames.h"
+#include "session/ReadBack.h"
 
 #include "base/VerloException.h"
-#include "catalogue/KORAParams.h"
+#include "model/ParameterSet.h"
+#include "model/ParameterText.h"
 
 #include <thread>
 
-void ReadBack::confirm(KORAParams& params, const ParameterValueMap& written,
+void ReadBack::confirm(ParameterSet& params, const ParameterValueMap& written,
                        std::chrono::milliseconds limit) {
     GenericProtocol& unit = *params.protocol();
     ParameterIdList ids;
@@ -29,9 +28,9 @@ void ReadBack::confirm(KORAParams& params, const ParameterValueMap& written,
             }
             const Parameter& parameter = params.findParameter(id);
             differing += std::string(differing.empty() ? "" : ", ") +
-                         ParameterNames::label(parameter) + " (written " +
-                         ParameterNames::shownValue(parameter, written.at(id)) + ", holds " +
-                         ParameterNames::shownValue(parameter, held[id]) + ")";
+                         ParameterText::label(parameter) + " (written " +
+                         ParameterText::shownValue(parameter, written.at(id)) + ", holds " +
+                         ParameterText::shownValue(parameter, held[id]) + ")";
         }
         if (differing.empty()) {
             return;

@@ -1,6 +1,6 @@
-#include "InputFile.h"
+#include "base/InputFile.h"
 
-#include "CommandErrors.h"
+#include "base/VerloException.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,10 +17,10 @@ std::string openingError(const std::string& path, const std::string& reason) {
 
 void checkKind(const std::string& path, const struct stat& status) {
     if (S_ISDIR(status.st_mode)) {
-        throw FileError(openingError(path, "it is a directory, not a file"));
+        throw FileException(path, openingError(path, "it is a directory, not a file"));
     }
     if (!S_ISREG(status.st_mode)) {
-        throw FileError(openingError(path, "it is not a regular file"));
+        throw FileException(path, openingError(path, "it is not a regular file"));
     }
 }
 
@@ -29,7 +29,7 @@ void checkKind(const std::string& path, const struct stat& status) {
 std::uint64_t InputFile::check(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        throw FileError(openingError(path, std::strerror(errno)));
+        throw FileException(path, openingError(path, std::strerror(errno)));
     }
     checkKind(path, status);
     return static_cast<std::uint64_t>(status.st_size);
@@ -46,14 +46,14 @@ std::string InputFile::read(const std::string& path, std::uint64_t limit, const 
         if (file >= 0) {
             ::close(file);
         }
-        throw FileError(openingError(path, reason));
+        throw FileException(path, openingError(path, reason));
     }
     try {
         checkKind(path, status);
         if (static_cast<std::uint64_t>(status.st_size) > limit) {
-            throw FileError(path + " is " + std::to_string(status.st_size) +
-                            " bytes long, too long for " + what + " (at most " +
-                            std::to_string(limit) + " bytes)");
+            throw FileException(path, path + " is " + std::to_string(status.st_size) +
+                                          " bytes long, too long for " + what + " (at most " +
+                                          std::to_string(limit) + " bytes)");
         }
         std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
         std::size_t done = 0;
@@ -63,7 +63,7 @@ std::string InputFile::read(const std::string& path, std::uint64_t limit, const 
                 continue;
             }
             if (count < 0) {
-                throw FileError("Error reading " + path + ": " + std::strerror(errno));
+                throw FileException(path, "Error reading " + path + ": " + std::strerror(errno));
             }
             if (count == 0) {
                 break;

@@ -1,6 +1,6 @@
-#include "AtomicFile.h"
+#include "base/AtomicFile.h"
 
-#include "CommandErrors.h"
+#include "base/VerloException.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,11 +26,11 @@ std::string finalTarget(const std::string& path) {
     // The system gives up after 40 links as well.
     for (int links = 0; fs::is_symlink(fs::symlink_status(current, error)); ++links) {
         if (links == 40) {
-            throw FileError(systemError("Error saving", path, ELOOP));
+            throw FileException(path, systemError("Error saving", path, ELOOP));
         }
         const fs::path next = fs::read_symlink(current, error);
         if (error) {
-            throw FileError(systemError("Error saving", path, error.value()));
+            throw FileException(path, systemError("Error saving", path, error.value()));
         }
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
@@ -60,16 +60,16 @@ void AtomicFile::write(const std::string& path, const std::string& bytes) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
-        throw FileError("Error saving " + path + ": it is a directory");
+        throw FileException(path, "Error saving " + path + ": it is a directory");
     }
     if (exists && !S_ISREG(existing.st_mode)) {
-        throw FileError("Error saving " + path + ": it is not a regular file");
+        throw FileException(path, "Error saving " + path + ": it is not a regular file");
     }
 
     std::string temporary = target + ".XXXXXX";
     const int file = ::mkstemp(temporary.data());
     if (file < 0) {
-        throw FileError(systemError("Error saving", path, errno));
+        throw FileException(path, systemError("Error saving", path, errno));
     }
     // mkstemp creates the file readable by its owner only: a replaced file
     // keeps its permissions, a new one gets the usual ones.
@@ -79,8 +79,10 @@ void AtomicFile::write(const std::string& path, const std::string& bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    ::fchmod(file, mode);
-    int error = writeAll(file, bytes);
+    int error = ::fchmod(file, mode) == 0 ? 0 : errno;
+    if (error == 0) {
+        error = writeAll(file, bytes);
+    }
     if (::close(file) != 0 && error == 0) {
         error = errno;
     }
@@ -89,6 +91,6 @@ void AtomicFile::write(const std::string& path, const std::string& bytes) {
     }
     if (error != 0) {
         std::remove(temporary.c_str());
-        throw FileError(systemError("Error saving", path, error));
+        throw FileException(path, systemError("Error saving", path, error));
     }
 }

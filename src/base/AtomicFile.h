@@ -4,7 +4,7 @@
 
 // Writing a file so that a failure leaves the old one whole: the bytes go to
 // a temporary file beside the target, which then replaces it. Failures throw
-// FileError naming the path and the reason.
+// FileException naming the path and the reason.
 namespace AtomicFile {
 
 // A symbolic link is followed and its final target replaced, so the link
