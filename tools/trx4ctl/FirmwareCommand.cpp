@@ -150,7 +150,7 @@ std::string FirmwareCommand::update(const ConnectionTarget& target, const Option
     auto connection = std::make_unique<UnitConnection>(target);
     out << "Current firmware version: " << versionText(connection->params()) << '\n';
     TransferProgress progress(out, terminal);
-    FirmwareDownload download(connection->frontEnd(), nullptr);
+    FirmwareDownload download(connection->frontEnd());
     try {
         // Checked again: the file may have changed while the operator was asked.
         download.selectImage(path, progress);
