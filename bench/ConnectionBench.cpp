@@ -109,7 +109,7 @@ void firmwareTransfer(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto chain = connectAfterReboot(unit.port());
-        FirmwareDownload download(chain->frontEnd(), nullptr);
+        FirmwareDownload download(chain->frontEnd());
         download.selectImage(path, progress);
         state.ResumeTiming();
         while (download.sendNextChunk()) {

@@ -2,7 +2,6 @@
 
 #include "base/ProgressCommand.h"
 #include "base/VerloException.h"
-#include "firmware/DownloadExceptionHandler.h"
 #include "protocol/GenericProtocol.h"
 
 #include <array>
@@ -16,35 +15,15 @@ std::string neverBurnt(const std::string& cause) {
 
 } // namespace
 
-FirmwareDownload::FirmwareDownload(GenericProtocol& protocol, DownloadExceptionHandler* handler)
-    : protocol_(&protocol), handler_(handler) {}
-
-template <class Action> void FirmwareDownload::handled(Action&& action) {
-    if (handler_ == nullptr) {
-        action();
-        return;
-    }
-    try {
-        action();
-    } catch (HostException& exception) {
-        handler_->handleHostException(exception);
-    } catch (VerloException& exception) {
-        handler_->handleVerloException(exception);
-    } catch (...) {
-        handler_->handleUnknownException();
-    }
-}
+FirmwareDownload::FirmwareDownload(GenericProtocol& protocol) : protocol_(&protocol) {}
 
 void FirmwareDownload::selectImage(const std::string& path, ProgressCommand& progress) {
-    handled([&] {
-        auto opened = std::make_unique<FirmwareImage>(path, imageValidator_);
-        image_ = std::move(opened);
-        imagePath_ = path;
-        imageProgress_ = &progress;
-        chunksSent_ = 0;
-        transferring_ = false;
-        outcome_ = Outcome::None;
-    });
+    image_ = std::make_unique<FirmwareImage>(path, imageValidator_);
+    imagePath_ = path;
+    imageProgress_ = &progress;
+    chunksSent_ = 0;
+    transferring_ = false;
+    outcome_ = Outcome::None;
 }
 
 bool FirmwareDownload::sendNextChunk() {
@@ -118,7 +97,7 @@ bool FirmwareDownload::startAgain(const std::string& cause, bool burnMayHaveBeen
 }
 
 void FirmwareDownload::resetImage() {
-    handled([this] { endTransfer(); });
+    endTransfer();
 }
 
 void FirmwareDownload::endTransfer() {

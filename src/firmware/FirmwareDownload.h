@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-class DownloadExceptionHandler;
 class GenericProtocol;
 class ProgressCommand;
 
@@ -26,8 +25,7 @@ class ProgressCommand;
 //
 // The protocol is the connection's front end; it is not owned, and when the
 // connection is reopened the new one is handed over with setProtocol.
-// Failures of selectImage and resetImage go to the exception handler; without
-// a handler (null) they propagate to the caller instead.
+// Every failure is thrown; the caller decides what the operator sees.
 class FirmwareDownload {
 public:
     static constexpr unsigned maximumRestarts = 3;
@@ -42,7 +40,7 @@ public:
         Unknown,
     };
 
-    FirmwareDownload(GenericProtocol& protocol, DownloadExceptionHandler* handler);
+    explicit FirmwareDownload(GenericProtocol& protocol);
     FirmwareDownload(const FirmwareDownload&) = delete;
     FirmwareDownload& operator=(const FirmwareDownload&) = delete;
 
@@ -51,7 +49,7 @@ public:
     // Opens and checks the file; on success it replaces the selected image
     // (which is closed), progress (not owned) receives the percentages from
     // now on and the chunk count starts again. On failure the image selected
-    // before stays.
+    // before stays and the failure is thrown.
     void selectImage(const std::string& path, ProgressCommand& progress);
     // Sends the next chunk, or starts again from the erase after a failed
     // step; returns whether more calls are needed. When it returns false,
@@ -75,14 +73,12 @@ public:
     const FirmwareImage* image() const { return image_.get(); }
 
 private:
-    template <class Action> void handled(Action&& action);
     // After a step failed without a refusal, or with a request to retry.
     bool startAgain(const std::string& cause, bool burnMayHaveBeenSent);
     void endTransfer();
     void rewind();
 
     GenericProtocol* protocol_;
-    DownloadExceptionHandler* handler_;
     std::unique_ptr<FirmwareImage> image_;
     std::string imagePath_;
     ProgressCommand* imageProgress_ = nullptr;

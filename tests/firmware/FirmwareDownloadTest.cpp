@@ -2,7 +2,6 @@
 
 #include "base/VerloException.h"
 #include "support/FirmwareImages.h"
-#include "support/RecordingDownloadHandler.h"
 #include "support/RecordingProgress.h"
 #include "support/RecordingProtocol.h"
 #include "support/TemporaryDirectory.h"
@@ -24,33 +23,30 @@ class FirmwareDownloadTest : public testing::Test {
 protected:
     TemporaryDirectory folder;
     RecordingProtocol unit;
-    RecordingDownloadHandler handler;
     RecordingProgress progress;
-    FirmwareDownload download{unit, &handler};
+    FirmwareDownload download{unit};
 };
 
 } // namespace
 
-TEST_F(FirmwareDownloadTest, AFailedSelectionIsHandledAndKeepsThePreviousImage) {
+TEST_F(FirmwareDownloadTest, AFailedSelectionThrowsAndKeepsThePreviousImage) {
     download.selectImage(folder.write("good.bin", signedImage(patternPayload(5000))), progress);
     ASSERT_TRUE(download.sendNextChunk());
     auto corrupted = signedImage(patternPayload(5000));
     corrupted[10] ^= 0x01;
     RecordingProgress other;
-    download.selectImage(folder.write("bad.bin", corrupted), other);
     const std::string missing = (folder.path() / "missing.bin").string();
-    download.selectImage(missing, other);
+    EXPECT_EQ(thrownMessage<DataValidationException>(
+                  [&] { download.selectImage(folder.write("bad.bin", corrupted), other); }),
+              "MD5 checksum error");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { download.selectImage(missing, other); }),
+              "Error opening " + missing);
 
-    EXPECT_THAT(handler.verlo, ElementsAre("MD5 checksum error", "Error opening " + missing));
     EXPECT_EQ(download.imageName(), "good.bin");
     EXPECT_FALSE(download.sendNextChunk());
     // Positions 4100 and then the end of 5020 bytes, and 0 once rewound.
     EXPECT_THAT(progress.percents, ElementsAre(81u, 100u, 0u));
     EXPECT_TRUE(other.percents.empty());
-
-    FirmwareDownload unhandled(unit, nullptr);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { unhandled.selectImage(missing, progress); }),
-              "Error opening " + missing);
 }
 
 // Beyond 42 MB, position × 100 no longer fits 32 bits; the percentage must

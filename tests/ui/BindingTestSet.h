@@ -59,6 +59,8 @@ public:
     MOCK_METHOD(void, handleVerloException, (VerloException&), (override));
     MOCK_METHOD(void, handleHostException, (HostException&), (override));
     MOCK_METHOD(void, handleUnknownException, (), (override));
+    MOCK_METHOD(void, handleFatalFailure, (VerloException&), (override));
+    MOCK_METHOD(void, handleProtocolException, (ProtocolException&), (override));
 };
 
 // The test set, its controller and a window to put controls in.

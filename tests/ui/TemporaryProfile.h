@@ -2,7 +2,7 @@
 
 #include "support/TemporaryDirectory.h"
 
-#include "ui/app/CKORARemoteGUIApp.h"
+#include "ui/look/ApplicationProfile.h"
 
 #include <QSettings>
 
@@ -17,7 +17,7 @@ public:
     }
 
     void set(const QString& key, const QVariant& value) {
-        CKORARemoteGUIApp::profile()->setValue(key, value);
+        ApplicationProfile::open()->setValue(key, value);
     }
 
 private:

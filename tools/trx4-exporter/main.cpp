@@ -3,6 +3,7 @@
 #include "UnitPoller.h"
 
 #include "base/VerloException.h"
+#include "base/Version.h"
 #include "session/ConnectionTarget.h"
 #include "session/UnitsFile.h"
 
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
                  "of standard output is the port listened on. Stops cleanly on SIGINT or "
                  "SIGTERM; exit code 1 means it could not run, 2 a command-line error.",
                  "trx4-exporter");
-    app.set_version_flag("--version", "trx4-exporter (TRX4 Remote) " TRX4_VERSION,
+    app.set_version_flag("--version", std::string("trx4-exporter (TRX4 Remote) ") + trx4Version,
                          "Print the version and exit");
     std::string unitsPath;
     std::string listenText = "127.0.0.1:9464";

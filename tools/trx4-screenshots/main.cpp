@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     }
     {
         GenericProtocol& protocol = *unit.protocol();
-        CViewLog log(protocol.getEventLog(), protocol.getErrorLog(), &handler, &window);
+        CViewLog log(protocol.getEventLog(), protocol.getErrorLog(), &window);
         camera.take(log, "log");
     }
     {

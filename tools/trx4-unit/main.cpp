@@ -9,6 +9,8 @@
 #include "UnitResponder.h"
 #include "UnitState.h"
 
+#include "base/Version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <chrono>
@@ -18,7 +20,7 @@
 
 int main(int argc, char** argv) {
     CLI::App app("", "trx4-unit");
-    app.set_version_flag("--version", "trx4-unit (TRX4 Remote) " TRX4_VERSION,
+    app.set_version_flag("--version", std::string("trx4-unit (TRX4 Remote) ") + trx4Version,
                          "Print the version and exit");
     UnitOptions options;
     UnitOptions::declare(app, options);

@@ -152,7 +152,7 @@ std::string FirmwareCommand::update(const ConnectionTarget& target, const Option
     session.open(target);
     out << "Current firmware version: " << versionText(*session.parameters()) << '\n';
     TransferProgress progress(out, terminal);
-    FirmwareDownload download(session.frontEnd(), nullptr);
+    FirmwareDownload download(session.frontEnd());
     try {
         // Checked again: the file may have changed while the operator was asked.
         download.selectImage(path, progress);

@@ -10,6 +10,7 @@
 #include "UnitCommands.h"
 
 #include "base/VerloException.h"
+#include "base/Version.h"
 #include "catalogue/KORAParams.h"
 #include "model/ConfigurationFile.h"
 #include "session/ConfigurationLoad.h"
@@ -318,7 +319,7 @@ void declare(CLI::App& app, Arguments& arguments) {
 int main(int argc, char** argv) {
     CLI::App app("Reads, changes, backs up, compares, restores and upgrades a TRX4 unit.",
                  "trx4ctl");
-    app.set_version_flag("--version", "trx4ctl (TRX4 Remote) " TRX4_VERSION,
+    app.set_version_flag("--version", std::string("trx4ctl (TRX4 Remote) ") + trx4Version,
                          "Print the version and exit");
     Arguments arguments;
     declare(app, arguments);

@@ -8,7 +8,6 @@
 #include "ui/windows/OpenDeviceDialog.h"
 
 #include <QDialog>
-#include <QSettings>
 
 namespace {
 
@@ -42,10 +41,4 @@ bool CKORARemoteGUIApp::initInstance() {
                              QString::fromUtf8(KORAExceptionHandler::kApplicationError));
     }
     return false;
-}
-
-std::unique_ptr<QSettings> CKORARemoteGUIApp::profile() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QString::fromUtf8(kOrganisation),
-                                       QString::fromUtf8(kApplication));
 }

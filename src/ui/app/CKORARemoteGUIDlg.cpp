@@ -1,13 +1,15 @@
 #include "ui/app/CKORARemoteGUIDlg.h"
 
 #include "base/VerloException.h"
-#include "ui/app/CKORARemoteGUIApp.h"
+#include "base/Version.h"
+#include "ui/look/ApplicationProfile.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/Palette.h"
 #include "ui/look/WindowStack.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
+#include "ui/windows/OpenWindowRegistration.h"
 
 #include "ui/binding/Win32Controller.h"
 #include "ui/look/BitmapResource.h"
@@ -143,8 +145,8 @@ public:
         setWindowTitle(QStringLiteral("About KORARemoteGUI"));
         auto* iconLabel = new QLabel;
         iconLabel->setPixmap(icon);
-        auto* text = new QLabel(QStringLiteral("KORARemoteGUI Version %1")
-                                    .arg(QString::fromUtf8(CKORARemoteGUIDlg::kAboutVersion)));
+        auto* text = new QLabel(
+            QStringLiteral("KORARemoteGUI Version %1").arg(QString::fromUtf8(trx4Version)));
         auto* ok = new QPushButton(QStringLiteral("OK"));
         setControlId(ok, 1);
         ok->setDefault(true);
@@ -159,7 +161,7 @@ public:
 
 // The device path for serial port n, when the profile names one.
 QString serialPortPath(int port) {
-    const std::unique_ptr<QSettings> profile = CKORARemoteGUIApp::profile();
+    const std::unique_ptr<QSettings> profile = ApplicationProfile::open();
     return profile->value(QStringLiteral("Serial Ports/COM%1").arg(port)).toString();
 }
 
@@ -167,12 +169,13 @@ QString serialPortPath(int port) {
 
 CKORARemoteGUIDlg::CKORARemoteGUIDlg(int connectionType, const QString& tcpAddress, int serialPort,
                                      QWidget* parent, std::uint16_t unitTcpPort)
-    : PaletteDialog(kTemplateId, kBackgroundBitmap, parent), unitTcpPort_(unitTcpPort),
+    : UnitWindow(kTemplateId, kBackgroundBitmap, parent), unitTcpPort_(unitTcpPort),
       connectionType_(connectionType), tcpAddress_(tcpAddress), serialPort_(serialPort),
       icon_(BitmapResource::load(kIconBitmap)),
       exceptionHandler_(std::make_unique<KORAExceptionHandler>(*this)),
       controller_(std::make_unique<Win32Controller>(nullptr, exceptionHandler_.get())) {
     setWindowTitle(QStringLiteral("TRX4 Remote"));
+    session_.setReplacedListener([this] { followSession(); });
     pollTimer_.setInterval(kPollInterval);
     connect(&pollTimer_, &QTimer::timeout, this, &CKORARemoteGUIDlg::pollTick);
 
@@ -231,29 +234,22 @@ bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
             type == ConnectionType::SerialAlternate) {
             const bool open =
                 type == ConnectionType::Ethernet ? openEthernet(address) : openSerial(port);
-            if (open) {
-                const WaitCursor waiting;
-                parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
-            } else {
+            if (!open) {
                 closeDevice();
             }
         } else {
             connectionType_ = ConnectionType::OffLine;
-            buildOffLineChain();
+            session_.open(ConnectionTarget{});
         }
-        if (parameterSet_ == nullptr) {
+        if (!session_.isOpen()) {
+            // The real unit could not be opened: the simulated one stands in.
             // A handler that ran meanwhile may have recorded off line already.
-            const int remembered = connectionType_;
-            connectionType_ = ConnectionType::OffLine;
-            buildOffLineChain();
-            if (keepTypeOnFailure) {
-                connectionType_ = remembered;
+            if (!keepTypeOnFailure) {
+                connectionType_ = ConnectionType::OffLine;
             }
+            session_.goOffLine();
             fellBack = true;
         }
-        controller_->setParameterSet(parameterSet_.get());
-        emit parameterSetChanged();
-        bindIndicators();
     });
     if (!opened || (keepTypeOnFailure && fellBack)) {
         return false;
@@ -268,10 +264,20 @@ bool CKORARemoteGUIDlg::reopenDevice(bool keepTypeOnFailure) {
 }
 
 void CKORARemoteGUIDlg::closeDevice() {
-    // The controller must not reach the set once it is gone.
-    controller_->setParameterSet(nullptr);
-    parameterSet_.reset();
-    chain_.reset();
+    session_.close();
+}
+
+void CKORARemoteGUIDlg::goOffLine() {
+    closeDevice();
+    openDevice(ConnectionType::OffLine, QString(), 1, false);
+}
+
+void CKORARemoteGUIDlg::followSession() {
+    // The controller must not reach a set once it is gone.
+    controller_->setParameterSet(session_.parameters());
+    if (session_.isOpen()) {
+        bindIndicators();
+    }
     emit parameterSetChanged();
 }
 
@@ -279,8 +285,7 @@ bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
         // Connecting and the first exchange block until the unit answers.
         const WaitCursor waiting;
-        chain_ = std::make_unique<ProtocolChain>(
-            ConnectionTarget::tcp(address.toStdString(), unitTcpPort_), links_);
+        session_.open(ConnectionTarget::tcp(address.toStdString(), unitTcpPort_));
         tcpAddress_ = address;
     });
 }
@@ -288,17 +293,10 @@ bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
 bool CKORARemoteGUIDlg::openSerial(int port) {
     return exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
         const WaitCursor waiting;
-        chain_ = std::make_unique<ProtocolChain>(
-            ConnectionTarget::serial(static_cast<std::uint32_t>(port),
-                                     serialPortPath(port).toStdString()),
-            links_);
+        session_.open(ConnectionTarget::serial(static_cast<std::uint32_t>(port),
+                                               serialPortPath(port).toStdString()));
         tcpAddress_.clear();
     });
-}
-
-void CKORARemoteGUIDlg::buildOffLineChain() {
-    chain_ = std::make_unique<ProtocolChain>(ConnectionTarget{}, links_);
-    parameterSet_ = std::make_unique<KORAParams>(chain_->frontEnd());
 }
 
 void CKORARemoteGUIDlg::startPolling() {
@@ -317,12 +315,13 @@ void CKORARemoteGUIDlg::pollTick() {
     WindowStack::instance().showTop();
     // A failed open while the handler is busy can leave no parameter set;
     // there is nothing to poll until the next open succeeds.
-    if (parameterSet_ == nullptr) {
+    KORAParams* parameters = session_.parameters();
+    if (parameters == nullptr) {
         return;
     }
-    exceptionHandler_->guard(KORAExceptionHandler::kPollingTick, [this] {
-        parameterSet_->pollNext();
-        parameterSet_->refreshControls();
+    exceptionHandler_->guard(KORAExceptionHandler::kPollingTick, [parameters] {
+        parameters->pollNext();
+        parameters->refreshControls();
     });
 }
 
@@ -394,12 +393,9 @@ QLabel* CKORARemoteGUIDlg::addStatic(int id, const QString& text) {
 
 void CKORARemoteGUIDlg::changeSettings() {
     // Polling goes on while the dialog is open; a dropped connection closes it.
-    CBasicSettings dialog(parameterSet_.get(), this, exceptionHandler_.get());
-    exceptionHandler_->registerWindow(&dialog);
-    WindowStack::instance().push(&dialog);
+    CBasicSettings dialog(parameterSet(), this, exceptionHandler_.get());
+    const OpenWindowRegistration registration(*exceptionHandler_, &dialog);
     ModalRunner::run(dialog);
-    WindowStack::instance().pop();
-    exceptionHandler_->unregisterWindow(&dialog);
 }
 
 void CKORARemoteGUIDlg::loadSettings() {
@@ -415,7 +411,7 @@ void CKORARemoteGUIDlg::loadSettings() {
                 throw VerloException("Error opening " + fullPath.toStdString());
             }
             const WaitCursor waiting;
-            parameterSet_->restoreControls(file);
+            parameterSet()->restoreControls(file);
         });
     }
     startPolling();
@@ -431,7 +427,7 @@ void CKORARemoteGUIDlg::saveSettings() {
             const QString fullPath = QFileInfo(path).absoluteFilePath();
             const WaitCursor waiting;
             std::ostringstream contents;
-            parameterSet_->saveControls(contents);
+            parameterSet()->saveControls(contents);
             // Written beside the chosen file and moved over it only when the
             // whole file is written, so a failed save keeps the existing file.
             // Unbuffered, so that a short write is seen before the commit.
@@ -596,7 +592,7 @@ void CKORARemoteGUIDlg::buildLayout() {
     versionsGrid->addWidget(new QLabel(QStringLiteral("Firmware")), 0, 0);
     versionsGrid->addWidget(text(1024), 0, 1);
     versionsGrid->addWidget(new QLabel(QStringLiteral("Remote")), 1, 0);
-    versionsGrid->addWidget(text(kRemoteVersionText, QString::fromUtf8(kRemoteVersion)), 1, 1);
+    versionsGrid->addWidget(text(kRemoteVersionText, QString::fromUtf8(trx4Version)), 1, 1);
     layout->addWidget(versions, 4, 2);
 
     auto* buttons = new QHBoxLayout;

@@ -4,9 +4,9 @@
 #include "model/MeterScaler.h"
 #include "model/ParameterEvaluator.h"
 #include "model/ParameterFormatter.h"
-#include "session/ProtocolChain.h"
-#include "ui/look/PaletteDialog.h"
+#include "session/UnitSession.h"
 #include "ui/windows/OpenDeviceDialog.h"
+#include "ui/windows/UnitWindow.h"
 
 #include <QPixmap>
 #include <QString>
@@ -21,10 +21,11 @@ class MeterWidget;
 class Win32Controller;
 class QLabel;
 
-// The main window: the live status panel of the unit. It owns the connection
-// to the unit (real or simulated), polls it every 30 ms and hands every
-// failure to its exception handler.
-class CKORARemoteGUIDlg : public PaletteDialog {
+// The main window: the live status panel of the unit. It owns the unit
+// session (real or simulated unit), polls it every 30 ms and hands every
+// failure to its exception handler. When a real unit cannot be opened it
+// chooses the simulated one, so that it always shows a parameter set.
+class CKORARemoteGUIDlg : public UnitWindow {
     Q_OBJECT
 
 public:
@@ -55,10 +56,6 @@ public:
     static constexpr int kHelpButton = 57670;
     static constexpr int kExitButton = 2;
     static constexpr int kAboutMenuString = 101;
-    static constexpr const char* kRemoteVersion = "1.2.1.5";
-    // The about box has always named its own build, which differs from the
-    // version text shown in the window.
-    static constexpr const char* kAboutVersion = "1.2.1.1";
     // The configuration files' choosers.
     static constexpr const char* kFileFilter = "TRX4 Files (*.trx);;All Files (*)";
     static constexpr const char* kFileExtension = "trx";
@@ -79,16 +76,16 @@ public:
     // (false is returned). Failures go to the exception handler.
     bool openDevice(int type, const QString& address, int port, bool keepTypeOnFailure);
     // Closes the device, then opens the current connection again.
-    bool reopenDevice(bool keepTypeOnFailure);
-    // Destroys the connection chain, the parameter set first.
+    bool reopenDevice(bool keepTypeOnFailure) override;
+    // Destroys the parameter set, then the connection chain.
     void closeDevice();
+    // Closes the device and opens the simulated unit, off line.
+    void goOffLine() override;
     bool openEthernet(const QString& address);
     bool openSerial(int port);
 
-    // Starts the polling timer unless it runs.
-    void startPolling();
-    // Stops the polling timer; returns whether it was running.
-    bool stopPolling();
+    void startPolling() override;
+    bool stopPolling() override;
     // kPollTimerId while polling, else 0.
     int pollTimer() const { return pollTimer_.isActive() ? kPollTimerId : 0; }
     // One tick of the polling timer: the next status group and every control.
@@ -108,17 +105,14 @@ public:
     int connectionType() const { return connectionType_; }
     const QString& tcpAddress() const { return tcpAddress_; }
     int serialPort() const { return serialPort_; }
-    KORAParams* parameterSet() const { return parameterSet_.get(); }
+    KORAParams* parameterSet() const override { return session_.parameters(); }
     KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
     Win32Controller& controller() const { return *controller_; }
 
-signals:
-    // The parameter set was destroyed or replaced: whoever keeps a pointer to
-    // it takes parameterSet() again (which may be null between the two).
-    void parameterSetChanged();
-
 private:
-    void buildOffLineChain();
+    // Hands the session's new parameter set to the controller and binds the
+    // indicators to it.
+    void followSession();
     void setStaticText(int id, const QString& text);
     QLabel* addStatic(int id, const QString& text = QString());
     void buildLayout();
@@ -128,14 +122,6 @@ private:
     int connectionType_;
     QString tcpAddress_;
     int serialPort_;
-
-    // The two links and the simulated unit outlive every connection.
-    ConnectionLinks links_;
-
-    // The open connection; closeDevice destroys the parameter set, then the
-    // chain, which destroys its parts from the outside in.
-    std::unique_ptr<ProtocolChain> chain_;
-    std::unique_ptr<KORAParams> parameterSet_;
 
     std::vector<MeterWidget*> meters_;
     QPixmap icon_;
@@ -151,5 +137,7 @@ private:
 
     std::unique_ptr<KORAExceptionHandler> exceptionHandler_;
     std::unique_ptr<Win32Controller> controller_;
+    // Closed by the destructor while the controller still lives.
+    UnitSession session_;
     QTimer pollTimer_;
 };

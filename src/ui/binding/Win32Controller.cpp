@@ -1,6 +1,5 @@
 #include "ui/binding/Win32Controller.h"
 
-#include "firmware/DownloadExceptionHandler.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterSet.h"
 #include "model/ParameterTransaction.h"
@@ -177,8 +176,7 @@ FirmwareDownload& Win32Controller::download() {
     }
     GenericProtocol& protocol = *parameterSet_->protocol();
     if (download_ == nullptr) {
-        download_ = std::make_unique<FirmwareDownload>(
-            protocol, dynamic_cast<DownloadExceptionHandler*>(exceptionHandler_));
+        download_ = std::make_unique<FirmwareDownload>(protocol);
     } else {
         download_->setProtocol(protocol);
     }

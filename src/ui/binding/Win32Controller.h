@@ -1,7 +1,6 @@
 #pragma once
 
 #include "base/ParameterId.h"
-#include "base/VerloException.h"
 #include "firmware/FirmwareDownload.h"
 #include "model/Subject.h"
 #include "ui/binding/ExceptionHandler.h"
@@ -90,27 +89,13 @@ public:
     void connectChanges(QComboBox* combo);
     void connectChanges(QSlider* slider);
 
-    // Runs command with this controller's guard: HostException goes to
-    // handleHostException, any other VerloException to handleVerloException,
-    // anything else to handleUnknownException. Without a handler it rethrows.
+    // Runs command on the route of a control changed by the operator;
+    // without a handler what it throws propagates.
     template <class Command> void guard(Command&& command) {
-        try {
+        if (exceptionHandler_ == nullptr) {
             command();
-        } catch (HostException& exception) {
-            if (exceptionHandler_ == nullptr) {
-                throw;
-            }
-            exceptionHandler_->handleHostException(exception);
-        } catch (VerloException& exception) {
-            if (exceptionHandler_ == nullptr) {
-                throw;
-            }
-            exceptionHandler_->handleVerloException(exception);
-        } catch (...) {
-            if (exceptionHandler_ == nullptr) {
-                throw;
-            }
-            exceptionHandler_->handleUnknownException();
+        } else {
+            exceptionHandler_->guard(ExceptionHandler::kControlChanged, command);
         }
     }
 
@@ -123,9 +108,8 @@ public:
 
     // The firmware download role, carried out by FirmwareDownload through the
     // protocol of the parameter set in use at each call, so a connection
-    // replaced by setParameterSet is followed. Its failures go to the
-    // exception handler when that is a DownloadExceptionHandler.
-    // Selecting needs a parameter set; without one VerloException is thrown.
+    // replaced by setParameterSet is followed. Its failures are thrown, for
+    // the caller to guard; selecting without a parameter set throws too.
     void selectImage(const std::string& path, ProgressCommand& progress);
     // False when no image was ever selected.
     bool sendNextChunk();

@@ -7,13 +7,13 @@
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WaitCursor.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/look/WindowStack.h"
 #include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/SettingsLayout.h"
 #include "ui/windows/CDownload.h"
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
+#include "ui/windows/OpenWindowRegistration.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -219,11 +219,8 @@ KORAExceptionHandler& CBasicSettings::unitHandler() const {
 }
 
 void CBasicSettings::runRegistered(QDialog& dialog, KORAExceptionHandler& handler) {
-    handler.registerWindow(&dialog);
-    WindowStack::instance().push(&dialog);
+    const OpenWindowRegistration registration(handler, &dialog);
     ModalRunner::run(dialog);
-    WindowStack::instance().pop();
-    handler.unregisterWindow(&dialog);
 }
 
 void CBasicSettings::openAdvanced() {
@@ -250,7 +247,7 @@ void CBasicSettings::openLog() {
             events = unit.getEventLog();
             errors = unit.getErrorLog();
         }
-        CViewLog dialog(events, errors, &handler, this);
+        CViewLog dialog(events, errors, this);
         runRegistered(dialog, handler);
     });
 }

@@ -3,16 +3,16 @@
 #include "base/VerloException.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterSet.h"
-#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/look/WaitCursor.h"
 #include "ui/look/WindowFrame.h"
-#include "ui/look/WindowStack.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
+#include "ui/windows/OpenWindowRegistration.h"
+#include "ui/windows/UnitWindow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -43,29 +43,9 @@ ControlParameter& progressParameter(ParameterSet& set) {
     return set.controlParameters().find(downloadProgress);
 }
 
-// Leaves the window stack and the handler's list however the modal run ends.
-class OpenWindowRegistration {
-public:
-    OpenWindowRegistration(KORAExceptionHandler& handler, QWidget* window)
-        : handler_(handler), window_(window) {
-        handler_.registerWindow(window_);
-        WindowStack::instance().push(window_);
-    }
-    ~OpenWindowRegistration() {
-        WindowStack::instance().pop();
-        handler_.unregisterWindow(window_);
-    }
-    OpenWindowRegistration(const OpenWindowRegistration&) = delete;
-    OpenWindowRegistration& operator=(const OpenWindowRegistration&) = delete;
-
-private:
-    KORAExceptionHandler& handler_;
-    QWidget* window_;
-};
-
 } // namespace
 
-CDownload::CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
+CDownload::CDownload(ParameterSet& parameterSet, UnitWindow& mainWindow,
                      KORAExceptionHandler& exceptionHandler, Clock& clock, QWidget* parent)
     : PaletteDialog(kTemplateId, kBackgroundBitmap, parent), mainWindow_(mainWindow),
       exceptionHandler_(exceptionHandler), clock_(clock),
@@ -82,8 +62,7 @@ CDownload::CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
     connect(selectButton_, &QPushButton::clicked, this, &CDownload::selectFile);
     connect(startButton_, &QPushButton::clicked, this, &CDownload::startUpdate);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(&mainWindow, &CKORARemoteGUIDlg::parameterSetChanged, this,
-            &CDownload::followConnection);
+    connect(&mainWindow, &UnitWindow::parameterSetChanged, this, &CDownload::followConnection);
 
     versionText_ = addStatic(kVersionText, QStringLiteral("88.88.88.88"));
     fileNameText_ = addStatic(kFileNameText, QStringLiteral("None"));
@@ -160,16 +139,15 @@ void CDownload::reject() {
 
 int CDownload::openFrom(Win32Controller& controller, QWidget* parent) {
     auto* handler = dynamic_cast<KORAExceptionHandler*>(controller.exceptionHandler());
-    // The unit's handler serves the main window it was made for.
-    auto* mainWindow =
-        handler != nullptr ? qobject_cast<CKORARemoteGUIDlg*>(handler->window()) : nullptr;
-    if (mainWindow == nullptr) {
+    if (handler == nullptr) {
         throw VerloException("invalid exception handler");
     }
     if (controller.parameterSet() == nullptr) {
         throw VerloException("No parameter set to download through");
     }
-    CDownload dialog(*controller.parameterSet(), *mainWindow, *handler, Clock::system(), parent);
+    // The unit's handler serves the main window it was made for.
+    CDownload dialog(*controller.parameterSet(), handler->mainWindow(), *handler, Clock::system(),
+                     parent);
     const OpenWindowRegistration registration(*handler, &dialog);
     return ModalRunner::run(dialog);
 }
@@ -190,12 +168,13 @@ void CDownload::selectFile() {
     if (path.isEmpty()) {
         return;
     }
-    controller_.selectImage(path.toStdString(), *progress_);
     // A failed check leaves the image selected before (or none): show and
     // offer to send only what would really be sent.
-    update(fileNameText_->geometry());
-    fileNameText_->setText(controller_.hasImage() ? QString::fromStdString(controller_.imageName())
-                                                  : QStringLiteral("None"));
+    if (exceptionHandler_.guard(ExceptionHandler::kImageSelection,
+                                [&] { controller_.selectImage(path.toStdString(), *progress_); })) {
+        update(fileNameText_->geometry());
+        fileNameText_->setText(QString::fromStdString(controller_.imageName()));
+    }
     startButton_->setEnabled(canStart());
 }
 
@@ -209,39 +188,37 @@ void CDownload::startUpdate() {
 }
 
 void CDownload::timerTick() {
-    try {
-        switch (state_) {
-        case State::Downloading:
-            if (!sendChunk()) {
-                enterState(State::Rebooting);
-            } else if (const unsigned restarts = controller_.downloadRestarts(); restarts > 0) {
-                stateLabel_->setText(QStringLiteral("Downloading (restart %1 of %2)")
-                                         .arg(restarts)
-                                         .arg(FirmwareDownload::maximumRestarts));
-            }
-            break;
-        case State::Rebooting:
-            rebootTick();
-            break;
-        case State::Idle:
-            break;
+    // Stopped while the step runs: a failure's dialog runs an event loop of
+    // its own, in which no further step may start. A failed step leaves the
+    // transfer stopped where it was; "Start Update" goes on from there.
+    timer_.stop();
+    if (exceptionHandler_.guard(ExceptionHandler::kFirmwareStep, [this] { step(); })) {
+        if (state_ != State::Idle) {
+            timer_.start();
         }
         return;
-    } catch (HostException& exception) {
-        stopAfterFailure();
-        exceptionHandler_.handleHostException(exception);
-    } catch (FlashException& exception) {
-        stopAfterFailure();
-        exceptionHandler_.handleFatalFailure(exception);
-    } catch (VerloException& exception) {
-        stopAfterFailure();
-        exceptionHandler_.handleVerloException(exception);
-    } catch (...) {
-        stopAfterFailure();
-        exceptionHandler_.handleUnknownException();
     }
     // The handler may have gone off line, where nothing can be sent.
-    startButton_->setEnabled(canStart());
+    enableButtons(true);
+}
+
+void CDownload::step() {
+    switch (state_) {
+    case State::Downloading:
+        if (!sendChunk()) {
+            enterState(State::Rebooting);
+        } else if (const unsigned restarts = controller_.downloadRestarts(); restarts > 0) {
+            stateLabel_->setText(QStringLiteral("Downloading (restart %1 of %2)")
+                                     .arg(restarts)
+                                     .arg(FirmwareDownload::maximumRestarts));
+        }
+        break;
+    case State::Rebooting:
+        rebootTick();
+        break;
+    case State::Idle:
+        break;
+    }
 }
 
 void CDownload::rebootTick() {
@@ -333,11 +310,6 @@ void CDownload::enableButtons(bool enabled) {
 // transfer there would announce an upgrade that never happened.
 bool CDownload::canStart() const {
     return controller_.hasImage() && controller_.hasDevice();
-}
-
-void CDownload::stopAfterFailure() {
-    timer_.stop();
-    enableButtons(true);
 }
 
 void CDownload::stopWaiting() {

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <memory>
 
-class CKORARemoteGUIDlg;
 class CxShadeButton;
 class KORAExceptionHandler;
 class ParameterSet;
 class QLabel;
 class QProgressBar;
+class UnitWindow;
 
 // The "Update Software" dialog: the operator selects a firmware image, which
 // is checked at once, confirms, and the payload goes to the unit one chunk per
@@ -58,7 +58,7 @@ public:
 
     // Neither the parameter set, the main window nor the handler is owned;
     // the clock tells the reboot wait's seconds.
-    CDownload(ParameterSet& parameterSet, CKORARemoteGUIDlg& mainWindow,
+    CDownload(ParameterSet& parameterSet, UnitWindow& mainWindow,
               KORAExceptionHandler& exceptionHandler, Clock& clock = Clock::system(),
               QWidget* parent = nullptr);
     ~CDownload() override;
@@ -95,18 +95,18 @@ private:
     // An image passed its check and a unit is connected to take it.
     bool canStart() const;
     void rebootTick();
+    // What one tick does in the current state.
+    void step();
     // The blocking steps, under the wait cursor.
     bool sendChunk();
     bool reopen();
-    // Called before the handler hears of a failed tick.
-    void stopAfterFailure();
     // The unit did not come back: off line, tell the operator, close.
     void stopWaiting();
     // Takes the main window's current parameter set for every later use and
     // shows it, except while the unit reboots.
     void followConnection();
 
-    CKORARemoteGUIDlg& mainWindow_;
+    UnitWindow& mainWindow_;
     KORAExceptionHandler& exceptionHandler_;
     Clock& clock_;
     Win32Controller controller_;

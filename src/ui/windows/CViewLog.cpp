@@ -1,7 +1,5 @@
 #include "ui/windows/CViewLog.h"
 
-#include "base/VerloException.h"
-#include "ui/binding/ExceptionHandler.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
@@ -12,10 +10,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog,
-                   ExceptionHandler* exceptionHandler, QWidget* parent)
+CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog, QWidget* parent)
     : QDialog(parent), eventLog_(convertLineBreaks(eventLog)),
-      errorLog_(convertLineBreaks(errorLog)), exceptionHandler_(exceptionHandler) {
+      errorLog_(convertLineBreaks(errorLog)) {
     setWindowTitle(QStringLiteral("Log"));
     setModal(true);
 
@@ -70,13 +67,7 @@ std::string CViewLog::convertLineBreaks(const std::string& text) {
 }
 
 void CViewLog::showLog(const std::string& text) {
-    try {
-        // Qt breaks lines at a carriage return as well as at a line feed; a
-        // break written as carriage returns and a line feed is one break.
-        logText_->setPlainText(QString::fromLatin1(text).remove(QLatin1Char('\r')));
-    } catch (VerloException& exception) {
-        exceptionHandler_->handleVerloException(exception);
-    } catch (...) {
-        exceptionHandler_->handleUnknownException();
-    }
+    // Qt breaks lines at a carriage return as well as at a line feed; a
+    // break written as carriage returns and a line feed is one break.
+    logText_->setPlainText(QString::fromLatin1(text).remove(QLatin1Char('\r')));
 }

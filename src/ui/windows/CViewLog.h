@@ -4,7 +4,6 @@
 
 #include <string>
 
-class ExceptionHandler;
 class QPlainTextEdit;
 class QRadioButton;
 
@@ -19,9 +18,7 @@ public:
     static constexpr int kErrorButton = 1184;
     static constexpr int kCloseButton = 2;
 
-    // The handler (not owned) takes failures of switching between the logs.
-    CViewLog(const std::string& eventLog, const std::string& errorLog,
-             ExceptionHandler* exceptionHandler, QWidget* parent = nullptr);
+    CViewLog(const std::string& eventLog, const std::string& errorLog, QWidget* parent = nullptr);
 
     // Every line feed that no carriage return follows gets one before it.
     static std::string convertLineBreaks(const std::string& text);
@@ -34,6 +31,5 @@ private:
 
     std::string eventLog_;
     std::string errorLog_;
-    ExceptionHandler* exceptionHandler_;
     QPlainTextEdit* logText_;
 };

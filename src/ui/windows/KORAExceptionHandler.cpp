@@ -1,15 +1,15 @@
 #include "ui/windows/KORAExceptionHandler.h"
 
-#include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/windows/ModalRunner.h"
+#include "ui/windows/UnitWindow.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 
 #include <algorithm>
 
-KORAExceptionHandler::KORAExceptionHandler(CKORARemoteGUIDlg& mainWindow)
+KORAExceptionHandler::KORAExceptionHandler(UnitWindow& mainWindow)
     : ExceptionHandler(&mainWindow), mainWindow_(mainWindow) {}
 
 KORAExceptionHandler::~KORAExceptionHandler() = default;
@@ -65,15 +65,8 @@ void KORAExceptionHandler::handleProtocolException(ProtocolException& exception)
     if (busy()) {
         return;
     }
-    // The off-line re-open cannot reach the network; should it fail anyway,
-    // its failure takes the same route again.
-    try {
-        handleVerloException(exception);
-    } catch (ProtocolException& again) {
-        handleProtocolException(again);
-    } catch (VerloException& again) {
-        handleVerloException(again);
-    }
+    // The off-line re-open inside cannot fail: the window's open is guarded.
+    handleVerloException(exception);
 }
 
 void KORAExceptionHandler::registerWindow(QWidget* window) {
@@ -106,16 +99,7 @@ void KORAExceptionHandler::closeOpenWindows() {
     openWindows_.clear();
 }
 
-void KORAExceptionHandler::routeProtocol(const Routes& routes, ProtocolException& exception) {
-    if (routes.protocol) {
-        handleProtocolException(exception);
-    } else {
-        handleVerloException(exception);
-    }
-}
-
 void KORAExceptionHandler::dropConnection() {
-    mainWindow_.closeDevice();
-    mainWindow_.openDevice(ConnectionType::OffLine, QString(), 1, false);
+    mainWindow_.goOffLine();
     closeOpenWindows();
 }

@@ -1,6 +1,6 @@
 #include "ui/windows/OpenDeviceDialog.h"
 
-#include "ui/app/CKORARemoteGUIApp.h"
+#include "ui/look/ApplicationProfile.h"
 #include "ui/look/BitmapResource.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
@@ -54,7 +54,7 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     addressEdit_ = new QLineEdit;
     addressEdit_->setObjectName(QStringLiteral("tcpAddress"));
 
-    const std::unique_ptr<QSettings> profile = CKORARemoteGUIApp::profile();
+    const std::unique_ptr<QSettings> profile = ApplicationProfile::open();
     connectionType_ = profile->value(key(kConnectionTypeKey), ConnectionType::OffLine).toInt();
     serialPort_ = profile->value(key(kSerialPortKey), 1).toInt();
     tcpAddress_ = profile->value(key(kTcpAddressKey), QString()).toString();
@@ -109,7 +109,7 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
 }
 
 OpenDeviceDialog::~OpenDeviceDialog() {
-    const std::unique_ptr<QSettings> profile = CKORARemoteGUIApp::profile();
+    const std::unique_ptr<QSettings> profile = ApplicationProfile::open();
     profile->setValue(key(kConnectionTypeKey), connectionType_);
     profile->setValue(key(kTcpAddressKey), tcpAddress_);
     profile->setValue(key(kSerialPortKey), serialPort_);

@@ -107,9 +107,8 @@ TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoe
         findControl<QAbstractButton>(&dialog, OpenDeviceDialog::kCancelButton)->click();
     });
     EXPECT_FALSE(CKORARemoteGUIApp().initInstance());
-    EXPECT_EQ(
-        CKORARemoteGUIApp::profile()->value(QStringLiteral("Settings/connection type")).toInt(),
-        ConnectionType::Serial);
+    EXPECT_EQ(ApplicationProfile::open()->value(QStringLiteral("Settings/connection type")).toInt(),
+              ConnectionType::Serial);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "support/TemporaryDirectory.h"
 #include "ui/TemporaryProfile.h"
 
+#include "base/Version.h"
 #include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
@@ -15,6 +16,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gmock/gmock.h>
@@ -26,6 +29,7 @@
 
 namespace {
 
+using testing::Contains;
 using testing::ElementsAre;
 
 // The main window off line, on the simulated unit, with an address and a
@@ -48,6 +52,11 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
     window.closeDevice();
     window.openDevice(7, QString(), 1, false);
     EXPECT_EQ(window.connectionType(), ConnectionType::OffLine);
+    // Reopening replaces the set: the controller and every indicator follow.
+    QSignalSpy replaced(&window, &UnitWindow::parameterSetChanged);
+    ASSERT_TRUE(window.reopenDevice(false));
+    EXPECT_EQ(replaced.count(), 2); // closed, then opened
+    EXPECT_EQ(window.controller().parameterSet(), window.parameterSet());
     GenericProtocol& unit = *window.parameterSet()->protocol();
     const auto control = [this](int id) { return findControl<QLabel>(&window, id); };
     unit.setValue(ParameterId(0x0101), ParameterValue(0), 0);
@@ -58,6 +67,15 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
     const QImage on = BitmapResource::load(CKORARemoteGUIDlg::kLedOnBitmap).toImage();
     EXPECT_EQ(control(1095)->pixmap().toImage(), on); // "Verlo Digital"
     EXPECT_NE(control(1094)->pixmap().toImage(), on); // "None"
+
+    // The window and the about box name the release the build was made for.
+    const QString version = control(CKORARemoteGUIDlg::kRemoteVersionText)->text();
+    EXPECT_EQ(version, QString::fromUtf8(trx4Version));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+(\\.\\d+){3}$")).match(version).hasMatch())
+        << version.toStdString();
+    runner.answerDialog([](QDialog&) {});
+    window.showAbout();
+    EXPECT_THAT(runner.dialogs().back().texts, Contains("KORARemoteGUI Version " + version));
 
     // The boxes keep their places whatever their values show: off line, then
     // with the widest texts a connected unit gives them.
@@ -190,8 +208,8 @@ TEST_F(MainWindowTest, EachFailureGoesToItsOperationAndAFailedConversationGoesOf
         {Handler::kOpenDevice, "verlo verlo verlo verlo unknown"},
         {Handler::kLoadOrSave, "host verlo verlo verlo unknown"},
         {Handler::kControlChanged, "host verlo verlo verlo unknown"},
+        {Handler::kImageSelection, "host verlo verlo verlo unknown"},
         {Handler::kFirmwareStep, "host verlo fatal verlo unknown"},
-        {Handler::kLogSwitch, "verlo verlo verlo verlo unknown"},
     };
     for (const auto& [routes, expected] : table) {
         RecordingHandler recording(window);

@@ -26,7 +26,7 @@ TEST_F(Firmware, ALostReplyStartsTheTransferAgainFromTheEraseAndTheExactImageIsB
         for (int request = 0; request < 4; ++request) {
             chain.frontEnd().getEventLog();
         }
-        FirmwareDownload download(chain.frontEnd(), nullptr);
+        FirmwareDownload download(chain.frontEnd());
         download.selectImage(folder.write("three.bin", signedImage(payload)), progress);
         int calls = 1;
         while (download.sendNextChunk() && calls < 20) {
