@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -68,11 +69,8 @@ TEST(FileDescriptorTest, ClosesItsDescriptorOnceWhicheverOwnerHoldsItLast) {
 // A signal that comes while a call waits interrupts it (the handler is installed without
 // SA_RESTART, and poll is never restarted); the call must go on as if nothing had happened.
 TEST(FileDescriptorTest, CallsGoOnThroughSignals) {
-    const std::vector<std::uint8_t> sent(3 * 4096, 0x5A);
-    const auto sendOne = [](Pipe& pipe) {
-        const char byte = 'x';
-        ASSERT_EQ(::write(pipe.out.get(), &byte, 1), 1);
-    };
+    constexpr std::size_t piped = 3 * 4096;
+    const auto sendOne = [](Pipe& pipe) { ASSERT_EQ(::write(pipe.out.get(), "x", 1), 1); };
     const struct {
         const char* call;
         std::function<bool(Pipe&)> waits;
@@ -88,21 +86,18 @@ TEST(FileDescriptorTest, CallsGoOnThroughSignals) {
         // Three times what the pipe holds: the writer waits for room between writes, and in
         // the middle of one.
         {"writeAll",
-         [&sent](Pipe& pipe) {
+         [](Pipe& pipe) {
+             const std::vector<std::uint8_t> bytes(piped);
              return ::fcntl(pipe.out.get(), F_SETPIPE_SZ, 4096) == 4096 &&
-                    pipe.out.writeAll(sent.data(), sent.size()) == 0;
+                    pipe.out.writeAll(bytes.data(), bytes.size()) == 0;
          },
-         [&sent](Pipe& pipe) {
-             std::vector<std::uint8_t> received(sent.size());
-             std::size_t count = 0;
-             while (count < received.size() && pipe.in.pollFor(POLLIN, 1s) > 0) {
-                 const ssize_t got =
-                     pipe.in.readSome(received.data() + count, received.size() - count);
-                 ASSERT_GT(got, 0);
-                 count += static_cast<std::size_t>(got);
+         [](Pipe& pipe) {
+             std::uint8_t scrap[piped];
+             ssize_t count = 0;
+             while (count < ssize_t{piped} && pipe.in.pollFor(POLLIN, 1s) > 0) {
+                 count += std::max(pipe.in.readSome(scrap, sizeof scrap), ssize_t{0});
              }
-             EXPECT_EQ(count, sent.size());
-             EXPECT_TRUE(received == sent);
+             EXPECT_EQ(count, ssize_t{piped});
          }},
     };
 
