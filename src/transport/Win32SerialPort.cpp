@@ -11,6 +11,7 @@
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -70,6 +71,53 @@ std::string withReason(const std::string& message, int code) {
     return message + reason;
 }
 
+// Raw bytes at the given rate, 8N1; VerloException when the port refuses them.
+void configureLine(int port, std::uint32_t baudRate) {
+    termios settings{};
+    if (::tcgetattr(port, &settings) != 0) {
+        throw VerloException(withReason("error getting the serial port state", errno));
+    }
+    // Binary frames cross the line: no echo, no line editing, no signal characters, no
+    // translation and no software flow control, which would swallow data bytes. Hardware
+    // flow control stays as the port has it.
+    ::cfmakeraw(&settings);
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+
+    const std::string failure = "Error setting the serial port state.";
+    speed_t speed = B0;
+    if (!speedFor(baudRate, speed)) {
+        throw VerloException(failure);
+    }
+    termios applied{};
+    if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
+        ::tcsetattr(port, TCSANOW, &settings) != 0 || ::tcgetattr(port, &applied) != 0) {
+        throw VerloException(withReason(failure, errno));
+    }
+    // tcsetattr reports success when any one change took, so the speed is read back.
+    if (::cfgetospeed(&applied) != speed) {
+        throw VerloException(failure);
+    }
+    // Bytes the line held before we opened it (the tail of a frame meant for the last host)
+    // would be read as the start of the first reply. Unchecked: tcflush fails only on a
+    // descriptor that is no terminal, and tcsetattr has just shown that this one is.
+    ::tcflush(port, TCIFLUSH);
+}
+
+// A device that has gone fails like a closed connection, not like a late reply: the error
+// handler drops the connection instead of the protocol trying again.
+VerloException removed(const std::string& devicePath, int error) {
+    return VerloException("The serial device " + devicePath + " was removed (" +
+                          std::generic_category().message(error) + ")");
+}
+
+bool deviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 } // namespace
 
 Win32SerialPort::Win32SerialPort(std::uint32_t portNumber, std::uint32_t baudRate)
@@ -104,64 +152,22 @@ void Win32SerialPort::open(std::uint32_t baudRate) {
     }
     // Opened without waiting for a carrier, then switched back to blocking writes; reads wait
     // in poll under the time-out instead.
-    const int handle = devicePath_.empty() ? -1
-                                           : ::open(devicePath_.c_str(),
-                                                    O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0) {
+    FileDescriptor port(devicePath_.empty() ? -1
+                                            : ::open(devicePath_.c_str(),
+                                                     O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!port.isOpen()) {
         const std::string message = "Error opening " + portName_;
         throw VerloException(devicePath_.empty() ? message : withReason(message, errno));
     }
-    portHandle_ = handle;
+    const int flags = ::fcntl(port.get(), F_GETFL);
+    if (::ioctl(port.get(), TIOCEXCL) != 0 || flags < 0 ||
+        ::fcntl(port.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throw VerloException(withReason("Error opening " + portName_, errno));
+    }
+    configureLine(port.get(), baudRate);
+    port_ = std::move(port);
     baudRate_ = baudRate;
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (::ioctl(handle, TIOCEXCL) != 0 || flags < 0 ||
-        ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int error = errno;
-        release();
-        throw VerloException(withReason("Error opening " + portName_, error));
-    }
-    try {
-        configureLine();
-    } catch (...) {
-        release();
-        throw;
-    }
     ++openCount_;
-}
-
-void Win32SerialPort::configureLine() {
-    termios settings{};
-    if (::tcgetattr(portHandle_, &settings) != 0) {
-        throw VerloException(withReason("error getting the serial port state", errno));
-    }
-    // Binary frames cross the line: no echo, no line editing, no signal characters, no
-    // translation and no software flow control, which would swallow data bytes. Hardware
-    // flow control stays as the port has it.
-    ::cfmakeraw(&settings);
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY);
-    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
-    settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = 0;
-
-    const std::string failure = "Error setting the serial port state.";
-    speed_t speed = B0;
-    if (!speedFor(baudRate_, speed)) {
-        throw VerloException(failure);
-    }
-    termios applied{};
-    if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
-        ::tcsetattr(portHandle_, TCSANOW, &settings) != 0 ||
-        ::tcgetattr(portHandle_, &applied) != 0) {
-        throw VerloException(withReason(failure, errno));
-    }
-    // tcsetattr reports success when any one change took, so the speed is read back.
-    if (::cfgetospeed(&applied) != speed) {
-        throw VerloException(failure);
-    }
-    // Bytes the line held before we opened it (the tail of a frame meant for
-    // the last host) would be read as the start of the first reply.
-    ::tcflush(portHandle_, TCIFLUSH);
 }
 
 void Win32SerialPort::close() {
@@ -174,8 +180,7 @@ void Win32SerialPort::close() {
 }
 
 void Win32SerialPort::release() {
-    ::close(portHandle_);
-    portHandle_ = -1;
+    port_.reset();
     baudRate_ = 0;
 }
 
@@ -193,19 +198,12 @@ void Win32SerialPort::write(const std::uint8_t* bytes, std::size_t count) {
     if (!isOpen()) {
         throw VerloException("Error sending serial data.");
     }
-    while (count > 0) {
-        const ssize_t written = ::write(portHandle_, bytes, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            throw VerloException(withReason("Error sending serial data.", errno));
-        }
-        if (written == 0) {
-            throw VerloException("Error sending serial data.");
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
+    const int error = port_.writeAll(bytes, count);
+    if (deviceGone(error)) {
+        throw removed(devicePath_, error);
+    }
+    if (error != 0) {
+        throw VerloException(withReason("Error sending serial data.", error));
     }
 }
 
@@ -216,30 +214,36 @@ std::size_t Win32SerialPort::read(std::uint8_t* buffer, std::size_t count) {
     using SteadyClock = std::chrono::steady_clock;
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_);
     std::size_t received = 0;
-    bool hungUp = false;
     while (received < count) {
-        // The line is in non-canonical mode with no minimum: a read returns what is there.
-        const ssize_t got = ::read(portHandle_, buffer + received, count - received);
+        // Waiting before reading, so that no device holds a read past its time-out whatever it
+        // makes of the line settings (a pseudo-terminal's master side ignores them).
+        const int ready = port_.pollFor(POLLIN, deadline - SteadyClock::now());
+        if (ready == 0) {
+            break;
+        }
+        if (ready < 0) {
+            throw removed(devicePath_, errno);
+        }
+        const ssize_t got = port_.readSome(buffer + received, count - received);
         if (got > 0) {
             received += static_cast<std::size_t>(got);
             continue;
         }
-        if ((got < 0 && errno != EINTR && errno != EAGAIN) || hungUp) {
+        // Whatever else failed leaves the port as useless as a removed one; taken for a
+        // time-out it would only be tried again.
+        if (got < 0 && errno != EAGAIN) {
+            throw removed(devicePath_, errno);
+        }
+        // Nothing to read after a hang-up: the adapter was pulled out or the other side of the
+        // pseudo-terminal closed, and what the line held went with it.
+        if ((ready & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            throw removed(devicePath_, EIO);
+        }
+        // Readable yet empty without a hang-up: the wait would end at once again and again,
+        // so only the clock ends it.
+        if (SteadyClock::now() >= deadline) {
             break;
         }
-        const auto left = deadline - SteadyClock::now();
-        if (left <= SteadyClock::duration::zero()) {
-            break;
-        }
-        // Rounded up so that the last wait does not end just short of the deadline and spin.
-        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-        pollfd port{portHandle_, POLLIN, 0};
-        const int ready = ::poll(&port, 1, static_cast<int>(waitMs));
-        if (ready < 0 && errno != EINTR) {
-            break;
-        }
-        // After a hang-up the next read takes what is left, and then nothing more will come.
-        hungUp = ready > 0 && (port.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     }
     return received;
 }

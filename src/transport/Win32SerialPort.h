@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FileDescriptor.h"
 #include "transport/SerialDeviceImplementation.h"
 
 #include <cstddef>
@@ -26,25 +27,27 @@ public:
     void close();
 
     void setTimeout(std::uint32_t milliseconds) override;
+    // A device that has gone (an adapter pulled out, a line hung up) fails at once with a
+    // VerloException, a lost connection and not a time-out that a retry might mend:
+    // "The serial device /dev/ttyUSB0 was removed (Input/output error)".
     void write(const std::uint8_t* bytes, std::size_t count) override;
     // Returns when all count bytes arrived or the time-out has passed since the call, with the
-    // number of bytes read; errors and a hung-up line read as no more bytes.
+    // number of bytes read, whatever the device; one that has gone fails at once, as write.
     std::size_t read(std::uint8_t* buffer, std::size_t count) override;
 
-    bool isOpen() const { return portHandle_ >= 0; }
+    bool isOpen() const { return port_.isOpen(); }
     std::uint32_t openCount() const { return openCount_; }
     std::uint32_t baudRate() const { return baudRate_; }
     const std::string& devicePath() const { return devicePath_; }
 
 private:
     void release();
-    void configureLine();
 
     std::string devicePath_;
     // How messages name the port: "COM3" when opened by number, else the path.
     std::string portName_;
     std::uint32_t baudRate_ = 0;
     std::uint32_t openCount_ = 0;
-    int portHandle_ = -1;
+    FileDescriptor port_;
     std::uint32_t timeout_ = 0;
 };

@@ -28,31 +28,20 @@ std::string errorCode(int code) {
 }
 
 // Waits for a non-blocking connect to end; returns its error number, 0 once connected.
-int awaitConnection(int socket, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return ETIMEDOUT;
-        }
-        pollfd entry{socket, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0) {
-            return errno;
-        }
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-                return errno;
-            }
-            return error;
-        }
+int awaitConnection(const FileDescriptor& socket, std::chrono::milliseconds timeout) {
+    const int ready = socket.pollFor(POLLOUT, timeout);
+    if (ready == 0) {
+        return ETIMEDOUT;
     }
+    if (ready < 0) {
+        return errno;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return errno;
+    }
+    return error;
 }
 
 } // namespace
@@ -62,22 +51,17 @@ Win32Socket::Win32Socket(std::string host, std::uint16_t port)
 
 Win32Socket::Win32Socket(std::string host, std::uint16_t port, QueueLimits limits)
     : host_(std::move(host)), port_(port), queue_(limits.capacity, limits.producerWaitMs) {
-    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket_ < 0) {
+    socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket_.isOpen()) {
         throw VerloException("Error creating a socket, code: " + errorCode(errno));
     }
-    try {
-        connectSocket();
-        startReader();
-    } catch (...) {
-        ::close(socket_);
-        throw;
-    }
+    connectSocket();
+    startReader();
 }
 
+// The socket closes after this, once the reader that uses it has been joined.
 Win32Socket::~Win32Socket() {
     stopReader();
-    ::close(socket_);
 }
 
 void Win32Socket::connectSocket() {
@@ -101,15 +85,16 @@ void Win32Socket::connectSocket() {
 
     // Connecting without waiting, then waiting with a limit: a blocking connect to an address
     // that drops packets would freeze the caller for minutes.
-    const int flags = ::fcntl(socket_, F_GETFL);
+    const int flags = ::fcntl(socket_.get(), F_GETFL);
     int error = 0;
-    if (flags < 0 || ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (flags < 0 || ::fcntl(socket_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
         error = errno;
     } else {
-        if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+            0) {
             error = errno == EINPROGRESS ? awaitConnection(socket_, connectTimeout) : errno;
         }
-        if (::fcntl(socket_, F_SETFL, flags) != 0 && error == 0) {
+        if (::fcntl(socket_.get(), F_SETFL, flags) != 0 && error == 0) {
             error = errno;
         }
     }
@@ -120,10 +105,10 @@ void Win32Socket::connectSocket() {
                              "and try again.");
     }
     // Requests and replies are small and answered one by one: sending them at once matters
-    // more than coalescing. Only latency depends on it, so a refusal is harmless. Lingering
-    // on close is already off by default.
+    // more than coalescing. Its result is not checked: only latency depends on it, so a
+    // refusal is harmless. Lingering on close is already off by default.
     int noDelay = 1;
-    ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    ::setsockopt(socket_.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
 }
 
 void Win32Socket::startReader() {
@@ -152,10 +137,7 @@ void Win32Socket::readerLoop() {
 
     std::array<std::uint8_t, receiveChunk> buffer{};
     for (;;) {
-        const ssize_t received = ::recv(socket_, buffer.data(), buffer.size(), 0);
-        if (received < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t received = socket_.readSome(buffer.data(), buffer.size());
         if (received <= 0) {
             break;
         }
@@ -171,7 +153,8 @@ void Win32Socket::readerLoop() {
     }
     // Shut down rather than close: the descriptor belongs to the destructor, which closes it
     // once this thread is joined, so its number cannot be reused under a concurrent shutdown.
-    ::shutdown(socket_, SHUT_RDWR);
+    // Unchecked: a connection the peer has reset reports ENOTCONN, and is just as shut.
+    ::shutdown(socket_.get(), SHUT_RDWR);
     readerDone_ = true;
     queue_.close();
 }
@@ -180,8 +163,9 @@ void Win32Socket::stopReader() {
     if (!readerThread_.joinable()) {
         return;
     }
-    // Ends a blocking receive; closing the queue ends a wait for room.
-    ::shutdown(socket_, SHUT_RDWR);
+    // Ends a blocking receive (unchecked, as in the reader); closing the queue ends a wait
+    // for room.
+    ::shutdown(socket_.get(), SHUT_RDWR);
     queue_.close();
     readerThread_.join();
 }
@@ -191,17 +175,9 @@ void Win32Socket::setTimeout(std::uint32_t milliseconds) {
 }
 
 void Win32Socket::write(const std::uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t sent = ::send(socket_, bytes, count, MSG_NOSIGNAL);
-        if (sent < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw VerloException(std::string("send") + " failed with error code " +
-                                 errorCode(errno));
-        }
-        bytes += sent;
-        count -= static_cast<std::size_t>(sent);
+    const int error = socket_.writeAll(bytes, count);
+    if (error != 0) {
+        throw VerloException(std::string("send") + " failed with error code " + errorCode(error));
     }
 }
 

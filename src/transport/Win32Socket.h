@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FileDescriptor.h"
 #include "transport/ByteQueue.h"
 #include "transport/SerialDeviceImplementation.h"
 
@@ -59,7 +60,7 @@ private:
     std::string host_;
     std::uint16_t port_;
     std::uint32_t timeout_ = 0;
-    int socket_ = -1;
+    FileDescriptor socket_;
     ByteQueue queue_;
     std::thread readerThread_;
     std::atomic<bool> readerDone_{false};

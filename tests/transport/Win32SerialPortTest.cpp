@@ -11,7 +11,9 @@
 #include <string>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -80,13 +82,15 @@ TEST_F(Win32SerialPortTest, RunsAt115200AReadEndsWhenItsTimeOutPassedAndFailures
     EXPECT_EQ(bytes, (Bytes{9}));
     EXPECT_LT(took, 1s);
 
-    // A hung-up line reads as nothing, without waiting.
-    port.setTimeout(5000);
-    ::close(unit);
-    unit = -1;
-    std::tie(bytes, took) = timedRead(port, 1);
+    // A device with no line settings of its own, here a pseudo-terminal's master side, cannot
+    // hold a read past its time-out either. Should one block, the alarm ends the test.
+    Win32SerialPort master(std::string("/dev/ptmx"), 115200);
+    master.setTimeout(100);
+    ::alarm(10);
+    std::tie(bytes, took) = timedRead(master, 4);
+    ::alarm(0);
     EXPECT_TRUE(bytes.empty());
-    EXPECT_LT(took, 1s);
+    EXPECT_GE(took, 100ms);
 
     // A failure to open names the port as given.
     EXPECT_EQ(Win32SerialPort::devicePathForPort(12), "/dev/ttyS11");
@@ -97,4 +101,24 @@ TEST_F(Win32SerialPortTest, RunsAt115200AReadEndsWhenItsTimeOutPassedAndFailures
     EXPECT_EQ(
         thrownMessage<VerloException>([] { Win32SerialPort(std::string("/dev/null"), 115200); }),
         "Error opening /dev/null (Inappropriate ioctl for device)");
+}
+
+// The unit's side closing in the middle of a read, as when an adapter is pulled out, fails the
+// read at once as a lost connection, and every later write.
+TEST_F(Win32SerialPortTest, ADeviceThatGoesAwayFailsAtOnceNamingIt) {
+    const std::string removed = "The serial device " + path + " was removed (Input/output error)";
+    Win32SerialPort port(path, 115200);
+    port.setTimeout(5000);
+    unitSends({1});
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(100ms);
+        ::close(std::exchange(unit, -1));
+    });
+    const auto start = SteadyClock::now();
+    EXPECT_EQ(thrownMessage<VerloException>([&] { timedRead(port, 4); }), removed);
+    EXPECT_LT(SteadyClock::now() - start, 1s);
+    unplug.join();
+    const Bytes request{0x51};
+    EXPECT_EQ(thrownMessage<VerloException>([&] { port.write(request.data(), request.size()); }),
+              removed);
 }

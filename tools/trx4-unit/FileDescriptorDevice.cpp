@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -27,16 +28,14 @@ bool lostHost(int error) {
 
 } // namespace
 
-FileDescriptorDevice::FileDescriptorDevice(int fd, std::uint32_t writeTimeoutMs)
-    : fd_(fd), writeTimeoutMs_(writeTimeoutMs) {
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+FileDescriptorDevice::FileDescriptorDevice(FileDescriptor fd, std::uint32_t writeTimeoutMs)
+    : fd_(std::move(fd)), writeTimeoutMs_(writeTimeoutMs) {
+    // A blocking read or write would hold the unit past every time-out and stop request.
+    const int flags = ::fcntl(fd_.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+        throw VerloException(std::string("Cannot use the host's connection: ") +
+                             std::strerror(errno));
     }
-}
-
-FileDescriptorDevice::~FileDescriptorDevice() {
-    ::close(fd_);
 }
 
 void FileDescriptorDevice::paceAt(std::uint32_t bytesPerSecond) {
@@ -57,25 +56,16 @@ bool FileDescriptorDevice::waitFor(short events, SteadyClock::time_point deadlin
         if (now >= deadline) {
             return false;
         }
-        const auto wait = std::min<SteadyClock::duration>(deadline - now, slice);
-        pollfd entry{fd_, events, 0};
         const int ready =
-            ::poll(&entry, 1,
-                   static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+            fd_.pollFor(events, std::min<SteadyClock::duration>(deadline - now, slice));
         if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             hostGone_ = true;
             return false;
         }
-        if (ready == 0) {
-            continue;
-        }
-        if ((entry.revents & events) != 0) {
+        if ((ready & events) != 0) {
             return true;
         }
-        if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        if ((ready & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
             hostGone_ = true;
         }
     }
@@ -98,18 +88,12 @@ void FileDescriptorDevice::write(const std::uint8_t* bytes, std::size_t count) {
             std::this_thread::sleep_until(writePace_->nextSlot());
             chunk = 1;
         }
-        ssize_t written = ::send(fd_, bytes + sent, chunk, MSG_NOSIGNAL);
-        if (written < 0 && errno == ENOTSOCK) {
-            written = ::write(fd_, bytes + sent, chunk);
-        }
+        const ssize_t written = fd_.writeSome(bytes + sent, chunk);
         if (written > 0) {
             sent += static_cast<std::size_t>(written);
             if (writePace_) {
                 writePace_->crossed();
             }
-            continue;
-        }
-        if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
@@ -139,7 +123,7 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
             std::this_thread::sleep_until(readPace_->nextSlot());
             chunk = 1;
         }
-        const ssize_t n = ::read(fd_, buffer + received, chunk);
+        const ssize_t n = fd_.readSome(buffer + received, chunk);
         if (n > 0) {
             received += static_cast<std::size_t>(n);
             if (readPace_) {
@@ -150,9 +134,6 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
         if (n == 0) {
             hostGone_ = true;
             break;
-        }
-        if (errno == EINTR) {
-            continue;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             hostGone_ = true;
@@ -170,7 +151,7 @@ std::size_t FileDescriptorDevice::read(std::uint8_t* buffer, std::size_t count) 
 
 std::size_t FileDescriptorDevice::available() const {
     int count = 0;
-    if (::ioctl(fd_, FIONREAD, &count) != 0 || count < 0) {
+    if (::ioctl(fd_.get(), FIONREAD, &count) != 0 || count < 0) {
         return 0;
     }
     return static_cast<std::size_t>(count);
@@ -195,11 +176,11 @@ bool FileDescriptorDevice::waitForBytes(std::size_t count, std::chrono::millisec
             return false;
         }
         if (available() == 0) {
-            // Readable with nothing to read: the end of the stream.
+            // Readable with nothing to read: the end of the stream. A peek that does not wait
+            // cannot be interrupted.
             std::uint8_t probe = 0;
-            const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
-                           errno != ENOTSOCK)) {
+            const ssize_t n = ::recv(fd_.get(), &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOTSOCK)) {
                 hostGone_ = true;
             }
         }
@@ -211,7 +192,7 @@ void FileDescriptorDevice::discardInput() {
     std::uint8_t scrap[4096];
     // Bounded: a host that keeps sending cannot hold the unit here.
     for (int round = 0; round < 256; ++round) {
-        const ssize_t n = ::read(fd_, scrap, sizeof scrap);
+        const ssize_t n = fd_.readSome(scrap, sizeof scrap);
         if (n <= 0) {
             if (n == 0) {
                 hostGone_ = true;
@@ -223,15 +204,14 @@ void FileDescriptorDevice::discardInput() {
 
 bool FileDescriptorDevice::hostHungUp() {
     std::uint8_t probe = 0;
-    if (::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+    if (::recv(fd_.get(), &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
         hostGone_ = true;
     }
     return hostGone_;
 }
 
 bool FileDescriptorDevice::checkHostBack() {
-    pollfd entry{fd_, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, 0);
-    hostGone_ = ready < 0 || (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    const int ready = fd_.pollFor(POLLIN, SteadyClock::duration::zero());
+    hostGone_ = ready < 0 || (ready & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     return !hostGone_;
 }

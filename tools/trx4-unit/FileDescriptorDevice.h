@@ -2,6 +2,7 @@
 
 #include "LinePacer.h"
 
+#include "base/FileDescriptor.h"
 #include "transport/SerialDeviceImplementation.h"
 
 #include <chrono>
@@ -19,9 +20,9 @@ public:
     // How long a write may wait for the host to make room.
     static constexpr std::uint32_t defaultWriteTimeoutMs = 5000;
 
-    // Owns fd and closes it when destroyed.
-    explicit FileDescriptorDevice(int fd, std::uint32_t writeTimeoutMs = defaultWriteTimeoutMs);
-    ~FileDescriptorDevice() override;
+    // Makes fd non-blocking; VerloException when it cannot be.
+    explicit FileDescriptorDevice(FileDescriptor fd,
+                                  std::uint32_t writeTimeoutMs = defaultWriteTimeoutMs);
     FileDescriptorDevice(const FileDescriptorDevice&) = delete;
     FileDescriptorDevice& operator=(const FileDescriptorDevice&) = delete;
 
@@ -57,13 +58,13 @@ public:
         interrupted_ = std::move(interrupted);
     }
 
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
 private:
     // Waits for one of events; false on time-out, interruption or hang-up.
     bool waitFor(short events, std::chrono::steady_clock::time_point deadline);
 
-    int fd_;
+    FileDescriptor fd_;
     std::uint32_t writeTimeoutMs_;
     std::uint32_t timeoutMs_ = 0;
     bool hostGone_ = false;

@@ -8,6 +8,7 @@
 #include "UnitOptions.h"
 #include "UnitResponder.h"
 
+#include "base/FileDescriptor.h"
 #include "base/VerloException.h"
 
 #include <cerrno>
@@ -15,7 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <termios.h>
-#include <unistd.h>
+#include <utility>
 
 PtyServer::PtyServer(const UnitOptions& options, UnitResponder& responder, TraceWriter* trace,
                      std::chrono::steady_clock::time_point started)
@@ -28,27 +29,32 @@ double PtyServer::uptime() const {
 }
 
 void PtyServer::open() {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0) {
+    FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master.isOpen()) {
         throw VerloException(std::string("Cannot create a pseudo-terminal: ") +
                              std::strerror(errno));
     }
+    const auto setUpFailed = [] {
+        return VerloException(std::string("Cannot set up the pseudo-terminal: ") +
+                              std::strerror(errno));
+    };
     char name[128];
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-        ::ptsname_r(master, name, sizeof name) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::close(master);
-        throw VerloException("Cannot set up the pseudo-terminal: " + reason);
+    if (::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0 ||
+        ::ptsname_r(master.get(), name, sizeof name) != 0) {
+        throw setUpFailed();
     }
-    // Raw bytes both ways: no echo, no line editing, no translation of CR/LF.
+    // Raw bytes both ways: no echo, no line editing, no translation of CR/LF, any of which
+    // would corrupt the frames.
     termios settings{};
-    if (::tcgetattr(master, &settings) == 0) {
-        ::cfmakeraw(&settings);
-        ::cfsetispeed(&settings, B115200);
-        ::cfsetospeed(&settings, B115200);
-        ::tcsetattr(master, TCSANOW, &settings);
+    if (::tcgetattr(master.get(), &settings) != 0) {
+        throw setUpFailed();
     }
-    device_ = std::make_unique<FileDescriptorDevice>(master);
+    ::cfmakeraw(&settings);
+    if (::cfsetispeed(&settings, B115200) != 0 || ::cfsetospeed(&settings, B115200) != 0 ||
+        ::tcsetattr(master.get(), TCSANOW, &settings) != 0) {
+        throw setUpFailed();
+    }
+    device_ = std::make_unique<FileDescriptorDevice>(std::move(master));
     device_->setInterruption(StopSignal::requested);
     if (options_.lineRate) {
         device_->paceAt(UnitOptions::lineBytesPerSecond);
@@ -82,6 +88,7 @@ void PtyServer::run() {
             }
             // Frames the last host never read must not greet the next one.
             // Input is kept: the next host may already have sent its first frame.
+            // Unchecked: tcflush fails only on a descriptor that is no terminal.
             ::tcflush(device_->fd(), TCOFLUSH);
         }
         if (end == HostSession::End::Reboot) {
@@ -101,6 +108,7 @@ void PtyServer::reboot() {
         device_->discardInput();
         StopSignal::sleepFor(std::chrono::milliseconds(20));
     }
+    // Unchecked, as after a host left.
     ::tcflush(device_->fd(), TCIOFLUSH);
     responder_.finishReboot(uptime());
     if (trace_ != nullptr) {

@@ -27,6 +27,8 @@ void StopSignal::install() {
     // The stop signals are blocked and stay pending until requested() takes
     // them: no handler runs, so none can be deferred and lost (as a sanitizer
     // runtime may do with a handler while its thread sits in a system call).
+    // Neither result is checked: both calls fail only for a signal or an action that does
+    // not exist, and these are fixed.
     const sigset_t stops = stopSignals();
     sigprocmask(SIG_BLOCK, &stops, nullptr);
     std::signal(SIGPIPE, SIG_IGN);

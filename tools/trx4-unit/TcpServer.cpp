@@ -18,15 +18,17 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
 std::string describePeer(const sockaddr_storage& address) {
-    char host[NI_MAXHOST] = "?";
-    char service[NI_MAXSERV] = "?";
-    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
-                service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
+    char host[NI_MAXHOST];
+    char service[NI_MAXSERV];
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
+                    service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+        return "?";
+    }
     return std::string(host) + ":" + service;
 }
 
@@ -42,10 +44,7 @@ TcpServer::~TcpServer() {
 }
 
 void TcpServer::closeListener() {
-    if (listener_ >= 0) {
-        ::close(listener_);
-        listener_ = -1;
-    }
+    listener_.reset();
 }
 
 void TcpServer::listen() {
@@ -61,31 +60,33 @@ void TcpServer::listen() {
                              gai_strerror(resolved));
     }
     std::string failure = "no address";
+    sockaddr_storage bound{};
     for (addrinfo* candidate = found; candidate != nullptr; candidate = candidate->ai_next) {
-        const int fd = ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
-                                candidate->ai_protocol);
-        if (fd < 0) {
+        FileDescriptor socket(::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
+                                       candidate->ai_protocol));
+        if (!socket.isOpen()) {
             failure = std::strerror(errno);
             continue;
         }
+        // Unchecked: without it a reboot may find the port held by the last host's closed
+        // connection for a while, and bind says so.
         const int yes = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) != 0 || ::listen(fd, 4) != 0) {
+        ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        socklen_t length = sizeof bound;
+        if (::bind(socket.get(), candidate->ai_addr, candidate->ai_addrlen) != 0 ||
+            ::listen(socket.get(), 4) != 0 ||
+            ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
             failure = std::strerror(errno);
-            ::close(fd);
             continue;
         }
-        listener_ = fd;
+        listener_ = std::move(socket);
         break;
     }
     freeaddrinfo(found);
-    if (listener_ < 0) {
+    if (!listener_.isOpen()) {
         throw VerloException("Cannot listen on " + options_.listenHost + ":" + service + ": " +
                              failure);
     }
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &length);
     port_ =
         ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
                                           : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
@@ -96,19 +97,18 @@ void TcpServer::listen() {
 
 void TcpServer::run() {
     while (!StopSignal::requested()) {
-        pollfd entry{listener_, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(HostSession::slice.count()));
-        if (ready <= 0 || (entry.revents & POLLIN) == 0) {
+        const int ready = listener_.pollFor(POLLIN, HostSession::slice);
+        if (ready <= 0 || (ready & POLLIN) == 0) {
             continue;
         }
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
-        const int connection =
-            ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-        if (connection < 0) {
+        FileDescriptor connection(
+            ::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+        if (!connection.isOpen()) {
             continue;
         }
-        serveHost(connection, describePeer(peer));
+        serveHost(std::move(connection), describePeer(peer));
     }
 }
 
@@ -116,16 +116,17 @@ double TcpServer::uptime() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
 }
 
-void TcpServer::serveHost(int connection, const std::string& peer) {
+void TcpServer::serveHost(FileDescriptor connection, const std::string& peer) {
+    // Unchecked: only how soon replies leave depends on it.
     const int yes = 1;
-    ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    ::setsockopt(connection.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     responder_.logEvent(uptime(), "Host connected from " + peer);
     if (trace_ != nullptr) {
         trace_->event("host-connected", peer);
     }
     HostSession::End end;
     {
-        FileDescriptorDevice device(connection);
+        FileDescriptorDevice device(std::move(connection));
         device.setInterruption(StopSignal::requested);
         PacketUnitLink link(device, trace_);
         HostSession session(link, responder_, options_, trace_, started_);
@@ -152,20 +153,20 @@ void TcpServer::serveHost(int connection, const std::string& peer) {
 
 void TcpServer::refuseWaitingHosts() {
     for (;;) {
-        pollfd entry{listener_, POLLIN, 0};
-        if (::poll(&entry, 1, 0) <= 0 || (entry.revents & POLLIN) == 0) {
+        const int ready = listener_.pollFor(POLLIN, std::chrono::milliseconds::zero());
+        if (ready <= 0 || (ready & POLLIN) == 0) {
             return;
         }
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
-        const int connection =
-            ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-        if (connection < 0) {
+        FileDescriptor connection(
+            ::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+        if (!connection.isOpen()) {
             return;
         }
         // Closed at once: the host learns straight away that the unit is busy,
         // instead of waiting in vain for an answer to its first request.
-        ::close(connection);
+        connection.reset();
         const std::string who = describePeer(peer);
         responder_.logEvent(uptime(), "Refused a host from " + who + " while serving another");
         if (trace_ != nullptr) {
@@ -185,7 +186,7 @@ void TcpServer::reboot() {
     responder_.finishReboot(uptime());
     // The port comes back as before; another program may hold it meanwhile,
     // so keep trying rather than give up the emulator.
-    while (listener_ < 0 && !StopSignal::requested()) {
+    while (!listener_.isOpen() && !StopSignal::requested()) {
         try {
             listen();
         } catch (const VerloException& error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileDescriptor.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -34,7 +36,7 @@ public:
 
 private:
     void closeListener();
-    void serveHost(int connection, const std::string& peer);
+    void serveHost(FileDescriptor connection, const std::string& peer);
     // Closes every connection waiting to be accepted.
     void refuseWaitingHosts();
     double uptime() const;
@@ -44,6 +46,6 @@ private:
     UnitResponder& responder_;
     TraceWriter* trace_;
     std::chrono::steady_clock::time_point started_;
-    int listener_ = -1;
+    FileDescriptor listener_;
     std::uint16_t port_ = 0;
 };

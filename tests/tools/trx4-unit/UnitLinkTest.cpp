@@ -25,8 +25,8 @@ struct Wire {
     Wire() {
         int ends[2];
         ::socketpair(AF_UNIX, SOCK_STREAM, 0, ends);
-        unit = std::make_unique<FileDescriptorDevice>(ends[0]);
-        host = std::make_unique<FileDescriptorDevice>(ends[1]);
+        unit = std::make_unique<FileDescriptorDevice>(FileDescriptor(ends[0]));
+        host = std::make_unique<FileDescriptorDevice>(FileDescriptor(ends[1]));
     }
     void hostWrites(const Bytes& bytes) { host->write(bytes.data(), bytes.size()); }
     // What the unit sent back.
