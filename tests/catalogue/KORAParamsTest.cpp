@@ -25,6 +25,18 @@ TEST(KORAParamsTest, HoldsEveryParameterOfTheUnitWithItsKindAndShowsItsTrickyTex
     EXPECT_EQ(catalogue.unit.getValuesCalls[0].size(), 59u);
     EXPECT_EQ(catalogue.unit.getValuesCalls[1].size(), 21u);
 
+    // Limits that no list of texts implies.
+    const std::tuple<std::uint16_t, int, int> limits[] = {
+        {0x010d, 0, 20860}, {0x0113, 0, -1},  {0x0303, 20, 150}, {0x0304, 0, 160},
+        {0x0502, 0, 1},     {0x050d, 0, 2},   {0x0518, 0, 0},    {0x0701, -32768, 32767},
+        {0x0928, 0, 100},   {0x0b01, 0, 200}, {0x0b02, 0, 140},
+    };
+    for (const auto& [id, minimum, maximum] : limits) {
+        const Parameter& parameter = params.findParameter(ParameterId(id));
+        EXPECT_EQ(parameter.minimum(), ParameterValue(minimum)) << id;
+        EXPECT_EQ(parameter.maximum(), ParameterValue(maximum)) << id;
+    }
+
     // Texts that are easy to get wrong.
     const std::tuple<std::uint16_t, int, std::string> rows[] = {
         {0x0317, 1, ""},  {0x010f, 0, ""},  {0x0110, 0, ""},       {0x030d, 0, "0"},

@@ -49,6 +49,7 @@ TEST_F(ParameterDependenciesTest, FirmwareVersionIsShownAsTextAndGatesSsmMode) {
         EXPECT_EQ(catalogue.control(0x031b).available(), ssm) << text;
     }
     EXPECT_TRUE(catalogue.written().empty());
+    EXPECT_TRUE(catalogue.control(0x031b).availabilityKeys().empty());
 }
 
 TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTransaction) {
@@ -67,6 +68,11 @@ TEST_F(ParameterDependenciesTest, InputChoicesCloseGapsAndDropRepeatsWithinTheTr
         EXPECT_EQ(choices(), (Choices{3, 0, 0})) << "the repeat of the first choice is cleared";
     }
     EXPECT_EQ(choices(), (Choices{2, 3, 0})) << "and comes back with the rollback";
+    {
+        ParameterTransaction edit;
+        set(0x0307, 2, &edit);
+        EXPECT_EQ(choices(), (Choices{2, 3, 0})) << "nor may the third choice repeat one";
+    }
     EXPECT_TRUE(catalogue.written().empty());
 
     unitChooses({2, 2, 0});
@@ -81,7 +87,7 @@ TEST_F(ParameterDependenciesTest, CalculateDelayAndTheCinemaProcessorSetTheirDep
     catalogue.build();
     // The delay is rounded and clamped.
     const std::tuple<int, int, int, int> delays[] = {
-        {60, 40, 0, 20},   // 17.7 ms is too short
+        {63, 41, 0, 20},   // 19.0 ms is too short
         {150, 30, 1, 150}, // 246.8 ms is too long
         {57, 30, 1, 67},   // 66.77 ms rounds up
     };

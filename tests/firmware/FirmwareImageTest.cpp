@@ -28,6 +28,11 @@ public:
     MOCK_METHOD(std::size_t, checksumSize, (), (const, override));
 };
 
+// Descriptors held by this process; a file image that is gone leaves none.
+std::ptrdiff_t openFiles() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+
 // What opening the file raised; "" when it did not.
 std::string failure(const std::string& path, const Validator& validator) {
     return failureOf<VerloException>([&] { FirmwareImage image(path, validator); });
@@ -45,11 +50,15 @@ protected:
 } // namespace
 
 TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
+    const auto opened = openFiles();
     const auto huge = directory.write("huge.bin", {});
     // Sparse on the usual file systems, so this costs no disk space.
-    std::filesystem::resize_file(huge, std::uintmax_t{1} << 32);
-    EXPECT_THAT(failure(huge, checker), testing::HasSubstr(huge + " is not a firmware image: it "
-                                                                  "is 4294967296 bytes long"));
+    for (const std::uintmax_t size : {std::uintmax_t{1} << 32, std::uintmax_t{64} << 20 | 1}) {
+        std::filesystem::resize_file(huge, size);
+        EXPECT_THAT(failure(huge, checker),
+                    testing::HasSubstr(huge + " is not a firmware image: it is " +
+                                       std::to_string(size) + " bytes long"));
+    }
     for (const std::size_t length : {0, 1, 20}) {
         const auto path = directory.write("short.bin", std::vector<std::uint8_t>(length, 0x42));
         EXPECT_THAT(failure(path, checker),
@@ -71,12 +80,29 @@ TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
         ::close(writer);
     }
     EXPECT_EQ(attempt.get(), "Error opening " + fifo);
+    EXPECT_EQ(openFiles(), opened);
 }
 
-TEST_F(FirmwareImageTest, NeverHandsOutAPartialChunk) {
+TEST_F(FirmwareImageTest, HandsOutThePayloadInWholeChunksOnlyWithoutHeaderOrDigest) {
+    const auto opened = openFiles();
+    std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
+    for (const std::size_t length : {8192, 5000}) {
+        const auto payload = patternPayload(length);
+        FirmwareImage image(directory.write("image.bin", signedImage(payload)), validator);
+        // Read twice, the second time after a rewind.
+        for (int pass = 0; pass < 2; ++pass, image.rewind()) {
+            std::vector<std::uint8_t> sent;
+            for (std::size_t size = 1, chunks = 0; size != 0 && chunks < 4; ++chunks) {
+                size = image.readChunk(chunk);
+                sent.insert(sent.end(), chunk.begin(), chunk.begin() + size);
+            }
+            EXPECT_EQ(sent, payload) << length << " bytes, pass " << pass;
+        }
+    }
+    EXPECT_EQ(openFiles(), opened);
+
     const std::string path = directory.write("shrinks.bin", signedImage(patternPayload(8192)));
     FirmwareImage image(path, validator);
-    std::array<std::uint8_t, FirmwareImage::chunkSize> chunk{};
     ASSERT_EQ(image.readChunk(chunk), 4096u);
     // Cut short after its check: the second chunk can no longer be read whole.
     std::filesystem::resize_file(path, 4 + 4096 + 100);

@@ -50,6 +50,8 @@ TEST(ParameterConverterTest, ParsesANumberAtTheStartOfTheTextAndRendersItPadded)
     EXPECT_EQ(value, ParameterValue(12));
     ASSERT_TRUE(converter.parse(value, "-32768"));
     EXPECT_EQ(value, MinimumShortValue);
+    ASSERT_TRUE(converter.parse(value, "32767"));
+    EXPECT_EQ(value, MaximumShortValue);
 
     std::string rendered;
     IntParameterConverter(1).render(rendered, ParameterValue(-5));

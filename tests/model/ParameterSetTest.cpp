@@ -146,13 +146,19 @@ TEST_F(ParameterSetTest, RefreshReadsOnlyItsSourceAndKeepsWhatIsNotAnswered) {
     set->refreshControls();
     EXPECT_EQ(control(modeId).value(), ParameterValue(1));
     EXPECT_EQ(control(delayId).value(), ParameterValue(30));
+    // A write reads the unit first: a value it already holds is not sent again.
+    unit.values[modeId] = ParameterValue(0);
+    EXPECT_EQ(set->setControl(modeId, ParameterValue(0)), ParameterValue(0));
+    ParameterValueMap read;
+    set->setControlsAndRead({{delayId, ParameterValue(50)}}, read, 0);
+    EXPECT_EQ(control(delayId).value(), ParameterValue(50));
 
     ControlParameter& units = control(unitsId);
     units.setValue(ParameterValue(1));
     set->controlParameters().refreshAll(set->localSource());
     EXPECT_EQ(units.value(), ParameterValue(1));
     EXPECT_THAT(unit.writes, IsEmpty());
-    EXPECT_EQ(unit.getValuesCalls.size(), 2u);
+    EXPECT_EQ(unit.getValuesCalls.size(), 4u);
     EXPECT_FALSE(set->localSource()->hasDevice());
     EXPECT_TRUE(set->hasDevice());
 }

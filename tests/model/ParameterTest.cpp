@@ -70,6 +70,11 @@ TEST(Subject, WhicheverDiesFirstTellsTheOtherAndACopyIsWatchedToo) {
     watched.notify(nullptr);
     copy.notify(nullptr);
     EXPECT_EQ(survivor.calls.size(), 2u);
+    {
+        Parameter passing = makeParameter(3);
+        passing.attach(survivor);
+    }
+    EXPECT_EQ(survivor.subject(), &other) << "another subject's end leaves it watching its own";
 }
 
 TEST(SubjectReentrancy, ListChangesInANotificationTakeEffectAtOnceOrNextTimeAndLeaveItSound) {
@@ -117,18 +122,22 @@ TEST(SubjectReentrancy, ListChangesInANotificationTakeEffectAtOnceOrNextTimeAndL
 }
 
 TEST(Parameter, NotifiesOnlyWhenItsValueChangesUnlessAlwaysNotify) {
-    Parameter parameter = makeParameter(4);
     const ParameterId id(1, 4);
+    RecordingProtocol unit;
+    unit.values[id] = ParameterValue(3);
+    Parameter parameter(&unit, id, ParameterValue(0), ParameterValue(100));
     RecordingObserver observer;
     observer.watch(parameter);
     EXPECT_FALSE(parameter.update(ParameterValueMap{{ParameterId(1, 5), ParameterValue(3)}}));
     EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
     EXPECT_FALSE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
     EXPECT_EQ(parameter.value(), ParameterValue(3));
+    parameter.refresh();
     EXPECT_EQ(observer.calls.size(), 2u);
     parameter.setAlwaysNotify(true);
     EXPECT_TRUE(parameter.update(ParameterValueMap{{id, ParameterValue(3)}}));
-    EXPECT_EQ(observer.calls.size(), 3u);
+    parameter.refresh();
+    EXPECT_EQ(observer.calls.size(), 4u);
     std::ostringstream shown;
     EXPECT_TRUE(parameter.format(shown, ParameterValue(-1)));
     EXPECT_EQ(shown.str(), "65535") << "without a formatter, as an unsigned number";
@@ -182,6 +191,11 @@ TEST_F(ControlParameterTest, ValuesOutsideTheLimitsOrAlreadyPendingAreIgnoredAnd
     film.setValue(ParameterValue(6), &transaction);
     EXPECT_FALSE(film.update(ParameterValueMap{{filmId, ParameterValue(6)}}));
     film.revert();
+    EXPECT_EQ(film.value(), ParameterValue(6));
+    // A refresh settles an edited value even when the unit's is unchanged.
+    unit.values[filmId] = ParameterValue(6);
+    film.setValue(ParameterValue(2), &transaction);
+    film.refresh();
     EXPECT_EQ(film.value(), ParameterValue(6));
 
     ControlParameter around(&unit, ParameterId(3, 12), ParameterValue(-10), ParameterValue(10));

@@ -51,6 +51,13 @@ TEST(CommandTest, BodiesThatAreNoMessageOfTheUnitAreRejected) {
     EXPECT_EQ(decodeFailure({Error, 0, 0, 2}), "error type id not found in buffer");
     EXPECT_EQ(decodeFailure({FlashOperationDone, 0, 0}), "Missing flash operation success code");
     EXPECT_EQ(decodeFailure({FlashOperationDone, 0, 0, 0}), "error type id not found in buffer");
+    EXPECT_EQ(decodeFailure(join({body(Status, {{0x0102, integer(5)}}), {0x07}})),
+              "id not found in buffer");
+
+    const SetCommand set(ParameterId(0x0301), ParameterValue(7));
+    Bytes buffer(set.size());
+    EXPECT_EQ(failureOf<VerloException>([&] { set.write(buffer.data(), set.size() - 1); }),
+              "not enough room for command in buffer");
 }
 
 TEST(CommandTest, ListsAndLogsRunToTheEndOfTheBodyAndStatusCodesRaiseTheUnitsMessage) {

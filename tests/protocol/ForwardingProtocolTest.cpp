@@ -1,6 +1,7 @@
 #include "protocol/ForwardingProtocol.h"
 
 #include "base/VerloException.h"
+#include "protocol/DummyKORAProtocol.h"
 #include "support/RecordingProtocol.h"
 #include "support/ThrownMessage.h"
 
@@ -41,6 +42,30 @@ TEST(ForwardingProtocolTest, ListsReadBackMustAnswerExactlyWhatWasAsked) {
         ParameterValueMap result;
         EXPECT_EQ(failureOf<ProtocolException>([&] { protocol.getValues(asked, result); }), failure)
             << asked.size() << " asked, " << answer.size() << " answered";
+    }
+    // A single write reads back what the unit kept.
+    RecordingProtocol unit;
+    unit.values[a] = ParameterValue(3);
+    unit.refused.insert(a);
+    EXPECT_EQ(ForwardingProtocol(&unit).setValueAndRead(a, v, 0), ParameterValue(3));
+}
+
+// Off line: the simulated unit keeps the eight signal outputs a permutation.
+TEST(ForwardingProtocolTest, TheSimulatedUnitSwapsASignalOutputsValueWithItsHolder) {
+    // Written identifier and value, then another identifier and its value afterwards.
+    const std::tuple<std::uint16_t, int, std::uint16_t, int> rows[] = {
+        {0x0310, 5, 0x0313, 2}, {0x0315, 0, 0x030e, 7}, {0x030e, 7, 0x0315, 0},
+        {0x0310, 9, 0x0313, 5}, {0x0d02, 5, 0x0d05, 5},
+    };
+    for (const auto& [id, value, other, after] : rows) {
+        DummyKORAProtocol simulated;
+        ForwardingProtocol unit(&simulated);
+        ParameterValueMap read;
+        unit.setValuesAndRead({{ParameterId(id), ParameterValue(value)}}, read, 0);
+        EXPECT_EQ(read, (ParameterValueMap{{ParameterId(id), ParameterValue(value)}})) << id;
+        EXPECT_EQ(unit.getValue(ParameterId(other)), ParameterValue(after))
+            << id << " to " << value;
+        EXPECT_EQ(unit.getEventLog() + unit.getErrorLog(), "No EventsNo Errors");
     }
 }
 

@@ -38,6 +38,8 @@ TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyDecodesItOnFirstRequestAndSends) 
     EXPECT_EQ(unit.link.body(), largest);
     EXPECT_FALSE(unit.link.receive(unit.device));
     EXPECT_EQ(unit.link.command(), nullptr) << "the previous content is gone";
+    PacketLink empty({0, 0, 0, 4});
+    EXPECT_TRUE(empty.link.receive(empty.device)) << "a packet of its length field alone";
 
     // A send writes the length, then the body, and nothing on disconnect.
     unit.link.setCommand(SetCommand(ParameterId(0x0301), ParameterValue(4)));

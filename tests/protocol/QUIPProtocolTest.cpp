@@ -4,7 +4,9 @@
 #include "protocol/QUIPPacket.h"
 #include "protocol/SerialDevice.h"
 #include "support/ManualClock.h"
+#include "support/RecordingProgress.h"
 #include "support/ScriptedDevice.h"
+#include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
 #include "support/UnitWire.h"
 
@@ -216,6 +218,25 @@ TEST_F(QUIPProtocolTest, EachFlashStepNeedsItsReplyWithinThreeHundredMessages) {
     EXPECT_EQ(download(1, true), "Error: The unit needs to be returned to Verlo for servicing");
     EXPECT_EQ(transport.written, packet({EraseFlash})) << "nothing after the failed step";
     EXPECT_EQ(transport.timeouts.front(), 30000u);
+}
+
+TEST_F(QUIPProtocolTest, AFileGoesOutInBlocksOnlyTheFirstErasingAndLogsAreTheirRepliesText) {
+    TemporaryDirectory folder;
+    RecordingProgress progress;
+    transport.unitSends(repeated(3, flashDone(0)));
+    protocol->downloadFile(folder.write("image.bin", Bytes(4097, 0xA5)), progress);
+    Bytes first(4097, 0xA5);
+    first[0] = DownloadData;
+    EXPECT_EQ(transport.written,
+              join({packet({EraseFlash}), packet(first), packet({DownloadData, 0xA5})}));
+    EXPECT_EQ(progress.percents, (std::vector<std::uint32_t>{99, 100}));
+
+    transport.written.clear();
+    transport.unitSends(
+        join({packet(textBody(EventLog, "boot")), packet(textBody(ErrorLog, "fan"))}));
+    EXPECT_EQ(protocol->getEventLog(), "boot");
+    EXPECT_EQ(protocol->getErrorLog(), "fan");
+    EXPECT_EQ(transport.written, join({packet({GetEventLog}), packet({GetErrorLog})}));
 }
 
 // Connections on several threads open, turn an "Error" reply into its text

@@ -18,6 +18,18 @@ const std::uint8_t block[1] = {0};
 ParameterValueMap answer;
 RecordingProgress progress;
 
+// Leaves an unasked-for value behind when it fails, as a list read broken off
+// half way does.
+class HalfAnswering : public RecordingProtocol {
+public:
+    void getValues(const ParameterIdList& ids, ParameterValueMap& result) override {
+        if (failuresLeft > 0) {
+            result[ParameterId(0x0999)] = one;
+        }
+        RecordingProtocol::getValues(ids, result);
+    }
+};
+
 using Call = std::function<void(GenericProtocol&)>;
 
 // Each operation of the front end, and whether a failure is retried: never a
@@ -51,9 +63,14 @@ TEST(RetryingProtocolTest, TriesOnceMoreAfterAProtocolFailureAndNeverAfterOthers
             EXPECT_NO_THROW(call(protocol)) << name;
         }
     }
-    RecordingProtocol unit;
+    HalfAnswering unit;
     unit.device = false;
     EXPECT_TRUE(RetryingProtocol(&unit, 2).hasDevice()) << "without asking";
+    unit.values = written;
+    unit.failNext(ProtocolException("CRC error"));
+    ParameterValueMap read;
+    RetryingProtocol(&unit, 2).getValues({id}, read);
+    EXPECT_EQ(read, written) << "the second attempt starts from the caller's map";
 }
 
 } // namespace

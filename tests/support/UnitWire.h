@@ -19,11 +19,13 @@ enum Code : std::uint8_t {
     Status = 4,
     Error = 8,
     EraseFlash = 9,
+    DownloadData = 10,
     FlashOperationDone = 12,
     EventLog = 13,
     ErrorLog = 14,
     GetAllResponse = 15,
     GetEventLog = 16,
+    GetErrorLog = 17,
 };
 
 // Bit by bit, most significant first: polynomial 0x8005, start 0, no final XOR.
