@@ -1,7 +1,9 @@
 #include "ui/app/CKORARemoteGUIDlg.h"
 
+#include "base/AtomicFile.h"
 #include "base/VerloException.h"
 #include "base/Version.h"
+#include "session/ConfigurationLoad.h"
 #include "ui/look/ApplicationProfile.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
@@ -26,12 +28,10 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
-#include <QSaveFile>
 #include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -405,13 +405,9 @@ void CKORARemoteGUIDlg::loadSettings() {
                QString::fromUtf8(kFileFilter), QString::fromUtf8(kFileExtension)});
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
-            const QString fullPath = QFileInfo(path).absoluteFilePath();
-            std::ifstream file(fullPath.toStdString(), std::ios::binary);
-            if (!file) {
-                throw VerloException("Error opening " + fullPath.toStdString());
-            }
             const WaitCursor waiting;
-            parameterSet()->restoreControls(file);
+            ConfigurationLoad::load(*parameterSet(),
+                                    QFileInfo(path).absoluteFilePath().toStdString());
         });
     }
     startPolling();
@@ -424,22 +420,10 @@ void CKORARemoteGUIDlg::saveSettings() {
                QString::fromUtf8(kFileFilter), QString::fromUtf8(kFileExtension)});
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
-            const QString fullPath = QFileInfo(path).absoluteFilePath();
             const WaitCursor waiting;
             std::ostringstream contents;
             parameterSet()->saveControls(contents);
-            // Written beside the chosen file and moved over it only when the
-            // whole file is written, so a failed save keeps the existing file.
-            // Unbuffered, so that a short write is seen before the commit.
-            QSaveFile file(fullPath);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-                throw VerloException("Error opening " + fullPath.toStdString());
-            }
-            const std::string bytes = contents.str();
-            const qint64 size = static_cast<qint64>(bytes.size());
-            if (file.write(bytes.data(), size) != size || !file.commit()) {
-                throw VerloException("Error writing " + fullPath.toStdString());
-            }
+            AtomicFile::write(QFileInfo(path).absoluteFilePath().toStdString(), contents.str());
         });
     }
     startPolling();

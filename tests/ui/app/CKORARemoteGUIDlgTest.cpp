@@ -24,6 +24,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
 
@@ -121,8 +122,15 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
     click(CKORARemoteGUIDlg::kLoadSettingsButton);
     EXPECT_EQ(delay.value(), ParameterValue(64));
 
-    // A file that cannot be read: the error, then off line.
-    runner.answerFile(QString::fromStdString((folder.path() / "missing.trx").string()));
+    // A file with a record no unit takes writes nothing, not even its good
+    // records: the error, then off line, on the simulated unit as it was.
+    std::ostringstream bad;
+    ParameterValueMap{{ParameterId(0x0303), ParameterValue(40)},
+                      {ParameterId(0x0F01), ParameterValue(1)}}
+        .save(bad);
+    const std::string badBytes = bad.str();
+    runner.answerFile(
+        QString::fromStdString(folder.write("bad.trx", {badBytes.begin(), badBytes.end()})));
     runner.answerDialog([](QDialog& error) {
         error.show();
         const QList<QWidget*> stack = WindowStack::instance().windows();
@@ -131,6 +139,10 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
     });
     click(CKORARemoteGUIDlg::kLoadSettingsButton);
     EXPECT_EQ(runner.dialogs().back().texts.value(0), ErrorDialog::kMessage);
+    EXPECT_THAT(runner.dialogs().back().texts.value(1).toStdString(),
+                testing::HasSubstr("bad.trx: record 0x0F01"));
+    EXPECT_EQ(window.parameterSet()->controlParameters().find(ParameterId(0x0303)).value(),
+              ParameterValue(64));
     using Mode = FileRequest::Mode;
     EXPECT_THAT(runner.fileModes(), ElementsAre(Mode::Save, Mode::Open, Mode::Open, Mode::Open));
     EXPECT_TRUE(window.tcpAddress().isEmpty());
