@@ -20,6 +20,18 @@ public:
     using VerloException::VerloException;
 };
 
+// The unit ended the connection: it was switched off or unplugged, or it
+// serves another host (a unit serves one at a time).
+class ConnectionClosedException : public VerloException {
+public:
+    static constexpr const char* closed = "The TRX4 closed the connection";
+    static constexpr const char* closedAtOnce =
+        "The TRX4 closed the connection at once; it may be serving another host";
+
+    explicit ConnectionClosedException(const std::string& message = closed)
+        : VerloException(message) {}
+};
+
 // The unit answered with an "Error" reply carrying a parameter status code.
 class HostException : public ProtocolException {
 public:

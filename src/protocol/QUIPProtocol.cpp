@@ -136,6 +136,15 @@ std::string QUIPProtocol::getErrorLog() {
 }
 
 void QUIPProtocol::getAll() {
+    try {
+        requestAll();
+    } catch (const ConnectionClosedException&) {
+        // A unit that already serves a host closes every other connection straight away.
+        throw ConnectionClosedException(ConnectionClosedException::closedAtOnce);
+    }
+}
+
+void QUIPProtocol::requestAll() {
     device_->setTimeout(replyTimeoutMs);
     send(GetAllCommand());
     for (unsigned count = 1;; ++count) {

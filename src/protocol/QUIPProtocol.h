@@ -79,6 +79,7 @@ public:
 
 private:
     void getAll();
+    void requestAll();
     // Any message at all shows that the unit is alive.
     void received();
     void checkSilence();

@@ -36,10 +36,21 @@ ConnectionTarget ConnectionTarget::serial(std::uint32_t port, std::string path) 
 
 ConnectionTarget ConnectionTarget::parseTcp(const std::string& text) {
     ConnectionTarget target = tcp(text);
-    // A second colon means an IPv6 address, which takes no port here.
-    const auto colon = text.find(':');
-    if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
-        target.host = text.substr(0, colon);
+    // "[IPv6]" or "[IPv6]:PORT"; a bare IPv6 address (two colons or more) takes no port.
+    std::string::size_type colon = std::string::npos;
+    if (text.starts_with('[')) {
+        const auto close = text.find(']');
+        if (close == std::string::npos || (close + 1 < text.size() && text[close + 1] != ':')) {
+            throw std::invalid_argument("'" + text + "' is not [IPv6] or [IPv6]:PORT");
+        }
+        target.host = text.substr(1, close - 1);
+        colon = close + 1 < text.size() ? close + 1 : std::string::npos;
+    } else if (const auto first = text.find(':');
+               first != std::string::npos && text.find(':', first + 1) == std::string::npos) {
+        target.host = text.substr(0, first);
+        colon = first;
+    }
+    if (colon != std::string::npos) {
         const auto port = parseCount(text.substr(colon + 1), 65535);
         if (port == 0) {
             throw std::invalid_argument("the port in '" + text +

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -51,10 +52,6 @@ Win32Socket::Win32Socket(std::string host, std::uint16_t port)
 
 Win32Socket::Win32Socket(std::string host, std::uint16_t port, QueueLimits limits)
     : host_(std::move(host)), port_(port), queue_(limits.capacity, limits.producerWaitMs) {
-    socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket_.isOpen()) {
-        throw VerloException("Error creating a socket, code: " + errorCode(errno));
-    }
     connectSocket();
     startReader();
 }
@@ -65,40 +62,49 @@ Win32Socket::~Win32Socket() {
 }
 
 void Win32Socket::connectSocket() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    if (::inet_pton(AF_INET, host_.c_str(), &address.sin_addr) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (::getaddrinfo(host_.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-            throw VerloException("Unable to resolve server: " + host_ + ".  " +
-                                 "This probably means that the TCP address is not valid.  " +
-                                 "You may want to try entering the address in number format " +
-                                 "instead (127.12.23.12, for example).");
-        }
-        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-        ::freeaddrinfo(found);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port_);
+    if (::getaddrinfo(host_.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) {
+        throw VerloException("Unable to resolve server: " + host_ + ".  " +
+                             "This probably means that the TCP address is not valid.  " +
+                             "You may want to try entering the address in number format " +
+                             "instead (127.12.23.12, for example).");
     }
+    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, ::freeaddrinfo);
 
-    // Connecting without waiting, then waiting with a limit: a blocking connect to an address
-    // that drops packets would freeze the caller for minutes.
-    const int flags = ::fcntl(socket_.get(), F_GETFL);
-    int error = 0;
-    if (flags < 0 || ::fcntl(socket_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+    // Each address in turn (a name may have IPv6 and IPv4 ones), within one time limit for
+    // them all. Connecting without waiting, then waiting with a limit: a blocking connect to
+    // an address that drops packets would freeze the caller for minutes.
+    const auto deadline = std::chrono::steady_clock::now() + connectTimeout;
+    int error = ETIMEDOUT;
+    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds::zero()) {
+            error = ETIMEDOUT;
+            break;
+        }
+        socket_.reset(::socket(address->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (!socket_.isOpen()) {
+            throw VerloException("Error creating a socket, code: " + errorCode(errno));
+        }
+        error = ::connect(socket_.get(), address->ai_addr, address->ai_addrlen) == 0 ? 0 : errno;
+        if (error == EINPROGRESS) {
+            error = awaitConnection(socket_, left);
+        }
+        if (error == 0) {
+            break;
+        }
+    }
+    const int flags = error == 0 ? ::fcntl(socket_.get(), F_GETFL) : -1;
+    if (error == 0 && (flags < 0 || ::fcntl(socket_.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)) {
         error = errno;
-    } else {
-        if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-            0) {
-            error = errno == EINPROGRESS ? awaitConnection(socket_, connectTimeout) : errno;
-        }
-        if (::fcntl(socket_.get(), F_SETFL, flags) != 0 && error == 0) {
-            error = errno;
-        }
     }
     if (error != 0) {
+        socket_.reset();
         throw VerloException("connect failed with error code " + errorCode(error) + ".  " +
                              "This probably means that the unit is not listening on " +
                              "the port and address provided.  Check the TCP/IP settings " +
@@ -138,7 +144,12 @@ void Win32Socket::readerLoop() {
     std::array<std::uint8_t, receiveChunk> buffer{};
     for (;;) {
         const ssize_t received = socket_.readSome(buffer.data(), buffer.size());
+        if (received < 0 && errno != ECONNRESET) {
+            endReason_ = "The connection to the TRX4 failed with error code " + errorCode(errno);
+            break;
+        }
         if (received <= 0) {
+            endReason_ = ConnectionClosedException::closed;
             break;
         }
         try {
@@ -146,8 +157,9 @@ void Win32Socket::readerLoop() {
                 break;
             }
         } catch (const VerloException&) {
-            // "queue full": nobody has read for the whole producer wait; the connection is
-            // treated as ended, and what was queued stays readable.
+            // The queue stayed full: nobody has read for the whole producer wait; the
+            // connection is treated as ended, and what was queued stays readable.
+            endReason_ = "The TRX4's messages were not read in time; the connection was dropped";
             break;
         }
     }
@@ -193,7 +205,10 @@ std::size_t Win32Socket::read(std::uint8_t* buffer, std::size_t count) {
         return count;
     }
     if (readerDone_) {
-        throw VerloException("Socket read thread exited.");
+        if (endReason_.empty() || endReason_ == ConnectionClosedException::closed) {
+            throw ConnectionClosedException();
+        }
+        throw VerloException(endReason_);
     }
     return 0;
 }

@@ -27,7 +27,8 @@ public:
     // How long a connection attempt may take before it fails with ETIMEDOUT.
     static constexpr std::chrono::milliseconds connectTimeout{5000};
 
-    // Connects to host (dotted IPv4 address or name) and port, and starts the reader thread.
+    // Connects to host (an IPv4 or IPv6 address, or a name) and port, and starts the reader
+    // thread.
     // Every failure is a VerloException naming what went wrong, with the system's error
     // number and its words where there is one.
     Win32Socket(std::string host, std::uint16_t port);
@@ -39,8 +40,9 @@ public:
     void setTimeout(std::uint32_t milliseconds) override;
     void write(const std::uint8_t* bytes, std::size_t count) override;
     // Returns count once count bytes are queued, or 0 when the time-out passes first (never a
-    // part of a request). Throws "Socket read thread exited." when the connection has ended
-    // and the request cannot be met from what was received before.
+    // part of a request). When the connection has ended and the request cannot be met from
+    // what was received before, throws ConnectionClosedException if the unit closed it, and
+    // VerloException naming the cause otherwise.
     std::size_t read(std::uint8_t* buffer, std::size_t count) override;
 
     const std::string& host() const { return host_; }
@@ -63,6 +65,8 @@ private:
     FileDescriptor socket_;
     ByteQueue queue_;
     std::thread readerThread_;
+    // Why the reader stopped; written before readerDone_ is set, read only after.
+    std::string endReason_;
     std::atomic<bool> readerDone_{false};
     std::mutex startMutex_;
     std::condition_variable startSignal_;

@@ -17,8 +17,12 @@ TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
     const auto units = parse("\xEF\xBB\xBF# booths\n\n"
                              "booth-1 tcp:127.0.0.5        # default port\n"
                              "  Booth_2\ttcp:127.0.0.1:5000\r\n"
-                             "b3 serial:COM2\n");
-    ASSERT_EQ(units.size(), 3u);
+                             "b3 serial:COM2\n"
+                             "b4 tcp:[::1]:4445\n"
+                             "b5 tcp:::1\n");
+    ASSERT_EQ(units.size(), 5u);
+    EXPECT_EQ(units[3].target.host + " " + std::to_string(units[3].target.port), "::1 4445");
+    EXPECT_EQ(units[4].target.host + " " + std::to_string(units[4].target.port), "::1 4444");
     EXPECT_EQ(units[0].name + " " + units[0].target.host, "booth-1 127.0.0.5");
     EXPECT_EQ(units[0].target.port, 4444);
     EXPECT_EQ(units[1].name, "Booth_2");
@@ -42,6 +46,8 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
         {"a udp:h\n", "units:1: 'udp:h' is neither"},
         {"a tcp:h:0\n", "units:1: the port in 'h:0'"},
         {"a tcp:\n", "units:1: '' names no host"},
+        {"a tcp:[::1]4444\n", "units:1: '[::1]4444' is not [IPv6] or [IPv6]:PORT"},
+        {"a tcp:[::1]:0\n", "units:1: the port in '[::1]:0'"},
         {"a serial:COM0\n", "units:1: 'COM0' is no serial port"},
         {"a serial:tty\n", "units:1: a serial port is COMn"},
         {"# only a comment\n", "units: names no unit"},

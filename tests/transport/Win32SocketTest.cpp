@@ -81,10 +81,12 @@ TEST_F(Win32SocketTest, AfterThePeerClosesQueuedBytesAreReadThenTheEndIsReported
     server.closePeer();
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
     socket->setTimeout(1000);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { read(6); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<ConnectionClosedException>([&] { read(6); }),
+              "The TRX4 closed the connection");
     EXPECT_EQ(read(2), (Bytes{1, 2}));
     EXPECT_EQ(read(3), (Bytes{3, 4, 5}));
-    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<ConnectionClosedException>([&] { read(1); }),
+              "The TRX4 closed the connection");
     const Bytes request(64, 0x55);
     EXPECT_THAT(
         thrownMessage<VerloException>([&] { socket->write(request.data(), request.size()); }),
@@ -107,7 +109,8 @@ TEST_F(Win32SocketTest, TheReaderEndsPromptlyOnDestructionOrWhenTheQueueStaysFul
     server.send(sent);
     ASSERT_TRUE(waitUntil([&] { return socket->readerDone(); }));
     EXPECT_EQ(read(16), Bytes(sent.begin(), sent.begin() + 16));
-    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }), "Socket read thread exited.");
+    EXPECT_EQ(thrownMessage<VerloException>([&] { read(1); }),
+              "The TRX4's messages were not read in time; the connection was dropped");
     EXPECT_TRUE(server.sawEndOfStream());
 }
 

@@ -224,6 +224,13 @@ TEST_F(Trx4ctl, ALoadThatFailsLeavesTheUnitAsItWas) {
     EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
 }
 
+TEST(Trx4ctlAddress, ReachesAUnitOverIPv6) {
+    const UnitProcess unit({"--listen", "[::1]:0"});
+    const auto run = runCtl({"--tcp", "[::1]:" + std::to_string(unit.port()), "get", "0x0303"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "0x0303: 20\n");
+}
+
 TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     const auto all = nlohmann::json::parse(runCtl({"list", "--json"}).out);
     EXPECT_EQ(all.size(), 134u);
