@@ -4,6 +4,10 @@
 
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# ccache keys on paths relative to the tree, so every clone shares one cache.
+export CCACHE_BASEDIR="$project_root"
+export CCACHE_NOHASHDIR=1
+
 install_missing_packages() {
   local list=${1:-$project_root/scripts/packages}
   local wanted missing=()
@@ -20,10 +24,17 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build DIR [CMAKE ARGS...]
+# configure_and_build DIR [CMAKE ARGS...] [-- TARGETS...]
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S "$project_root" -B "$dir" -G Ninja "$@"
-  cmake --build "$dir" --parallel "$(nproc)"
+  local args=() targets=()
+  while (($#)) && [[ $1 != -- ]]; do
+    args+=("$1")
+    shift
+  done
+  (($#)) && shift && targets=(--target "$@")
+  command -v ccache >/dev/null && args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$project_root" -B "$dir" -G Ninja "${args[@]}"
+  cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"
 }

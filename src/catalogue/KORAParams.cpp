@@ -9,6 +9,7 @@ namespace {
 
 std::vector<std::string> numbered(const std::string& prefix, int count) {
     std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         texts.push_back(prefix + std::to_string(i));
     }
@@ -38,7 +39,7 @@ const std::vector<std::string> channels = {"Left",          "Right",          "C
 
 std::vector<std::string> automationPorts() {
     std::vector<std::string> texts = numbered("Automation Port ", 8);
-    texts.push_back("Unassigned");
+    texts.emplace_back("Unassigned");
     return texts;
 }
 
@@ -93,7 +94,7 @@ void KORAParams::buildParameters() {
         addStatus(static_cast<std::uint16_t>(0x0106 + meter), 0, 20860).setAlwaysNotify(true);
     }
     std::vector<std::string> programs = numbered("Program ", 8);
-    programs.push_back("None");
+    programs.emplace_back("None");
     enumerate(addStatus(0x010e, 0, 8), "Current Program", programs);
     enumerate(addStatus(0x010f, 0, 1), "LFE Enabled", {"", "L"});
     enumerate(addStatus(0x0110, 0, 1), "Tessel Encoded", {"", "Surround"});

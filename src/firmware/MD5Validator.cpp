@@ -9,7 +9,7 @@
 namespace {
 
 // Large enough that the digest, not the calls, sets the pace.
-constexpr std::size_t pieceSize = 64 * 1024;
+constexpr std::size_t pieceSize = std::size_t{64} * 1024;
 
 } // namespace
 

@@ -18,8 +18,7 @@ Subject::~Subject() {
     // An observer told here may delete or detach others; their entries become
     // null (the list is never compacted from here on) and the loop skips them.
     ++notifying_;
-    for (std::size_t i = 0; i < observers_.size(); ++i) {
-        GenericObserver* observer = observers_[i];
+    for (GenericObserver* observer : observers_) {
         if (observer == nullptr) {
             continue;
         }

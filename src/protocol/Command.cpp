@@ -170,12 +170,8 @@ bool ParameterListCommand::contains(ParameterId id) const {
 }
 
 bool ParameterListCommand::isAnsweredBy(const Command& reply) const {
-    for (const auto& pair : values_) {
-        if (reply.contains(pair.first)) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(values_,
+                               [&reply](const auto& pair) { return reply.contains(pair.first); });
 }
 
 SetCommand::SetCommand(ParameterId id, const ParameterValue& value)
