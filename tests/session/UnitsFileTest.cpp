@@ -17,8 +17,11 @@ TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
     const auto units = parse("# booths\n\n"
                              "booth-1 tcp:127.0.0.5        # default port\n"
                              "  Booth_2\ttcp:127.0.0.1:5000\r\n"
-                             "b3 serial:COM2\n");
+                             "b3 serial:COM2 serve:[::1]:14443\n");
     ASSERT_EQ(units.size(), 3u);
+    EXPECT_FALSE(units[0].serve.has_value());
+    ASSERT_TRUE(units[2].serve.has_value());
+    EXPECT_EQ(units[2].serve->host + " " + std::to_string(units[2].serve->port), "::1 14443");
     EXPECT_EQ(units[0].name + " " + units[0].target.host, "booth-1 127.0.0.5");
     EXPECT_EQ(units[0].target.port, 4444);
     EXPECT_EQ(units[1].name, "Booth_2");
@@ -31,8 +34,10 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
         std::string text;
         std::string message;
     } rows[] = {
-        {"a tcp:h\nb\n", "units:2: expected a name and one target"},
-        {"a tcp:h extra\n", "units:1: expected a name and one target"},
+        {"a tcp:h\nb\n", "units:2: expected a name, one target"},
+        {"a tcp:h extra\n", "units:1: 'extra' is not serve:HOST:PORT"},
+        {"a tcp:h serve:127.0.0.1:1 x\n", "units:1: expected a name, one target"},
+        {"a tcp:h serve:127.0.0.1\n", "units:1: expected HOST:PORT"},
         {"a.b tcp:h\n", "units:1: the name 'a.b' may hold only"},
         {"a tcp:h\n# x\na tcp:k\n", "units:3: the name 'a' is used twice"},
         {"a udp:h\n", "units:1: 'udp:h' is neither"},

@@ -1,0 +1,286 @@
+#include "TracedUnitTest.h"
+#include "support/ThrownMessage.h"
+#include "support/UnitWire.h"
+
+#include "base/VerloException.h"
+#include "catalogue/KORAParams.h"
+#include "protocol/Command.h"
+#include "protocol/GenericProtocol.h"
+#include "session/UnitSession.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using unitwire::Bytes;
+
+// A host that speaks bare packets to the hub, as a window does over TCP.
+class RawHost {
+public:
+    explicit RawHost(std::uint16_t port)
+        : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(socket_);
+            throw std::runtime_error("cannot connect to the hub");
+        }
+    }
+    ~RawHost() { ::close(socket_); }
+    RawHost(const RawHost&) = delete;
+    RawHost& operator=(const RawHost&) = delete;
+
+    void sendBytes(const Bytes& bytes) {
+        ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+    void send(const Bytes& body) { sendBytes(unitwire::packet(body)); }
+
+    // The next message, decoded; none when nothing whole came in time or the
+    // hub closed the connection (closed() tells).
+    std::unique_ptr<Command> receive(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!closed_) {
+            if (input_.size() >= 4) {
+                const std::uint32_t length = (std::uint32_t{input_[0]} << 24) |
+                                             (std::uint32_t{input_[1]} << 16) |
+                                             (std::uint32_t{input_[2]} << 8) | input_[3];
+                if (input_.size() >= length) {
+                    auto message = Command::decode(input_.data() + 4, length - 4);
+                    input_.erase(input_.begin(), input_.begin() + length);
+                    return message;
+                }
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd ready{socket_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) != 1) {
+                return nullptr;
+            }
+            std::uint8_t chunk[4096];
+            const ssize_t got = ::recv(socket_, chunk, sizeof chunk, 0);
+            closed_ = got <= 0;
+            input_.insert(input_.end(), chunk, chunk + std::max<ssize_t>(got, 0));
+        }
+        return nullptr;
+    }
+    // The first message of that code within timeout, skipping others.
+    std::unique_ptr<Command> await(unitwire::Code code, std::chrono::milliseconds timeout = 3s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            auto message = receive(std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
+            if (message && message->commandType().code() == code) {
+                return message;
+            }
+        }
+        return nullptr;
+    }
+    // Whether the hub closes the connection within timeout.
+    bool closedWithin(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!closed_ && std::chrono::steady_clock::now() < deadline) {
+            receive(std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now()));
+        }
+        return closed_;
+    }
+
+private:
+    int socket_;
+    Bytes input_;
+    bool closed_ = false;
+};
+
+const ParameterId digitalDelay{std::uint16_t{0x0303}};
+
+class HubTest : public TracedUnitTest {
+protected:
+    void startHub(const std::string& target) {
+        const std::string line = target + " serve:127.0.0.1:0\n";
+        const std::string units = folder.write("units", {line.begin(), line.end()});
+        hub = std::make_unique<UnitProcess>(std::vector<std::string>{"--units", units}, 20s, 1,
+                                            TRX4_HUB_EXECUTABLE);
+    }
+    void startHubForUnit() { startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port())); }
+    // A host that has had its Get All Response, which must come first.
+    std::unique_ptr<RawHost> informedHost() {
+        auto host = std::make_unique<RawHost>(hub->port());
+        host->send(unitwire::body(unitwire::GetAll));
+        const auto first = host->receive(3s);
+        EXPECT_TRUE(first && first->commandType().code() == unitwire::GetAllResponse);
+        return host;
+    }
+    ProcessResult ctl(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--tcp", "127.0.0.1:" + std::to_string(hub->port())});
+        return runProcess(TRX4CTL_EXECUTABLE, arguments);
+    }
+
+    std::unique_ptr<UnitProcess> hub;
+};
+
+TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
+    startUnit();
+    startHubForUnit();
+    UnitSession window;
+    window.open(ConnectionTarget::tcp("127.0.0.1", hub->port()));
+    const auto watcher = informedHost();
+    watcher->send(unitwire::body(unitwire::GetEventLog));
+    ASSERT_NE(watcher->await(unitwire::EventLog), nullptr);
+
+    // Two trx4ctl at once beside the window and the watcher.
+    const TemporaryDirectory outputs;
+    const pid_t getter = startProcess(
+        TRX4CTL_EXECUTABLE, {"--tcp", "127.0.0.1:" + std::to_string(hub->port()), "get", "0x0303"},
+        {"", outputs.write("get", {}), ""});
+    const auto set = ctl({"set", "0x0303=30"});
+    EXPECT_EQ(awaitExit(getter, std::chrono::steady_clock::now() + 30s), 0);
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "0x0303: 30\n");
+
+    // The watcher and the window see the Set of another host.
+    const auto seen = [&] {
+        while (auto status = watcher->await(unitwire::Status, 3s)) {
+            if (status->contains(digitalDelay)) {
+                return true;
+            }
+        }
+        return false;
+    }();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            window.takeInPending();
+            window.parameters()->pollNext();
+            return window.frontEnd().getValue(digitalDelay).toSignedInt() == 30;
+        },
+        5s));
+    // A late host gets every value the unit reported, but no log text.
+    const auto late = std::make_unique<RawHost>(hub->port());
+    late->send(unitwire::body(unitwire::GetAll));
+    const auto all = late->receive(3s);
+    ASSERT_TRUE(all && all->commandType().code() == unitwire::GetAllResponse);
+    const auto& values = dynamic_cast<const StatusCommand&>(*all).values();
+    EXPECT_GT(values.size(), 50u);
+    EXPECT_EQ(values.at(digitalDelay).toSignedInt(), 30);
+    EXPECT_FALSE(values.contains(LogCommand::logSlot));
+
+    window.close();
+    hub->stop();
+    const auto trace = stopAndReadTrace();
+    // The hub's own Get All alone reached the unit, and the one Set once.
+    EXPECT_EQ(messages(trace, "received", "GetAll").size(), 1u);
+    EXPECT_EQ(messages(trace, "received", "Set").size(), 1u);
+    EXPECT_EQ(countEvents(trace, "host-connected"), 1u);
+}
+
+TEST_F(HubTest, AnErrorGoesToItsSenderAlone) {
+    startUnit({"--set-error", "2"});
+    startHubForUnit();
+    const auto sender = informedHost();
+    const auto other = informedHost();
+    sender->send(unitwire::body(unitwire::Set, {{0x0303, unitwire::integer(30)}}));
+    const auto error = sender->await(unitwire::Error);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(dynamic_cast<const ErrorCommand&>(*error).status().code, 2);
+    EXPECT_EQ(other->await(unitwire::Error, 1s), nullptr);
+    // Through the core, the window reads the unit's own text.
+    UnitSession window;
+    window.open(ConnectionTarget::tcp("127.0.0.1", hub->port()));
+    EXPECT_EQ(thrownMessage<HostException>([&] {
+                  window.singleAttemptFrontEnd().setValue(digitalDelay, ParameterValue(40), 0);
+              }),
+              "Error: Illegal Parameter Value");
+}
+
+TEST_F(HubTest, AHostThatBreaksTheProtocolOrSaysNothingIsDroppedAlone) {
+    startUnit();
+    startHubForUnit();
+    const auto pinger = informedHost();
+    RawHost silent(hub->port());
+    const struct {
+        const char* what;
+        Bytes wire;
+    } bad[] = {
+        {"garbage", {'g', 'a', 'r', 'b', 'a', 'g', 'e', '!'}},
+        {"oversize", unitwire::join({unitwire::bigEndian(16384 + 5 + 4, 4), {4}})},
+        {"empty body", unitwire::bigEndian(4, 4)},
+        {"unknown type", unitwire::packet({18})},
+    };
+    for (const auto& row : bad) {
+        RawHost host(hub->port());
+        host.sendBytes(row.wire);
+        EXPECT_TRUE(host.closedWithin(1s)) << row.what;
+    }
+    // A host that only pings stays; one that said nothing goes after 10 s.
+    const auto deadline = std::chrono::steady_clock::now() + 11s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pinger->send(unitwire::body(unitwire::PingRequest));
+        ASSERT_NE(pinger->await(unitwire::PingResponse, 2s), nullptr);
+        std::this_thread::sleep_for(1s);
+    }
+    EXPECT_TRUE(silent.closedWithin(1s));
+    EXPECT_FALSE(pinger->closedWithin(300ms));
+    EXPECT_NE(pinger->await(unitwire::Status, 1s), nullptr);
+    hub->stop();
+    // The unit saw one host throughout.
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(countEvents(trace, "host-connected"), 1u);
+    EXPECT_EQ(countEvents(trace, "request-rejected"), 0u);
+}
+
+TEST_F(HubTest, ALostUnitClosesItsHostsUntilItIsBack) {
+    startUnit();
+    const std::string port = std::to_string(unit->port());
+    startHubForUnit();
+    const struct {
+        int signal;
+        std::chrono::milliseconds noticed;
+    } losses[] = {
+        // A closed connection is noticed at once; a hung unit after the
+        // silence ping has gone unanswered (2 s, then 2 s).
+        {SIGKILL, 1s},
+        {SIGSTOP, 6s},
+    };
+    for (const auto& loss : losses) {
+        const auto host = informedHost();
+        ::kill(unit->pid(), loss.signal);
+        EXPECT_TRUE(host->closedWithin(loss.noticed + 1s)) << loss.signal;
+        RawHost refused(hub->port());
+        EXPECT_TRUE(refused.closedWithin(1s)) << loss.signal;
+        if (loss.signal == SIGSTOP) {
+            ::kill(unit->pid(), SIGCONT);
+        } else {
+            unit->stop();
+            unit = std::make_unique<UnitProcess>(
+                std::vector<std::string>{"--listen", "127.0.0.1:" + port, "--trace", tracePath});
+        }
+        // Back within the exporter's back-off.
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                RawHost again(hub->port());
+                again.send(unitwire::body(unitwire::GetAll));
+                std::this_thread::sleep_for(100ms);
+                return again.await(unitwire::GetAllResponse, 500ms) != nullptr;
+            },
+            15s))
+            << loss.signal;
+    }
+}
+
+TEST_F(HubTest, ASerialUnitIsServedOverTcp) {
+    startSerialUnit();
+    startHub("booth serial:" + unit->firstLine());
+    const auto one = ctl({"get", "0x0303"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "0x0303: 20\n");
+    const auto set = ctl({"set", "0x0303=40"});
+    EXPECT_EQ(set.out, "0x0303: 40\n") << set.err;
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "ClientConnection.h"
+#include "UnitResponder.h"
+
+#include "base/ParameterValueMap.h"
+#include "session/UnitSession.h"
+#include "session/UnitsFile.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class Command;
+
+// Keeps the one connection to one unit and serves the unit's protocol to
+// any number of hosts on the unit's served address, on a thread of its own.
+// Each host sees what it would see connected to the unit alone: the hub
+// answers Get All from what the unit has reported and pings itself, passes
+// the unit's messages on, and sends the hosts' requests to the unit one at a
+// time in the order they came. While the unit is lost every host is closed
+// and new ones are refused until the unit is back.
+class UnitHub {
+public:
+    // A host that sends nothing this long after connecting is dropped.
+    static constexpr std::chrono::seconds silentClientLimit{10};
+    // A firmware update whose host sends no flash step this long ends.
+    static constexpr std::chrono::seconds flashOwnerLimit{30};
+    // Longest wait for the sockets before the unit's messages are taken in.
+    static constexpr std::chrono::milliseconds turn{20};
+
+    // Listens on the unit's serve address at once (VerloException when it
+    // cannot); the unit is reached once start() has been called.
+    explicit UnitHub(UnitEntry unit);
+    // Stops the thread, closes every host, then the unit.
+    ~UnitHub();
+    UnitHub(const UnitHub&) = delete;
+    UnitHub& operator=(const UnitHub&) = delete;
+
+    // The port served, the one picked when the file said port 0.
+    std::uint16_t port() const { return port_; }
+    void start();
+    // Asks the thread to end without waiting, so that many hubs stop together.
+    void requestStop();
+
+private:
+    struct QueuedRequest {
+        std::uint64_t client;
+        UnitRequest request;
+    };
+
+    void run();
+    void connect();
+    void unitLost(const std::string& message);
+    void acceptClients();
+    void serveClients(const std::vector<struct pollfd>& ready);
+    void handle(ClientConnection& client, UnitRequest request);
+    void forward(const QueuedRequest& queued);
+    void flashStep(ClientConnection& client, const UnitRequest& request);
+    void fromUnit(const Command& message);
+    void dropClients();
+    ClientConnection* client(std::uint64_t id) const;
+
+    const UnitEntry unit_;
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    // Written to wake the thread from its wait.
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::atomic<bool> stopping_{false};
+
+    UnitSession session_;
+    std::chrono::seconds backOff_;
+    std::chrono::steady_clock::time_point nextAttempt_;
+    // Everything the unit has reported, for the hosts' Get All.
+    ParameterValueMap reported_;
+    std::vector<std::unique_ptr<ClientConnection>> clients_;
+    std::uint64_t nextClientId_ = 1;
+    std::deque<QueuedRequest> requests_;
+    // The request being carried out, whose replies go to its host alone.
+    std::optional<QueuedRequest> outstanding_;
+    // The host that updates the unit's firmware, and its last flash step.
+    std::optional<std::uint64_t> flashOwner_;
+    std::chrono::steady_clock::time_point lastFlashStep_;
+    std::thread thread_;
+};
