@@ -273,6 +273,44 @@ TEST_F(HubTest, ALostUnitClosesItsHostsUntilItIsBack) {
     }
 }
 
+TEST_F(HubTest, AFirmwareUpdateBelongsToOneHostUntilTheBurn) {
+    startUnit({"--reboot-seconds", "1"});
+    startHubForUnit();
+    const auto owner = informedHost();
+    const auto other = informedHost();
+    const auto flashCode = [](RawHost& host, const Bytes& step) {
+        host.send(step);
+        const auto done = host.await(unitwire::FlashOperationDone);
+        return done ? dynamic_cast<const StatusCodeCommand&>(*done).status().code : -1;
+    };
+    const Bytes block = unitwire::textBody(unitwire::Code(10), "FW:1.4.2.7 build 9");
+    EXPECT_EQ(flashCode(*owner, unitwire::body(unitwire::EraseFlash)), 0);
+    // Meanwhile another host is told to retry and its Set is refused.
+    EXPECT_EQ(flashCode(*other, unitwire::body(unitwire::EraseFlash)), 1);
+    EXPECT_EQ(flashCode(*other, block), 1);
+    other->send(unitwire::body(unitwire::Set, {{0x0303, unitwire::integer(30)}}));
+    const auto refused = other->await(unitwire::Error);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(dynamic_cast<const ErrorCommand&>(*refused).status().message, "Host Error");
+    EXPECT_NE(other->await(unitwire::Status), nullptr);
+    EXPECT_EQ(flashCode(*owner, block), 0);
+    EXPECT_EQ(flashCode(*owner, unitwire::body(unitwire::Code(11))), 0);
+    // The unit reboots; the hub closes its hosts and finds the unit again.
+    EXPECT_TRUE(other->closedWithin(2s));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            RawHost again(hub->port());
+            again.send(unitwire::body(unitwire::GetAll));
+            return again.await(unitwire::GetAllResponse, 500ms) != nullptr;
+        },
+        15s));
+    hub->stop();
+    // An erase or a burn goes out beside an empty block, which adds nothing.
+    EXPECT_THAT(flashSteps(stopAndReadTrace()),
+                testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
+                                     "Download Data 3", "Burn And Reboot 3"));
+}
+
 TEST_F(HubTest, ASerialUnitIsServedOverTcp) {
     startSerialUnit();
     startHub("booth serial:" + unit->firstLine());
