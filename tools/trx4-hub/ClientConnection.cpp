@@ -7,12 +7,17 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 ClientConnection::ClientConnection(int socket, std::uint64_t id)
     : socket_(socket), id_(id), connectedAt_(std::chrono::steady_clock::now()) {
     ::fcntl(socket_, F_SETFL, ::fcntl(socket_, F_GETFL) | O_NONBLOCK);
+    // A confirming Status must not wait behind the acknowledgement of the last one.
+    const int yes = 1;
+    ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
 }
 
 ClientConnection::~ClientConnection() {

@@ -19,7 +19,7 @@ public:
     // More than this waiting to go out means the host has stopped reading.
     static constexpr std::size_t outputLimit = 1024 * 1024;
 
-    // Takes the connected socket and makes it non-blocking.
+    // Takes the connected socket, makes it non-blocking and sends each message at once.
     ClientConnection(int socket, std::uint64_t id);
     ~ClientConnection();
     ClientConnection(const ClientConnection&) = delete;

@@ -143,14 +143,14 @@ void UnitHub::run() {
                                static_cast<short>(POLLIN | (client->wantsToWrite() ? POLLOUT : 0)),
                                0});
         }
-        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(turn);
-        if (!requests_.empty()) {
-            wait = std::chrono::milliseconds::zero();
-        } else if (!session_.isOpen()) {
-            wait = std::clamp(
-                std::chrono::ceil<std::chrono::milliseconds>(nextAttempt_ - SteadyClock::now()),
-                std::chrono::milliseconds::zero(), wait);
-        }
+        // Requests waiting go on at once; otherwise the sockets are watched
+        // until the unit's messages are due to be taken in, or the next attempt.
+        const auto due = session_.isOpen() ? nextTakeIn_ : nextAttempt_;
+        const auto wait =
+            requests_.empty()
+                ? std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
+                             std::chrono::milliseconds::zero(), turn)
+                : std::chrono::milliseconds::zero();
         if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
             errno != EINTR) {
             std::cerr << "trx4-hub: " << unit_.name << ": " << std::strerror(errno) << std::endl;
@@ -167,7 +167,12 @@ void UnitHub::run() {
         serveClients(watched);
         if (session_.isOpen()) {
             try {
-                session_.takeInPending();
+                // Taking in waits a moment for a message, so it is not done at
+                // every request, which would add that moment to each.
+                if (SteadyClock::now() >= nextTakeIn_) {
+                    session_.takeInPending();
+                    nextTakeIn_ = SteadyClock::now() + turn;
+                }
                 if (!requests_.empty()) {
                     const QueuedRequest next = std::move(requests_.front());
                     requests_.pop_front();

@@ -32,8 +32,8 @@ public:
     static constexpr std::chrono::seconds silentClientLimit{10};
     // A firmware update whose host sends no flash step this long ends.
     static constexpr std::chrono::seconds flashOwnerLimit{30};
-    // Longest wait for the sockets before the unit's messages are taken in.
-    static constexpr std::chrono::milliseconds turn{20};
+    // How often the unit's unasked messages are taken in and passed on.
+    static constexpr std::chrono::milliseconds turn{100};
 
     // Listens on the unit's serve address at once (VerloException when it
     // cannot); the unit is reached once start() has been called.
@@ -78,6 +78,7 @@ private:
     UnitSession session_;
     std::chrono::seconds backOff_;
     std::chrono::steady_clock::time_point nextAttempt_;
+    std::chrono::steady_clock::time_point nextTakeIn_;
     // Everything the unit has reported, for the hosts' Get All.
     ParameterValueMap reported_;
     std::vector<std::unique_ptr<ClientConnection>> clients_;
