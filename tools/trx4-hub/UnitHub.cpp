@@ -4,6 +4,7 @@
 
 #include "base/StatusCodeFactory.h"
 #include "base/VerloException.h"
+#include "catalogue/KORAParams.h"
 #include "protocol/Command.h"
 #include "protocol/CommandType.h"
 #include "protocol/GenericProtocol.h"
@@ -92,13 +93,16 @@ bool isFlashStep(std::uint8_t code) {
 } // namespace
 
 UnitHub::UnitHub(UnitEntry unit) : unit_(std::move(unit)), backOff_(UnitPoller::firstBackOff) {
-    if (!unit_.serve) {
-        throw VerloException(unit_.name + ": has no serve address");
+    working_.unit = unit_.name;
+    published_ = working_;
+    if (unit_.serve) {
+        listener_ = listenOn(*unit_.serve, port_);
     }
-    listener_ = listenOn(*unit_.serve, port_);
     std::array<int, 2> wake{};
     if (::pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(listener_);
+        if (listener_ >= 0) {
+            ::close(listener_);
+        }
         throw VerloException(std::string("Cannot make a pipe: ") + std::strerror(errno));
     }
     wakeRead_ = wake[0];
@@ -113,7 +117,9 @@ UnitHub::~UnitHub() {
     }
     clients_.clear();
     session_.close();
-    ::close(listener_);
+    if (listener_ >= 0) {
+        ::close(listener_);
+    }
     ::close(wakeRead_);
     ::close(wakeWrite_);
 }
@@ -127,6 +133,11 @@ void UnitHub::requestStop() {
     const char byte = 0;
     // A full pipe already wakes the thread.
     [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
+}
+
+UnitSnapshot UnitHub::snapshot() const {
+    const std::lock_guard<std::mutex> guard(snapshotLock_);
+    return published_;
 }
 
 void UnitHub::run() {
@@ -145,7 +156,7 @@ void UnitHub::run() {
         }
         // Requests waiting go on at once; otherwise the sockets are watched
         // until the unit's messages are due to be taken in, or the next attempt.
-        const auto due = session_.isOpen() ? nextTakeIn_ : nextAttempt_;
+        const auto due = session_.isOpen() ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
         const auto wait =
             requests_.empty()
                 ? std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
@@ -173,6 +184,9 @@ void UnitHub::run() {
                     session_.takeInPending();
                     nextTakeIn_ = SteadyClock::now() + turn;
                 }
+                if (SteadyClock::now() >= nextPoll_) {
+                    poll();
+                }
                 if (!requests_.empty()) {
                     const QueuedRequest next = std::move(requests_.front());
                     requests_.pop_front();
@@ -194,11 +208,23 @@ void UnitHub::connect() {
         reported_.clear();
         session_.open(unit_.target);
         backOff_ = UnitPoller::firstBackOff;
+        poll();
         std::cerr << "trx4-hub: " << unit_.name << ": connected, serving port " << port_
                   << std::endl;
     } catch (const VerloException& error) {
         unitLost(error.what());
     }
+}
+
+void UnitHub::poll() {
+    nextPoll_ = SteadyClock::now() + UnitPoller::defaultInterval;
+    session_.parameters()->pollNext();
+    working_.takeValues(*session_.parameters());
+    working_.up = true;
+    working_.lastPollSeconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::lock_guard<std::mutex> guard(snapshotLock_);
+    published_ = working_;
 }
 
 void UnitHub::unitLost(const std::string& message) {
@@ -212,6 +238,12 @@ void UnitHub::unitLost(const std::string& message) {
     outstanding_.reset();
     flashOwner_.reset();
     session_.close();
+    working_.up = false;
+    ++working_.pollErrors;
+    {
+        const std::lock_guard<std::mutex> guard(snapshotLock_);
+        published_ = working_;
+    }
     nextAttempt_ = SteadyClock::now() + backOff_;
     backOff_ = std::min(backOff_ * 2, std::chrono::seconds(UnitPoller::longestBackOff));
 }

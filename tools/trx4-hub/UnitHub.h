@@ -2,6 +2,7 @@
 
 #include "ClientConnection.h"
 #include "UnitResponder.h"
+#include "UnitSnapshot.h"
 
 #include "base/ParameterValueMap.h"
 #include "session/UnitSession.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,7 +27,8 @@ class Command;
 // answers Get All from what the unit has reported and pings itself, passes
 // the unit's messages on, and sends the hosts' requests to the unit one at a
 // time in the order they came. While the unit is lost every host is closed
-// and new ones are refused until the unit is back.
+// and new ones are refused until the unit is back. Once a second it polls
+// the unit's status group for the metrics, as trx4-exporter does.
 class UnitHub {
 public:
     // A host that sends nothing this long after connecting is dropped.
@@ -36,7 +39,8 @@ public:
     static constexpr std::chrono::milliseconds turn{100};
 
     // Listens on the unit's serve address at once (VerloException when it
-    // cannot); the unit is reached once start() has been called.
+    // cannot); a unit without one is only polled. The unit is reached once
+    // start() has been called.
     explicit UnitHub(UnitEntry unit);
     // Stops the thread, closes every host, then the unit.
     ~UnitHub();
@@ -48,6 +52,8 @@ public:
     void start();
     // Asks the thread to end without waiting, so that many hubs stop together.
     void requestStop();
+    // A copy of the latest state; never waits for the unit.
+    UnitSnapshot snapshot() const;
 
 private:
     struct QueuedRequest {
@@ -57,6 +63,7 @@ private:
 
     void run();
     void connect();
+    void poll();
     void unitLost(const std::string& message);
     void acceptClients();
     void serveClients(const std::vector<struct pollfd>& ready);
@@ -79,6 +86,7 @@ private:
     std::chrono::seconds backOff_;
     std::chrono::steady_clock::time_point nextAttempt_;
     std::chrono::steady_clock::time_point nextTakeIn_;
+    std::chrono::steady_clock::time_point nextPoll_;
     // Everything the unit has reported, for the hosts' Get All.
     ParameterValueMap reported_;
     std::vector<std::unique_ptr<ClientConnection>> clients_;
@@ -89,5 +97,9 @@ private:
     // The host that updates the unit's firmware, and its last flash step.
     std::optional<std::uint64_t> flashOwner_;
     std::chrono::steady_clock::time_point lastFlashStep_;
+    // The thread's working copy, published under snapshotLock_ after each poll.
+    UnitSnapshot working_;
+    mutable std::mutex snapshotLock_;
+    UnitSnapshot published_;
     std::thread thread_;
 };

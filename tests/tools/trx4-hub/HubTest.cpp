@@ -11,6 +11,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 namespace {
 
@@ -21,11 +22,15 @@ const ParameterId digitalDelay{std::uint16_t{0x0303}};
 
 class HubTest : public TracedUnitTest {
 protected:
-    void startHub(const std::string& target) {
+    // With metrics, the second output line is the metrics port.
+    void startHub(const std::string& target, bool metrics = false) {
         const std::string line = target + " serve:127.0.0.1:0\n";
-        const std::string units = folder.write("units", {line.begin(), line.end()});
-        hub = std::make_unique<UnitProcess>(std::vector<std::string>{"--units", units}, 20s, 1,
-                                            TRX4_HUB_EXECUTABLE);
+        std::vector<std::string> arguments{"--units",
+                                           folder.write("units", {line.begin(), line.end()})};
+        if (metrics) {
+            arguments.insert(arguments.end(), {"--metrics", "127.0.0.1:0"});
+        }
+        hub = std::make_unique<UnitProcess>(arguments, 20s, metrics ? 2 : 1, TRX4_HUB_EXECUTABLE);
     }
     void startHubForUnit() { startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port())); }
     // A host that has had its Get All Response, which must come first.
@@ -46,7 +51,7 @@ protected:
 
 TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
     startUnit();
-    startHubForUnit();
+    startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port()), true);
     UnitSession window;
     window.open(ConnectionTarget::tcp("127.0.0.1", hub->port()));
     const auto watcher = informedHost();
@@ -89,6 +94,14 @@ TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
     EXPECT_GT(values.size(), 50u);
     EXPECT_EQ(values.at(digitalDelay).toSignedInt(), 30);
     EXPECT_FALSE(values.contains(LogCommand::logSlot));
+
+    // The exporter's metrics, from the same connection.
+    httplib::Client scraper("127.0.0.1", hub->portOf(1));
+    const auto metrics = scraper.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_THAT(metrics->body, testing::HasSubstr("trx4_up{unit=\"booth\"} 1\n"));
+    EXPECT_THAT(metrics->body,
+                testing::HasSubstr("trx4_output_level_dbfs{unit=\"booth\",channel=\"L\"}"));
 
     window.close();
     hub->stop();
