@@ -130,9 +130,7 @@ void UnitHub::start() {
 
 void UnitHub::requestStop() {
     stopping_ = true;
-    const char byte = 0;
-    // A full pipe already wakes the thread.
-    [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
+    wake();
 }
 
 UnitSnapshot UnitHub::snapshot() const {
@@ -144,7 +142,7 @@ void UnitHub::run() {
     nextAttempt_ = SteadyClock::now();
     std::vector<pollfd> watched;
     while (!stopping_) {
-        if (!session_.isOpen() && SteadyClock::now() >= nextAttempt_) {
+        if (!flashWorker_.joinable() && !session_.isOpen() && SteadyClock::now() >= nextAttempt_) {
             connect();
             continue;
         }
@@ -155,28 +153,41 @@ void UnitHub::run() {
                                0});
         }
         // Requests waiting go on at once; otherwise the sockets are watched
-        // until the unit's messages are due to be taken in, or the next attempt.
+        // until the unit's messages are due to be taken in, or the next
+        // attempt. A flash step in progress wakes the thread when it ends.
         const auto due = session_.isOpen() ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
         const auto wait =
-            requests_.empty()
+            requests_.empty() || flashBusy_
                 ? std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
                              std::chrono::milliseconds::zero(), turn)
                 : std::chrono::milliseconds::zero();
         if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
             errno != EINTR) {
             std::cerr << "trx4-hub: " << unit_.name << ": " << std::strerror(errno) << std::endl;
-            return;
+            break;
         }
-        if ((watched[0].revents & POLLIN) != 0) {
-            std::array<char, 64> drained{};
-            while (::read(wakeRead_, drained.data(), drained.size()) > 0) {
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            if ((watched[0].revents & POLLIN) != 0) {
+                std::array<char, 64> drained{};
+                while (::read(wakeRead_, drained.data(), drained.size()) > 0) {
+                }
             }
+            if ((watched[1].revents & POLLIN) != 0) {
+                acceptClients();
+            }
+            serveClients(watched);
+            if (!flashBusy_ && flashOwner_ &&
+                SteadyClock::now() - lastFlashStep_ >= flashOwnerLimit) {
+                flashOwner_.reset();
+            }
+            dropClients();
         }
-        if ((watched[1].revents & POLLIN) != 0) {
-            acceptClients();
+        // The unit is the flash step's while it lasts.
+        if (!flashBusy_ && flashWorker_.joinable()) {
+            finishFlashStep();
         }
-        serveClients(watched);
-        if (session_.isOpen()) {
+        if (session_.isOpen() && !flashWorker_.joinable()) {
             try {
                 // Taking in waits a moment for a message, so it is not done at
                 // every request, which would add that moment to each.
@@ -187,25 +198,23 @@ void UnitHub::run() {
                 if (SteadyClock::now() >= nextPoll_) {
                     poll();
                 }
-                if (!requests_.empty()) {
-                    const QueuedRequest next = std::move(requests_.front());
-                    requests_.pop_front();
-                    forward(next);
-                }
+                forwardNext();
             } catch (const VerloException& error) {
                 unitLost(error.what());
             }
         }
-        if (flashOwner_ && SteadyClock::now() - lastFlashStep_ >= flashOwnerLimit) {
-            flashOwner_.reset();
-        }
-        dropClients();
+    }
+    if (flashWorker_.joinable()) {
+        flashWorker_.join();
     }
 }
 
 void UnitHub::connect() {
     try {
-        reported_.clear();
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            reported_.clear();
+        }
         session_.open(unit_.target);
         backOff_ = UnitPoller::firstBackOff;
         poll();
@@ -232,11 +241,14 @@ void UnitHub::unitLost(const std::string& message) {
         std::cerr << "trx4-hub: " << unit_.name << ": " << message << " (retrying in "
                   << backOff_.count() << " s)" << std::endl;
     }
-    // The hosts go first: none of them may see a unit that is not there.
-    clients_.clear();
-    requests_.clear();
-    outstanding_.reset();
-    flashOwner_.reset();
+    {
+        // The hosts go first: none of them may see a unit that is not there.
+        const std::lock_guard<std::mutex> guard(lock_);
+        clients_.clear();
+        requests_.clear();
+        outstanding_.reset();
+        flashOwner_.reset();
+    }
     session_.close();
     working_.up = false;
     ++working_.pollErrors;
@@ -280,7 +292,9 @@ void UnitHub::serveClients(const std::vector<pollfd>& ready) {
 }
 
 void UnitHub::handle(ClientConnection& client, UnitRequest request) {
-    switch (request.type->code()) {
+    const std::uint8_t code = request.type->code();
+    const bool updatedByOther = flashOwner_ && *flashOwner_ != client.id();
+    switch (code) {
     case CommandType::GetAll:
         // Without the log slot, which holds no parameter.
         client.send(StatusCommand(CommandType::lookUp(CommandType::GetAllResponse), reported_));
@@ -290,11 +304,26 @@ void UnitHub::handle(ClientConnection& client, UnitRequest request) {
         client.send(PingResponseCommand());
         break;
     case CommandType::Set:
-    case CommandType::GetEventLog:
-    case CommandType::GetErrorLog:
+        if (updatedByOther) {
+            client.send(ErrorCommand(0));
+            break;
+        }
+        requests_.push_back({client.id(), std::move(request)});
+        break;
     case CommandType::EraseFlash:
     case CommandType::DownloadData:
     case CommandType::BurnAndReboot:
+        if (updatedByOther) {
+            client.send(FlashOperationDoneCommand(FlashException::retryCode));
+            break;
+        }
+        // The update is this host's from its first step on.
+        flashOwner_ = client.id();
+        lastFlashStep_ = SteadyClock::now();
+        requests_.push_back({client.id(), std::move(request)});
+        break;
+    case CommandType::GetEventLog:
+    case CommandType::GetErrorLog:
         requests_.push_back({client.id(), std::move(request)});
         break;
     default:
@@ -304,70 +333,106 @@ void UnitHub::handle(ClientConnection& client, UnitRequest request) {
     }
 }
 
-void UnitHub::forward(const QueuedRequest& queued) {
-    ClientConnection* sender = client(queued.client);
-    if (sender == nullptr) {
-        return;
+void UnitHub::forwardNext() {
+    QueuedRequest next;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (requests_.empty()) {
+            return;
+        }
+        next = std::move(requests_.front());
+        requests_.pop_front();
+        if (client(next.client) == nullptr) {
+            return;
+        }
+        outstanding_ = next;
     }
-    const std::uint8_t code = queued.request.type->code();
+    const std::uint8_t code = next.request.type->code();
     if (isFlashStep(code)) {
-        flashStep(*sender, queued.request);
+        // A step may keep the unit silent for up to 30 s: meanwhile this
+        // thread goes on answering the other hosts.
+        flashBusy_ = true;
+        flashWorker_ = std::thread([this, next] {
+            flashStep(next);
+            flashBusy_ = false;
+            wake();
+        });
         return;
     }
-    if (code == CommandType::Set && flashOwner_ && *flashOwner_ != queued.client) {
-        sender->send(ErrorCommand(0));
-        return;
-    }
-    GenericProtocol& unit = session_.singleAttemptFrontEnd();
-    outstanding_ = queued;
+    std::optional<std::uint16_t> refusal;
     try {
+        GenericProtocol& unit = session_.singleAttemptFrontEnd();
         if (code == CommandType::Set) {
-            unit.setValues(queued.request.values, 0);
+            unit.setValues(next.request.values, 0);
         } else if (code == CommandType::GetEventLog) {
             unit.getEventLog();
         } else {
             unit.getErrorLog();
         }
     } catch (const HostException& error) {
-        sender->send(ErrorCommand(errorCode(error)));
+        refusal = errorCode(error);
     } catch (const ProtocolException&) {
         // No reply in time: the host hears nothing, as from the unit itself.
     }
+    const std::lock_guard<std::mutex> guard(lock_);
     outstanding_.reset();
+    ClientConnection* sender = client(next.client);
+    if (refusal && sender != nullptr) {
+        sender->send(ErrorCommand(*refusal));
+    }
 }
 
-void UnitHub::flashStep(ClientConnection& client, const UnitRequest& request) {
-    if (flashOwner_ && *flashOwner_ != client.id()) {
-        client.send(FlashOperationDoneCommand(FlashException::retryCode));
-        return;
-    }
-    flashOwner_ = client.id();
+void UnitHub::flashStep(const QueuedRequest& step) {
     // The core sends an erase or a burn only beside a block of the image; an
     // empty block adds nothing to it.
     static const std::uint8_t none = 0;
-    const std::uint8_t code = request.type->code();
-    outstanding_ = QueuedRequest{client.id(), request};
+    const std::uint8_t code = step.request.type->code();
+    std::optional<std::uint16_t> result;
     try {
         GenericProtocol& unit = session_.singleAttemptFrontEnd();
         if (code == CommandType::EraseFlash) {
             unit.downloadBlock(&none, 0, 1, false);
         } else if (code == CommandType::DownloadData) {
-            unit.downloadBlock(request.data.data(), request.data.size(), 0, false);
+            unit.downloadBlock(step.request.data.data(), step.request.data.size(), 0, false);
         } else {
             unit.downloadBlock(&none, 0, 0, true);
-            flashOwner_.reset();
         }
-        client.send(FlashOperationDoneCommand(0));
+        result = 0;
     } catch (const FlashException& error) {
-        client.send(FlashOperationDoneCommand(error.code().value_or(0xFFFF)));
+        result = error.code().value_or(0xFFFF);
     } catch (const ProtocolException&) {
         // No reply in time: the host hears nothing, as from the unit itself.
+    } catch (const VerloException& error) {
+        flashFailure_ = error.what();
     }
+    const std::lock_guard<std::mutex> guard(lock_);
     outstanding_.reset();
     lastFlashStep_ = SteadyClock::now();
+    if (code == CommandType::BurnAndReboot && result == 0) {
+        flashOwner_.reset();
+    }
+    if (ClientConnection* sender = client(step.client); sender != nullptr && result) {
+        sender->send(FlashOperationDoneCommand(*result));
+    }
+}
+
+void UnitHub::finishFlashStep() {
+    flashWorker_.join();
+    if (flashFailure_) {
+        const std::string message = *flashFailure_;
+        flashFailure_.reset();
+        unitLost(message);
+    }
+}
+
+void UnitHub::wake() {
+    const char byte = 0;
+    // A full pipe already wakes the thread.
+    [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
 }
 
 void UnitHub::fromUnit(const Command& message) {
+    const std::lock_guard<std::mutex> guard(lock_);
     if (const auto* list = dynamic_cast<const ParameterListCommand*>(&message)) {
         for (const auto& [id, value] : list->values()) {
             reported_.insert_or_assign(id, value);

@@ -57,7 +57,7 @@ public:
 
 private:
     struct QueuedRequest {
-        std::uint64_t client;
+        std::uint64_t client = 0;
         UnitRequest request;
     };
 
@@ -67,12 +67,18 @@ private:
     void unitLost(const std::string& message);
     void acceptClients();
     void serveClients(const std::vector<struct pollfd>& ready);
+    // These three, and the listener, run under lock_.
     void handle(ClientConnection& client, UnitRequest request);
-    void forward(const QueuedRequest& queued);
-    void flashStep(ClientConnection& client, const UnitRequest& request);
-    void fromUnit(const Command& message);
     void dropClients();
     ClientConnection* client(std::uint64_t id) const;
+    // Sends the next request to the unit; a flash step goes to flashWorker_.
+    void forwardNext();
+    // On flashWorker_.
+    void flashStep(const QueuedRequest& step);
+    // Joins flashWorker_; a unit that failed then is lost.
+    void finishFlashStep();
+    void wake();
+    void fromUnit(const Command& message);
 
     const UnitEntry unit_;
     int listener_ = -1;
@@ -87,6 +93,14 @@ private:
     std::chrono::steady_clock::time_point nextAttempt_;
     std::chrono::steady_clock::time_point nextTakeIn_;
     std::chrono::steady_clock::time_point nextPoll_;
+    // The session is used by one thread at a time: this one, or
+    // flashWorker_ while flashBusy_. lock_ guards what both touch, from here
+    // to lastFlashStep_; only this thread adds or removes hosts.
+    std::atomic<bool> flashBusy_{false};
+    std::thread flashWorker_;
+    // What made the unit fail during a flash step, for this thread to act on.
+    std::optional<std::string> flashFailure_;
+    std::mutex lock_;
     // Everything the unit has reported, for the hosts' Get All.
     ParameterValueMap reported_;
     std::vector<std::unique_ptr<ClientConnection>> clients_;
