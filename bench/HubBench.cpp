@@ -5,6 +5,7 @@
 #include "RawHost.h"
 #include "UnitProcess.h"
 
+#include "support/LoopbackServer.h"
 #include "support/TemporaryDirectory.h"
 
 #include "base/ParameterValue.h"
@@ -29,7 +30,8 @@ using Clock = std::chrono::steady_clock;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
 
-// The hub serving the first count units of one emulator.
+// The hub serving count units of one emulator from the first on, once it
+// holds every one of them: until then it closes each host at once.
 std::unique_ptr<UnitProcess> startHub(const TemporaryDirectory& folder, const UnitProcess& units,
                                       std::size_t first, std::size_t count) {
     std::string file;
@@ -37,9 +39,23 @@ std::unique_ptr<UnitProcess> startHub(const TemporaryDirectory& folder, const Un
         file += "unit-" + std::to_string(i) + " tcp:127.0.0.1:" + std::to_string(units.portOf(i)) +
                 " serve:127.0.0.1:0\n";
     }
-    return std::make_unique<UnitProcess>(
+    auto hub = std::make_unique<UnitProcess>(
         std::vector<std::string>{"--units", folder.write("units", {file.begin(), file.end()})},
         std::chrono::seconds(20), count, TRX4_HUB_EXECUTABLE);
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool held = waitUntil(
+            [&] {
+                RawHost host(hub->portOf(i));
+                host.send(unitwire::body(unitwire::GetAll));
+                return host.await(unitwire::GetAllResponse, std::chrono::milliseconds(500)) !=
+                       nullptr;
+            },
+            std::chrono::seconds(30));
+        if (!held) {
+            throw std::runtime_error("the hub did not hold every unit within 30 s");
+        }
+    }
+    return hub;
 }
 
 // Hosts that asked for everything and then only read what the hub passes on,
@@ -152,8 +168,6 @@ void hubGetAllOnConnect(benchmark::State& state) {
     const TemporaryDirectory folder;
     const UnitProcess units({"--units", "1", "--listen", "127.0.0.1:0"});
     const auto hub = startHub(folder, units, 0, 1);
-    // The hub answers only once it holds the unit.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     for (auto _ : state) {
         ProtocolChain chain(ConnectionTarget::tcp("127.0.0.1", hub->port()));
         benchmark::DoNotOptimize(chain.frontEnd().getValue(surroundDelay));
@@ -196,8 +210,6 @@ void hubFleet(benchmark::State& state) {
     const UnitProcess units({"--units", std::to_string(unitCount), "--listen", "127.0.0.1:0"},
                             std::chrono::seconds(20), unitCount);
     const auto hub = startHub(folder, units, 0, unitCount);
-    // Every unit is held before the hosts come: the hub refuses them until then.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
     const Watchers watchers(*hub, unitCount, 2);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     startCounters(state);

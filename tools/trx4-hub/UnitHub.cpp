@@ -142,9 +142,11 @@ void UnitHub::run() {
     nextAttempt_ = SteadyClock::now();
     std::vector<pollfd> watched;
     while (!stopping_) {
-        if (!flashWorker_.joinable() && !session_.isOpen() && SteadyClock::now() >= nextAttempt_) {
-            connect();
-            continue;
+        if (!workerBusy_ && worker_.joinable()) {
+            finishWork();
+        }
+        if (!worker_.joinable() && !unitHeld_ && SteadyClock::now() >= nextAttempt_) {
+            startWork([this] { connect(); });
         }
         watched.assign({{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}});
         for (const auto& client : clients_) {
@@ -154,13 +156,16 @@ void UnitHub::run() {
         }
         // Requests waiting go on at once; otherwise the sockets are watched
         // until the unit's messages are due to be taken in, or the next
-        // attempt. A flash step in progress wakes the thread when it ends.
-        const auto due = session_.isOpen() ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
-        const auto wait =
-            requests_.empty() || flashBusy_
-                ? std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
-                             std::chrono::milliseconds::zero(), turn)
-                : std::chrono::milliseconds::zero();
+        // attempt. The worker wakes the thread when it is done.
+        const auto due = unitHeld_ ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
+        auto wait =
+            std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
+                       std::chrono::milliseconds::zero(), turn);
+        if (worker_.joinable()) {
+            wait = turn;
+        } else if (!requests_.empty()) {
+            wait = std::chrono::milliseconds::zero();
+        }
         if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
             errno != EINTR) {
             std::cerr << "trx4-hub: " << unit_.name << ": " << std::strerror(errno) << std::endl;
@@ -177,17 +182,16 @@ void UnitHub::run() {
                 acceptClients();
             }
             serveClients(watched);
-            if (!flashBusy_ && flashOwner_ &&
+            if (!worker_.joinable() && flashOwner_ &&
                 SteadyClock::now() - lastFlashStep_ >= flashOwnerLimit) {
                 flashOwner_.reset();
             }
             dropClients();
         }
-        // The unit is the flash step's while it lasts.
-        if (!flashBusy_ && flashWorker_.joinable()) {
-            finishFlashStep();
+        if (!workerBusy_ && worker_.joinable()) {
+            finishWork();
         }
-        if (session_.isOpen() && !flashWorker_.joinable()) {
+        if (unitHeld_ && !worker_.joinable()) {
             try {
                 // Taking in waits a moment for a message, so it is not done at
                 // every request, which would add that moment to each.
@@ -204,25 +208,46 @@ void UnitHub::run() {
             }
         }
     }
-    if (flashWorker_.joinable()) {
-        flashWorker_.join();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void UnitHub::startWork(std::function<void()> job) {
+    workerBusy_ = true;
+    worker_ = std::thread([this, job = std::move(job)] {
+        try {
+            job();
+        } catch (const VerloException& error) {
+            workerFailure_ = error.what();
+        }
+        workerBusy_ = false;
+        wake();
+    });
+}
+
+void UnitHub::finishWork() {
+    worker_.join();
+    if (workerFailure_) {
+        const std::string message = *workerFailure_;
+        workerFailure_.reset();
+        unitLost(message);
+    } else if (!unitHeld_) {
+        unitHeld_ = true;
+        std::cerr << "trx4-hub: " << unit_.name << ": connected"
+                  << (port_ != 0 ? ", serving port " + std::to_string(port_) : std::string())
+                  << std::endl;
     }
 }
 
 void UnitHub::connect() {
-    try {
-        {
-            const std::lock_guard<std::mutex> guard(lock_);
-            reported_.clear();
-        }
-        session_.open(unit_.target);
-        backOff_ = UnitPoller::firstBackOff;
-        poll();
-        std::cerr << "trx4-hub: " << unit_.name << ": connected, serving port " << port_
-                  << std::endl;
-    } catch (const VerloException& error) {
-        unitLost(error.what());
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        reported_.clear();
     }
+    session_.open(unit_.target);
+    backOff_ = UnitPoller::firstBackOff;
+    poll();
 }
 
 void UnitHub::poll() {
@@ -237,7 +262,7 @@ void UnitHub::poll() {
 }
 
 void UnitHub::unitLost(const std::string& message) {
-    if (session_.isOpen() || backOff_ == UnitPoller::firstBackOff) {
+    if (unitHeld_ || backOff_ == UnitPoller::firstBackOff) {
         std::cerr << "trx4-hub: " << unit_.name << ": " << message << " (retrying in "
                   << backOff_.count() << " s)" << std::endl;
     }
@@ -249,6 +274,7 @@ void UnitHub::unitLost(const std::string& message) {
         outstanding_.reset();
         flashOwner_.reset();
     }
+    unitHeld_ = false;
     session_.close();
     working_.up = false;
     ++working_.pollErrors;
@@ -267,8 +293,8 @@ void UnitHub::acceptClients() {
         if (socket < 0) {
             return;
         }
-        if (!session_.isOpen()) {
-            // Refused until the unit is back.
+        if (!unitHeld_) {
+            // Refused until the unit is back, also while it is being tried.
             ::close(socket);
             continue;
         }
@@ -351,12 +377,7 @@ void UnitHub::forwardNext() {
     if (isFlashStep(code)) {
         // A step may keep the unit silent for up to 30 s: meanwhile this
         // thread goes on answering the other hosts.
-        flashBusy_ = true;
-        flashWorker_ = std::thread([this, next] {
-            flashStep(next);
-            flashBusy_ = false;
-            wake();
-        });
+        startWork([this, next] { flashStep(next); });
         return;
     }
     std::optional<std::uint16_t> refusal;
@@ -402,8 +423,6 @@ void UnitHub::flashStep(const QueuedRequest& step) {
         result = error.code().value_or(0xFFFF);
     } catch (const ProtocolException&) {
         // No reply in time: the host hears nothing, as from the unit itself.
-    } catch (const VerloException& error) {
-        flashFailure_ = error.what();
     }
     const std::lock_guard<std::mutex> guard(lock_);
     outstanding_.reset();
@@ -413,15 +432,6 @@ void UnitHub::flashStep(const QueuedRequest& step) {
     }
     if (ClientConnection* sender = client(step.client); sender != nullptr && result) {
         sender->send(FlashOperationDoneCommand(*result));
-    }
-}
-
-void UnitHub::finishFlashStep() {
-    flashWorker_.join();
-    if (flashFailure_) {
-        const std::string message = *flashFailure_;
-        flashFailure_.reset();
-        unitLost(message);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -62,6 +63,12 @@ private:
     };
 
     void run();
+    // Runs job on worker_, which has the session to itself until
+    // finishWork(); a VerloException from job is kept for finishWork().
+    void startWork(std::function<void()> job);
+    // Joins worker_: a unit that failed is lost, one just opened is held.
+    void finishWork();
+    // On worker_: opens the session, Get All and first poll included.
     void connect();
     void poll();
     void unitLost(const std::string& message);
@@ -71,12 +78,10 @@ private:
     void handle(ClientConnection& client, UnitRequest request);
     void dropClients();
     ClientConnection* client(std::uint64_t id) const;
-    // Sends the next request to the unit; a flash step goes to flashWorker_.
+    // Sends the next request to the unit; a flash step goes to worker_.
     void forwardNext();
-    // On flashWorker_.
+    // On worker_.
     void flashStep(const QueuedRequest& step);
-    // Joins flashWorker_; a unit that failed then is lost.
-    void finishFlashStep();
     void wake();
     void fromUnit(const Command& message);
 
@@ -93,13 +98,16 @@ private:
     std::chrono::steady_clock::time_point nextAttempt_;
     std::chrono::steady_clock::time_point nextTakeIn_;
     std::chrono::steady_clock::time_point nextPoll_;
-    // The session is used by one thread at a time: this one, or
-    // flashWorker_ while flashBusy_. lock_ guards what both touch, from here
-    // to lastFlashStep_; only this thread adds or removes hosts.
-    std::atomic<bool> flashBusy_{false};
-    std::thread flashWorker_;
-    // What made the unit fail during a flash step, for this thread to act on.
-    std::optional<std::string> flashFailure_;
+    // The session is used by one thread at a time: this one, or worker_
+    // (a connection attempt or a flash step, either of which may take many
+    // seconds) until it is joined. lock_ guards what both touch, from here to
+    // lastFlashStep_; only this thread adds or removes hosts.
+    std::thread worker_;
+    std::atomic<bool> workerBusy_{false};
+    // What made the unit fail on worker_, for this thread to act on.
+    std::optional<std::string> workerFailure_;
+    // Open and given to the hosts; false while the unit is lost or tried.
+    bool unitHeld_ = false;
     std::mutex lock_;
     // Everything the unit has reported, for the hosts' Get All.
     ParameterValueMap reported_;

@@ -31,6 +31,18 @@ protected:
             arguments.insert(arguments.end(), {"--metrics", "127.0.0.1:0"});
         }
         hub = std::make_unique<UnitProcess>(arguments, 20s, metrics ? 2 : 1, TRX4_HUB_EXECUTABLE);
+        ASSERT_TRUE(servesUnit(10s));
+    }
+    // Whether a host gets a Get All Response within timeout: until the hub
+    // holds the unit, every host is closed at once.
+    bool servesUnit(std::chrono::milliseconds timeout) const {
+        return waitUntil(
+            [&] {
+                RawHost host(hub->port());
+                host.send(unitwire::body(unitwire::GetAll));
+                return host.await(unitwire::GetAllResponse, 500ms) != nullptr;
+            },
+            timeout);
     }
     void startHubForUnit() { startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port())); }
     // A host that has had its Get All Response, which must come first.
@@ -194,15 +206,7 @@ TEST_F(HubTest, ALostUnitClosesItsHostsUntilItIsBack) {
                 std::vector<std::string>{"--listen", "127.0.0.1:" + port, "--trace", tracePath});
         }
         // Back within the exporter's back-off.
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                RawHost again(hub->port());
-                again.send(unitwire::body(unitwire::GetAll));
-                std::this_thread::sleep_for(100ms);
-                return again.await(unitwire::GetAllResponse, 500ms) != nullptr;
-            },
-            15s))
-            << loss.signal;
+        EXPECT_TRUE(servesUnit(15s)) << loss.signal;
     }
 }
 
@@ -230,13 +234,7 @@ TEST_F(HubTest, AFirmwareUpdateBelongsToOneHostUntilTheBurn) {
     EXPECT_EQ(flashCode(*owner, unitwire::body(unitwire::Code(11))), 0);
     // The unit reboots; the hub closes its hosts and finds the unit again.
     EXPECT_TRUE(other->closedWithin(2s));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            RawHost again(hub->port());
-            again.send(unitwire::body(unitwire::GetAll));
-            return again.await(unitwire::GetAllResponse, 500ms) != nullptr;
-        },
-        15s));
+    EXPECT_TRUE(servesUnit(15s));
     hub->stop();
     // An erase or a burn goes out beside an empty block, which adds nothing.
     EXPECT_THAT(flashSteps(stopAndReadTrace()),
