@@ -149,10 +149,14 @@ void UnitHub::run() {
             startWork([this] { connect(); });
         }
         watched.assign({{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}});
-        for (const auto& client : clients_) {
-            watched.push_back({client->socket(),
-                               static_cast<short>(POLLIN | (client->wantsToWrite() ? POLLOUT : 0)),
-                               0});
+        {
+            // The worker may be queueing messages for the hosts meanwhile.
+            const std::lock_guard<std::mutex> guard(lock_);
+            for (const auto& client : clients_) {
+                watched.push_back(
+                    {client->socket(),
+                     static_cast<short>(POLLIN | (client->wantsToWrite() ? POLLOUT : 0)), 0});
+            }
         }
         // Requests waiting go on at once; otherwise the sockets are watched
         // until the unit's messages are due to be taken in, or the next
