@@ -2,6 +2,7 @@
 
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
+#include "protocol/ForwardingProtocol.h"
 
 #include <utility>
 
@@ -41,6 +42,13 @@ GenericProtocol& UnitSession::frontEnd() {
         throw VerloException("No unit is open");
     }
     return chain_->frontEnd();
+}
+
+GenericProtocol& UnitSession::singleAttemptFrontEnd() {
+    if (chain_ == nullptr) {
+        throw VerloException("No unit is open");
+    }
+    return chain_->protocolFrontEnd();
 }
 
 std::size_t UnitSession::takeInPending() {

@@ -50,6 +50,10 @@ public:
     KORAParams* parameters() const { return parameters_.get(); }
     // The open chain's outer front end; only while open.
     GenericProtocol& frontEnd();
+    // The open chain's front end that does not retry, for a caller that
+    // relays another host's requests: each must reach the unit once, as that
+    // host sent it. Only while open.
+    GenericProtocol& singleAttemptFrontEnd();
     // Takes in every message the unit has sent since the last call (none off
     // line or closed) and returns how many.
     std::size_t takeInPending();

@@ -28,6 +28,17 @@ ConnectionTarget parseTarget(const std::string& text) {
     return scheme == "tcp" ? ConnectionTarget::parseTcp(rest) : ConnectionTarget::parseSerial(rest);
 }
 
+// "serve:HOST:PORT", or nothing when the field is absent.
+std::optional<ConnectionTarget> parseServe(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    if (text.rfind("serve:", 0) != 0) {
+        throw std::invalid_argument("'" + text + "' is not serve:HOST:PORT");
+    }
+    return ConnectionTarget::parseListen(text.substr(6));
+}
+
 } // namespace
 
 std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) {
@@ -42,13 +53,15 @@ std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) 
         std::istringstream fields(line.substr(0, line.find('#')));
         std::string name;
         std::string target;
+        std::string serve;
         std::string extra;
         if (!(fields >> name)) {
             continue;
         }
-        if (!(fields >> target) || (fields >> extra)) {
-            throw VerloException(where + "expected a name and one target, as in " +
-                                 "'booth-1 tcp:10.0.0.5:4444'");
+        if (!(fields >> target) || ((fields >> serve) && (fields >> extra))) {
+            throw VerloException(
+                where + "expected a name, one target and at most a serve " +
+                "address, as in 'booth-1 tcp:10.0.0.5:4444 serve:127.0.0.1:14441'");
         }
         if (!std::all_of(name.begin(), name.end(), isNameCharacter)) {
             throw VerloException(where + "the name '" + name +
@@ -59,7 +72,7 @@ std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) 
             throw VerloException(where + "the name '" + name + "' is used twice");
         }
         try {
-            units.push_back(UnitEntry{name, parseTarget(target)});
+            units.push_back(UnitEntry{name, parseTarget(target), parseServe(serve)});
         } catch (const std::invalid_argument& error) {
             throw VerloException(where + error.what());
         }

@@ -17,10 +17,13 @@ TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
     const auto units = parse("\xEF\xBB\xBF# booths\n\n"
                              "booth-1 tcp:127.0.0.5        # default port\n"
                              "  Booth_2\ttcp:127.0.0.1:5000\r\n"
-                             "b3 serial:COM2\n"
+                             "b3 serial:COM2 serve:[::1]:14443\n"
                              "b4 tcp:[::1]:4445\n"
                              "b5 tcp:::1\n");
     ASSERT_EQ(units.size(), 5u);
+    EXPECT_FALSE(units[0].serve.has_value());
+    ASSERT_TRUE(units[2].serve.has_value());
+    EXPECT_EQ(units[2].serve->host + " " + std::to_string(units[2].serve->port), "::1 14443");
     EXPECT_EQ(units[3].target.host + " " + std::to_string(units[3].target.port), "::1 4445");
     EXPECT_EQ(units[4].target.host + " " + std::to_string(units[4].target.port), "::1 4444");
     EXPECT_EQ(units[0].name + " " + units[0].target.host, "booth-1 127.0.0.5");
@@ -35,8 +38,10 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
         std::string text;
         std::string message;
     } rows[] = {
-        {"a tcp:h\nb\n", "units:2: expected a name and one target"},
-        {"a tcp:h extra\n", "units:1: expected a name and one target"},
+        {"a tcp:h\nb\n", "units:2: expected a name, one target"},
+        {"a tcp:h extra\n", "units:1: 'extra' is not serve:HOST:PORT"},
+        {"a tcp:h serve:127.0.0.1:1 x\n", "units:1: expected a name, one target"},
+        {"a tcp:h serve:127.0.0.1\n", "units:1: expected HOST:PORT"},
         {"a.b tcp:h\n", "units:1: the name 'a.b' may hold only"},
         {"a tcp:h\n\xEF\xBB\xBF"
          "b tcp:h\n",

@@ -1,0 +1,255 @@
+#include "RawHost.h"
+#include "TracedUnitTest.h"
+#include "support/ThrownMessage.h"
+#include "support/UnitWire.h"
+
+#include "base/VerloException.h"
+#include "catalogue/KORAParams.h"
+#include "protocol/Command.h"
+#include "protocol/GenericProtocol.h"
+#include "session/UnitSession.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using unitwire::Bytes;
+
+const ParameterId digitalDelay{std::uint16_t{0x0303}};
+
+class HubTest : public TracedUnitTest {
+protected:
+    // With metrics, the second output line is the metrics port.
+    void startHub(const std::string& target, bool metrics = false) {
+        const std::string line = target + " serve:127.0.0.1:0\n";
+        std::vector<std::string> arguments{"--units",
+                                           folder.write("units", {line.begin(), line.end()})};
+        if (metrics) {
+            arguments.insert(arguments.end(), {"--metrics", "127.0.0.1:0"});
+        }
+        hub = std::make_unique<UnitProcess>(arguments, 20s, metrics ? 2 : 1, TRX4_HUB_EXECUTABLE);
+        ASSERT_TRUE(servesUnit(10s));
+    }
+    // Whether a host gets a Get All Response within timeout: until the hub
+    // holds the unit, every host is closed at once.
+    bool servesUnit(std::chrono::milliseconds timeout) const {
+        return waitUntil(
+            [&] {
+                RawHost host(hub->port());
+                host.send(unitwire::body(unitwire::GetAll));
+                return host.await(unitwire::GetAllResponse, 500ms) != nullptr;
+            },
+            timeout);
+    }
+    void startHubForUnit() { startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port())); }
+    // A host that has had its Get All Response, which must come first.
+    std::unique_ptr<RawHost> informedHost() {
+        auto host = std::make_unique<RawHost>(hub->port());
+        host->send(unitwire::body(unitwire::GetAll));
+        const auto first = host->receive(3s);
+        EXPECT_TRUE(first && first->commandType().code() == unitwire::GetAllResponse);
+        return host;
+    }
+    ProcessResult ctl(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--tcp", "127.0.0.1:" + std::to_string(hub->port())});
+        return runProcess(TRX4CTL_EXECUTABLE, arguments);
+    }
+
+    std::unique_ptr<UnitProcess> hub;
+};
+
+TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
+    startUnit();
+    startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port()), true);
+    UnitSession window;
+    window.open(ConnectionTarget::tcp("127.0.0.1", hub->port()));
+    const auto watcher = informedHost();
+    watcher->send(unitwire::body(unitwire::GetEventLog));
+    ASSERT_NE(watcher->await(unitwire::EventLog), nullptr);
+
+    // Two trx4ctl at once beside the window and the watcher.
+    const TemporaryDirectory outputs;
+    const pid_t getter = startProcess(
+        TRX4CTL_EXECUTABLE, {"--tcp", "127.0.0.1:" + std::to_string(hub->port()), "get", "0x0303"},
+        {"", outputs.write("get", {}), ""});
+    const auto set = ctl({"set", "0x0303=30"});
+    EXPECT_EQ(awaitExit(getter, std::chrono::steady_clock::now() + 30s), 0);
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "0x0303: 30\n");
+
+    // The watcher and the window see the Set of another host.
+    const auto seen = [&] {
+        while (auto status = watcher->await(unitwire::Status, 3s)) {
+            if (status->contains(digitalDelay)) {
+                return true;
+            }
+        }
+        return false;
+    }();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            window.takeInPending();
+            window.parameters()->pollNext();
+            return window.frontEnd().getValue(digitalDelay).toSignedInt() == 30;
+        },
+        5s));
+    // A late host gets every value the unit reported, but no log text.
+    const auto late = std::make_unique<RawHost>(hub->port());
+    late->send(unitwire::body(unitwire::GetAll));
+    const auto all = late->receive(3s);
+    ASSERT_TRUE(all && all->commandType().code() == unitwire::GetAllResponse);
+    const auto& values = dynamic_cast<const StatusCommand&>(*all).values();
+    EXPECT_GT(values.size(), 50u);
+    EXPECT_EQ(values.at(digitalDelay).toSignedInt(), 30);
+    EXPECT_FALSE(values.contains(LogCommand::logSlot));
+
+    // The exporter's metrics, from the same connection.
+    httplib::Client scraper("127.0.0.1", hub->portOf(1));
+    const auto metrics = scraper.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_THAT(metrics->body, testing::HasSubstr("trx4_up{unit=\"booth\"} 1\n"));
+    EXPECT_THAT(metrics->body,
+                testing::HasSubstr("trx4_output_level_dbfs{unit=\"booth\",channel=\"L\"}"));
+
+    window.close();
+    hub->stop();
+    const auto trace = stopAndReadTrace();
+    // The hub's own Get All alone reached the unit, and the one Set once.
+    EXPECT_EQ(messages(trace, "received", "GetAll").size(), 1u);
+    EXPECT_EQ(messages(trace, "received", "Set").size(), 1u);
+    EXPECT_EQ(countEvents(trace, "host-connected"), 1u);
+}
+
+TEST_F(HubTest, AnErrorGoesToItsSenderAlone) {
+    startUnit({"--set-error", "2"});
+    startHubForUnit();
+    const auto sender = informedHost();
+    const auto other = informedHost();
+    sender->send(unitwire::body(unitwire::Set, {{0x0303, unitwire::integer(30)}}));
+    const auto error = sender->await(unitwire::Error);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(dynamic_cast<const ErrorCommand&>(*error).status().code, 2);
+    EXPECT_EQ(other->await(unitwire::Error, 1s), nullptr);
+    // Through the core, the window reads the unit's own text.
+    UnitSession window;
+    window.open(ConnectionTarget::tcp("127.0.0.1", hub->port()));
+    EXPECT_EQ(thrownMessage<HostException>([&] {
+                  window.singleAttemptFrontEnd().setValue(digitalDelay, ParameterValue(40), 0);
+              }),
+              "Error: Illegal Parameter Value");
+}
+
+TEST_F(HubTest, AHostThatBreaksTheProtocolOrSaysNothingIsDroppedAlone) {
+    startUnit();
+    startHubForUnit();
+    const auto pinger = informedHost();
+    RawHost silent(hub->port());
+    const struct {
+        const char* what;
+        Bytes wire;
+    } bad[] = {
+        {"garbage", {'g', 'a', 'r', 'b', 'a', 'g', 'e', '!'}},
+        {"oversize", unitwire::join({unitwire::bigEndian(16384 + 5 + 4, 4), {4}})},
+        {"empty body", unitwire::bigEndian(4, 4)},
+        {"unknown type", unitwire::packet({18})},
+    };
+    for (const auto& row : bad) {
+        RawHost host(hub->port());
+        host.sendBytes(row.wire);
+        EXPECT_TRUE(host.closedWithin(1s)) << row.what;
+    }
+    // A host that only pings stays; one that said nothing goes after 10 s.
+    const auto deadline = std::chrono::steady_clock::now() + 11s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pinger->send(unitwire::body(unitwire::PingRequest));
+        ASSERT_NE(pinger->await(unitwire::PingResponse, 2s), nullptr);
+        std::this_thread::sleep_for(1s);
+    }
+    EXPECT_TRUE(silent.closedWithin(1s));
+    EXPECT_FALSE(pinger->closedWithin(300ms));
+    EXPECT_NE(pinger->await(unitwire::Status, 1s), nullptr);
+    hub->stop();
+    // The unit saw one host throughout.
+    const auto trace = stopAndReadTrace();
+    EXPECT_EQ(countEvents(trace, "host-connected"), 1u);
+    EXPECT_EQ(countEvents(trace, "request-rejected"), 0u);
+}
+
+TEST_F(HubTest, ALostUnitClosesItsHostsUntilItIsBack) {
+    startUnit();
+    const std::string port = std::to_string(unit->port());
+    startHubForUnit();
+    const struct {
+        int signal;
+        std::chrono::milliseconds noticed;
+    } losses[] = {
+        // A closed connection is noticed at once; a hung unit after the
+        // silence ping has gone unanswered (2 s, then 2 s).
+        {SIGKILL, 1s},
+        {SIGSTOP, 6s},
+    };
+    for (const auto& loss : losses) {
+        const auto host = informedHost();
+        ::kill(unit->pid(), loss.signal);
+        EXPECT_TRUE(host->closedWithin(loss.noticed + 1s)) << loss.signal;
+        RawHost refused(hub->port());
+        EXPECT_TRUE(refused.closedWithin(1s)) << loss.signal;
+        if (loss.signal == SIGSTOP) {
+            ::kill(unit->pid(), SIGCONT);
+        } else {
+            unit->stop();
+            unit = std::make_unique<UnitProcess>(
+                std::vector<std::string>{"--listen", "127.0.0.1:" + port, "--trace", tracePath});
+        }
+        // Back within the exporter's back-off.
+        EXPECT_TRUE(servesUnit(15s)) << loss.signal;
+    }
+}
+
+TEST_F(HubTest, AFirmwareUpdateBelongsToOneHostUntilTheBurn) {
+    startUnit({"--reboot-seconds", "1"});
+    startHubForUnit();
+    const auto owner = informedHost();
+    const auto other = informedHost();
+    const auto flashCode = [](RawHost& host, const Bytes& step) {
+        host.send(step);
+        const auto done = host.await(unitwire::FlashOperationDone);
+        return done ? dynamic_cast<const StatusCodeCommand&>(*done).status().code : -1;
+    };
+    const Bytes block = unitwire::textBody(unitwire::Code(10), "FW:1.4.2.7 build 9");
+    EXPECT_EQ(flashCode(*owner, unitwire::body(unitwire::EraseFlash)), 0);
+    // Meanwhile another host is told to retry and its Set is refused.
+    EXPECT_EQ(flashCode(*other, unitwire::body(unitwire::EraseFlash)), 1);
+    EXPECT_EQ(flashCode(*other, block), 1);
+    other->send(unitwire::body(unitwire::Set, {{0x0303, unitwire::integer(30)}}));
+    const auto refused = other->await(unitwire::Error);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(dynamic_cast<const ErrorCommand&>(*refused).status().message, "Host Error");
+    EXPECT_NE(other->await(unitwire::Status), nullptr);
+    EXPECT_EQ(flashCode(*owner, block), 0);
+    EXPECT_EQ(flashCode(*owner, unitwire::body(unitwire::Code(11))), 0);
+    // The unit reboots; the hub closes its hosts and finds the unit again.
+    EXPECT_TRUE(other->closedWithin(2s));
+    EXPECT_TRUE(servesUnit(15s));
+    hub->stop();
+    // An erase or a burn goes out beside an empty block, which adds nothing.
+    EXPECT_THAT(flashSteps(stopAndReadTrace()),
+                testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
+                                     "Download Data 3", "Burn And Reboot 3"));
+}
+
+TEST_F(HubTest, ASerialUnitIsServedOverTcp) {
+    startSerialUnit();
+    startHub("booth serial:" + unit->firstLine());
+    const auto one = ctl({"get", "0x0303"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "0x0303: 20\n");
+    const auto set = ctl({"set", "0x0303=40"});
+    EXPECT_EQ(set.out, "0x0303: 40\n") << set.err;
+}
+
+} // namespace

@@ -1,0 +1,504 @@
+#include "UnitHub.h"
+
+#include "UnitPoller.h"
+
+#include "base/StatusCodeFactory.h"
+#include "base/VerloException.h"
+#include "catalogue/KORAParams.h"
+#include "protocol/Command.h"
+#include "protocol/CommandType.h"
+#include "protocol/GenericProtocol.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// A non-blocking listening socket on host:port; VerloException when none can be had.
+int listenOn(const ConnectionTarget& address, std::uint16_t& port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(address.port);
+    const int resolved = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
+    if (resolved != 0) {
+        throw VerloException("Cannot resolve " + address.host + ": " + gai_strerror(resolved));
+    }
+    int listener = -1;
+    std::string failure = "no address";
+    for (addrinfo* candidate = found; candidate != nullptr && listener < 0;
+         candidate = candidate->ai_next) {
+        const int fd =
+            ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                     candidate->ai_protocol);
+        if (fd < 0) {
+            failure = std::strerror(errno);
+            continue;
+        }
+        const int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) != 0 ||
+            ::listen(fd, SOMAXCONN) != 0) {
+            failure = std::strerror(errno);
+            ::close(fd);
+            continue;
+        }
+        listener = fd;
+    }
+    freeaddrinfo(found);
+    if (listener < 0) {
+        throw VerloException("Cannot listen on " + address.host + ":" + service + ": " + failure);
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length);
+    port =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
+    return listener;
+}
+
+// The code of the unit's Error behind the exception: the host that reads it
+// back gets the same text. A code outside the table reads as "Host Error"
+// whichever it was, so 0 stands for all of them.
+std::uint16_t errorCode(const HostException& error) {
+    for (std::uint16_t code = 1; code <= 3; ++code) {
+        if ("Error: " + KORAStatusCodeFactory::instance().lookUpParameterStatus(code).message ==
+            error.what()) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+bool isFlashStep(std::uint8_t code) {
+    return code == CommandType::EraseFlash || code == CommandType::DownloadData ||
+           code == CommandType::BurnAndReboot;
+}
+
+} // namespace
+
+UnitHub::UnitHub(UnitEntry unit) : unit_(std::move(unit)), backOff_(UnitPoller::firstBackOff) {
+    working_.unit = unit_.name;
+    published_ = working_;
+    if (unit_.serve) {
+        listener_ = listenOn(*unit_.serve, port_);
+    }
+    std::array<int, 2> wake{};
+    if (::pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (listener_ >= 0) {
+            ::close(listener_);
+        }
+        throw VerloException(std::string("Cannot make a pipe: ") + std::strerror(errno));
+    }
+    wakeRead_ = wake[0];
+    wakeWrite_ = wake[1];
+    session_.setMessageListener([this](const Command& message) { fromUnit(message); });
+}
+
+UnitHub::~UnitHub() {
+    requestStop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    clients_.clear();
+    session_.close();
+    if (listener_ >= 0) {
+        ::close(listener_);
+    }
+    ::close(wakeRead_);
+    ::close(wakeWrite_);
+}
+
+void UnitHub::start() {
+    thread_ = std::thread([this] { run(); });
+}
+
+void UnitHub::requestStop() {
+    stopping_ = true;
+    wake();
+}
+
+UnitSnapshot UnitHub::snapshot() const {
+    const std::lock_guard<std::mutex> guard(snapshotLock_);
+    return published_;
+}
+
+void UnitHub::run() {
+    nextAttempt_ = SteadyClock::now();
+    std::vector<pollfd> watched;
+    while (!stopping_) {
+        if (!workerBusy_ && worker_.joinable()) {
+            finishWork();
+        }
+        if (!worker_.joinable() && !unitHeld_ && SteadyClock::now() >= nextAttempt_) {
+            startWork([this] { connect(); });
+        }
+        watched.assign({{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}});
+        {
+            // The worker may be queueing messages for the hosts meanwhile.
+            const std::lock_guard<std::mutex> guard(lock_);
+            for (const auto& client : clients_) {
+                watched.push_back(
+                    {client->socket(),
+                     static_cast<short>(POLLIN | (client->wantsToWrite() ? POLLOUT : 0)), 0});
+            }
+        }
+        // Requests waiting go on at once; otherwise the sockets are watched
+        // until the unit's messages are due to be taken in, or the next
+        // attempt. The worker wakes the thread when it is done.
+        const auto due = unitHeld_ ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
+        auto wait =
+            std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
+                       std::chrono::milliseconds::zero(), turn);
+        if (worker_.joinable()) {
+            wait = turn;
+        } else if (!requests_.empty()) {
+            wait = std::chrono::milliseconds::zero();
+        }
+        if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
+            errno != EINTR) {
+            std::cerr << "trx4-hub: " << unit_.name << ": " << std::strerror(errno) << std::endl;
+            break;
+        }
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            if ((watched[0].revents & POLLIN) != 0) {
+                std::array<char, 64> drained{};
+                while (::read(wakeRead_, drained.data(), drained.size()) > 0) {
+                }
+            }
+            if ((watched[1].revents & POLLIN) != 0) {
+                acceptClients();
+            }
+            serveClients(watched);
+            if (!worker_.joinable() && flashOwner_ &&
+                SteadyClock::now() - lastFlashStep_ >= flashOwnerLimit) {
+                flashOwner_.reset();
+            }
+            dropClients();
+        }
+        if (!workerBusy_ && worker_.joinable()) {
+            finishWork();
+        }
+        if (unitHeld_ && !worker_.joinable()) {
+            try {
+                // Taking in waits a moment for a message, so it is not done at
+                // every request, which would add that moment to each.
+                if (SteadyClock::now() >= nextTakeIn_) {
+                    session_.takeInPending();
+                    nextTakeIn_ = SteadyClock::now() + turn;
+                }
+                if (SteadyClock::now() >= nextPoll_) {
+                    poll();
+                }
+                forwardNext();
+            } catch (const VerloException& error) {
+                unitLost(error.what());
+            }
+        }
+    }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void UnitHub::startWork(std::function<void()> job) {
+    workerBusy_ = true;
+    worker_ = std::thread([this, job = std::move(job)] {
+        try {
+            job();
+        } catch (const VerloException& error) {
+            workerFailure_ = error.what();
+        }
+        workerBusy_ = false;
+        wake();
+    });
+}
+
+void UnitHub::finishWork() {
+    worker_.join();
+    if (workerFailure_) {
+        const std::string message = *workerFailure_;
+        workerFailure_.reset();
+        unitLost(message);
+    } else if (!unitHeld_) {
+        unitHeld_ = true;
+        std::cerr << "trx4-hub: " << unit_.name << ": connected"
+                  << (port_ != 0 ? ", serving port " + std::to_string(port_) : std::string())
+                  << std::endl;
+    }
+}
+
+void UnitHub::connect() {
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        reported_.clear();
+    }
+    session_.open(unit_.target);
+    backOff_ = UnitPoller::firstBackOff;
+    poll();
+}
+
+void UnitHub::poll() {
+    nextPoll_ = SteadyClock::now() + UnitPoller::defaultInterval;
+    session_.parameters()->pollNext();
+    working_.takeValues(*session_.parameters());
+    working_.up = true;
+    working_.lastPollSeconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::lock_guard<std::mutex> guard(snapshotLock_);
+    published_ = working_;
+}
+
+void UnitHub::unitLost(const std::string& message) {
+    if (unitHeld_ || backOff_ == UnitPoller::firstBackOff) {
+        std::cerr << "trx4-hub: " << unit_.name << ": " << message << " (retrying in "
+                  << backOff_.count() << " s)" << std::endl;
+    }
+    {
+        // The hosts go first: none of them may see a unit that is not there.
+        const std::lock_guard<std::mutex> guard(lock_);
+        clients_.clear();
+        requests_.clear();
+        outstanding_.reset();
+        flashOwner_.reset();
+    }
+    unitHeld_ = false;
+    session_.close();
+    working_.up = false;
+    ++working_.pollErrors;
+    {
+        const std::lock_guard<std::mutex> guard(snapshotLock_);
+        published_ = working_;
+    }
+    nextAttempt_ = SteadyClock::now() + backOff_;
+    backOff_ = std::min(backOff_ * 2, std::chrono::seconds(UnitPoller::longestBackOff));
+}
+
+void UnitHub::acceptClients() {
+    // Bounded by the backlog; the rest wait for the next turn.
+    for (int accepted = 0; accepted < 64; ++accepted) {
+        const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0) {
+            return;
+        }
+        if (!unitHeld_) {
+            // Refused until the unit is back, also while it is being tried.
+            ::close(socket);
+            continue;
+        }
+        clients_.push_back(std::make_unique<ClientConnection>(socket, nextClientId_++));
+    }
+}
+
+void UnitHub::serveClients(const std::vector<pollfd>& ready) {
+    // Clients accepted during this turn are not in ready; they wait for the next.
+    for (std::size_t i = 2; i < ready.size(); ++i) {
+        ClientConnection* connection = clients_[i - 2].get();
+        if ((ready[i].revents & POLLOUT) != 0) {
+            connection->flush();
+        }
+        if ((ready[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            for (UnitRequest& request : connection->receive()) {
+                handle(*connection, std::move(request));
+            }
+        }
+    }
+}
+
+void UnitHub::handle(ClientConnection& client, UnitRequest request) {
+    const std::uint8_t code = request.type->code();
+    const bool updatedByOther = flashOwner_ && *flashOwner_ != client.id();
+    switch (code) {
+    case CommandType::GetAll:
+        // Without the log slot, which holds no parameter.
+        client.send(StatusCommand(CommandType::lookUp(CommandType::GetAllResponse), reported_));
+        client.setInformed();
+        break;
+    case CommandType::PingRequest:
+        client.send(PingResponseCommand());
+        break;
+    case CommandType::Set:
+        if (updatedByOther) {
+            client.send(ErrorCommand(0));
+            break;
+        }
+        requests_.push_back({client.id(), std::move(request)});
+        break;
+    case CommandType::EraseFlash:
+    case CommandType::DownloadData:
+    case CommandType::BurnAndReboot:
+        if (updatedByOther) {
+            client.send(FlashOperationDoneCommand(FlashException::retryCode));
+            break;
+        }
+        // The update is this host's from its first step on.
+        flashOwner_ = client.id();
+        lastFlashStep_ = SteadyClock::now();
+        requests_.push_back({client.id(), std::move(request)});
+        break;
+    case CommandType::GetEventLog:
+    case CommandType::GetErrorLog:
+        requests_.push_back({client.id(), std::move(request)});
+        break;
+    default:
+        // Answers to the unit's pings are the hub's to give; replies and
+        // reserved codes mean nothing to the unit.
+        break;
+    }
+}
+
+void UnitHub::forwardNext() {
+    QueuedRequest next;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (requests_.empty()) {
+            return;
+        }
+        next = std::move(requests_.front());
+        requests_.pop_front();
+        if (client(next.client) == nullptr) {
+            return;
+        }
+        outstanding_ = next;
+    }
+    const std::uint8_t code = next.request.type->code();
+    if (isFlashStep(code)) {
+        // A step may keep the unit silent for up to 30 s: meanwhile this
+        // thread goes on answering the other hosts.
+        startWork([this, next] { flashStep(next); });
+        return;
+    }
+    std::optional<std::uint16_t> refusal;
+    try {
+        GenericProtocol& unit = session_.singleAttemptFrontEnd();
+        if (code == CommandType::Set) {
+            unit.setValues(next.request.values, 0);
+        } else if (code == CommandType::GetEventLog) {
+            unit.getEventLog();
+        } else {
+            unit.getErrorLog();
+        }
+    } catch (const HostException& error) {
+        refusal = errorCode(error);
+    } catch (const ProtocolException&) {
+        // No reply in time: the host hears nothing, as from the unit itself.
+    }
+    const std::lock_guard<std::mutex> guard(lock_);
+    outstanding_.reset();
+    ClientConnection* sender = client(next.client);
+    if (refusal && sender != nullptr) {
+        sender->send(ErrorCommand(*refusal));
+    }
+}
+
+void UnitHub::flashStep(const QueuedRequest& step) {
+    // The core sends an erase or a burn only beside a block of the image; an
+    // empty block adds nothing to it.
+    static const std::uint8_t none = 0;
+    const std::uint8_t code = step.request.type->code();
+    std::optional<std::uint16_t> result;
+    try {
+        GenericProtocol& unit = session_.singleAttemptFrontEnd();
+        if (code == CommandType::EraseFlash) {
+            unit.downloadBlock(&none, 0, 1, false);
+        } else if (code == CommandType::DownloadData) {
+            unit.downloadBlock(step.request.data.data(), step.request.data.size(), 0, false);
+        } else {
+            unit.downloadBlock(&none, 0, 0, true);
+        }
+        result = 0;
+    } catch (const FlashException& error) {
+        result = error.code().value_or(0xFFFF);
+    } catch (const ProtocolException&) {
+        // No reply in time: the host hears nothing, as from the unit itself.
+    }
+    const std::lock_guard<std::mutex> guard(lock_);
+    outstanding_.reset();
+    lastFlashStep_ = SteadyClock::now();
+    if (code == CommandType::BurnAndReboot && result == 0) {
+        flashOwner_.reset();
+    }
+    if (ClientConnection* sender = client(step.client); sender != nullptr && result) {
+        sender->send(FlashOperationDoneCommand(*result));
+    }
+}
+
+void UnitHub::wake() {
+    const char byte = 0;
+    // A full pipe already wakes the thread.
+    [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
+}
+
+void UnitHub::fromUnit(const Command& message) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (const auto* list = dynamic_cast<const ParameterListCommand*>(&message)) {
+        for (const auto& [id, value] : list->values()) {
+            reported_.insert_or_assign(id, value);
+        }
+    }
+    const std::uint8_t code = message.commandType().code();
+    switch (code) {
+    case CommandType::PingRequest:
+    case CommandType::PingResponse:
+    case CommandType::GetAllResponse:
+    case CommandType::FlashOperationDone:
+        // The hub's own exchanges with the unit; flash steps are answered per host.
+        return;
+    case CommandType::EventLog:
+    case CommandType::ErrorLog:
+        if (outstanding_) {
+            if (ClientConnection* requester = client(outstanding_->client)) {
+                requester->send(message);
+            }
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    for (const auto& connection : clients_) {
+        if (connection->informed() || (outstanding_ && outstanding_->client == connection->id())) {
+            connection->send(message);
+        }
+    }
+}
+
+void UnitHub::dropClients() {
+    const auto now = SteadyClock::now();
+    std::erase_if(clients_, [&](const std::unique_ptr<ClientConnection>& connection) {
+        const bool drop =
+            connection->failed() ||
+            (!connection->heardFrom() && now - connection->connectedAt() >= silentClientLimit);
+        if (drop) {
+            std::erase_if(requests_, [&](const QueuedRequest& queued) {
+                return queued.client == connection->id();
+            });
+            if (flashOwner_ == connection->id()) {
+                flashOwner_.reset();
+            }
+        }
+        return drop;
+    });
+}
+
+ClientConnection* UnitHub::client(std::uint64_t id) const {
+    const auto found = std::find_if(clients_.begin(), clients_.end(),
+                                    [&](const auto& connection) { return connection->id() == id; });
+    return found != clients_.end() ? found->get() : nullptr;
+}
