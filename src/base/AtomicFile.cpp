@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "base/FileDescriptor.h"
 #include "base/VerloException.h"
 
 #include <fcntl.h>
@@ -8,15 +9,15 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string systemError(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
+    return what + " " + path + ": " + std::generic_category().message(error);
 }
 
 // The file a chain of symbolic links ends at, which need not exist yet.
@@ -37,20 +38,19 @@ std::string finalTarget(const std::string& path) {
     return current.string();
 }
 
-// Writes all of bytes; returns 0 or the error number.
-int writeAll(int file, const std::string& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return count < 0 ? errno : ENOSPC;
-        }
-        written += static_cast<std::size_t>(count);
+// A name for the temporary file beside target: its name with a random suffix,
+// shortened where that would pass the longest name a folder can hold.
+std::string temporaryTemplate(const std::string& target) {
+    const fs::path file(target);
+    const std::string folder = file.has_parent_path() ? file.parent_path().string() : ".";
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t limit = longest > 0 ? static_cast<std::size_t>(longest) : 255;
+    std::string name = file.filename().string();
+    const std::string suffix = ".XXXXXX";
+    if (name.size() + suffix.size() > limit) {
+        name.resize(limit - suffix.size());
     }
-    return ::fsync(file) == 0 ? 0 : errno;
+    return (file.parent_path() / (name + suffix)).string();
 }
 
 } // namespace
@@ -66,9 +66,9 @@ void AtomicFile::write(const std::string& path, const std::string& bytes) {
         throw FileException(path, "Error saving " + path + ": it is not a regular file");
     }
 
-    std::string temporary = target + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data());
-    if (file < 0) {
+    std::string temporary = temporaryTemplate(target);
+    const FileDescriptor file(::mkstemp(temporary.data()));
+    if (!file.isOpen()) {
         throw FileException(path, systemError("Error saving", path, errno));
     }
     // mkstemp creates the file readable by its owner only: a replaced file
@@ -79,11 +79,11 @@ void AtomicFile::write(const std::string& path, const std::string& bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    int error = ::fchmod(file, mode) == 0 ? 0 : errno;
+    int error = ::fchmod(file.get(), mode) == 0 ? 0 : errno;
     if (error == 0) {
-        error = writeAll(file, bytes);
+        error = file.writeAll(bytes.data(), bytes.size());
     }
-    if (::close(file) != 0 && error == 0) {
+    if (error == 0 && ::fsync(file.get()) != 0) {
         error = errno;
     }
     if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) {

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -29,7 +29,7 @@ void checkKind(const std::string& path, const struct stat& status) {
 std::uint64_t InputFile::check(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        throw FileException(path, openingError(path, std::strerror(errno)));
+        throw FileException(path, openingError(path, std::generic_category().message(errno)));
     }
     checkKind(path, status);
     return static_cast<std::uint64_t>(status.st_size);
@@ -42,7 +42,7 @@ std::string InputFile::read(const std::string& path, std::uint64_t limit, const 
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat status {};
     if (file < 0 || ::fstat(file, &status) != 0) {
-        const std::string reason = std::strerror(errno);
+        const std::string reason = std::generic_category().message(errno);
         if (file >= 0) {
             ::close(file);
         }
@@ -63,7 +63,8 @@ std::string InputFile::read(const std::string& path, std::uint64_t limit, const 
                 continue;
             }
             if (count < 0) {
-                throw FileException(path, "Error reading " + path + ": " + std::strerror(errno));
+                throw FileException(path, "Error reading " + path + ": " +
+                                              std::generic_category().message(errno));
             }
             if (count == 0) {
                 break;

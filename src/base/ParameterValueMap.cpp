@@ -39,7 +39,7 @@ ParameterValueMap::ParameterValueMap(std::istream& stream) {
     if (!readWord(stream, count)) {
         throw VerloException("Error reading the parameter count.");
     }
-    std::int32_t checksum = static_cast<std::int32_t>(count);
+    auto checksum = static_cast<std::int32_t>(count);
     // The count is only an upper bound: records are read while bytes last, so a
     // corrupt count costs no more than the file really holds.
     for (std::uint32_t record = 0; record < count; ++record) {
@@ -66,7 +66,7 @@ ParameterValueMap::ParameterValueMap(std::istream& stream) {
 void ParameterValueMap::save(std::ostream& stream) const {
     const auto count = static_cast<std::uint32_t>(size());
     writeWord(stream, count);
-    std::int32_t checksum = static_cast<std::int32_t>(count);
+    auto checksum = static_cast<std::int32_t>(count);
     for (const auto& [id, value] : *this) {
         id.save(stream, checksum);
         value.save(stream, checksum);

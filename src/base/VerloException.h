@@ -47,13 +47,17 @@ public:
     static constexpr std::uint16_t retryCode = 1;
 
     explicit FlashException(const std::string& message = std::string(),
-                            std::optional<std::uint16_t> code = std::nullopt)
-        : VerloException(message), code_(code) {}
+                            std::optional<std::uint16_t> code = std::nullopt,
+                            bool refusedBurn = false)
+        : VerloException(message), code_(code), refusedBurn_(refusedBurn) {}
 
     const std::optional<std::uint16_t>& code() const { return code_; }
+    // The refusal answered the Burn And Reboot itself: the unit received the burn.
+    bool refusedBurn() const { return refusedBurn_; }
 
 private:
     std::optional<std::uint16_t> code_;
+    bool refusedBurn_;
 };
 
 // A file could not be opened, read, written or understood. The message names

@@ -8,7 +8,7 @@ class ControlParameter;
 
 // Shows a transfer's percentage through the Download Progress parameter, so
 // every control bound to it follows.
-class DownloadProgressCommand : public ProgressCommand {
+class DownloadProgressCommand final : public ProgressCommand {
 public:
     // target (not owned) must outlive the command.
     explicit DownloadProgressCommand(ControlParameter& target) : target_(&target) {}

@@ -13,6 +13,10 @@ std::string neverBurnt(const std::string& cause) {
     return cause + " (the firmware transfer stopped; the burn was never sent)";
 }
 
+std::string burnRefused(const std::string& cause) {
+    return cause + " (the unit received the burn and refused it)";
+}
+
 } // namespace
 
 FirmwareDownload::FirmwareDownload(GenericProtocol& protocol) : protocol_(&protocol) {}
@@ -54,7 +58,9 @@ bool FirmwareDownload::sendNextChunk() {
     } catch (const FlashException& refusal) {
         if (refusal.code() && *refusal.code() != FlashException::retryCode) {
             endTransfer();
-            throw FlashException(neverBurnt(refusal.what()), refusal.code());
+            throw FlashException(refusal.refusedBurn() ? burnRefused(refusal.what())
+                                                       : neverBurnt(refusal.what()),
+                                 refusal.code(), refusal.refusedBurn());
         }
         // A retry request means that neither step of the call was carried
         // out; a reply without its code is as good as lost.

@@ -51,6 +51,11 @@ ParameterValueMap ConfigurationFile::parse(const std::string& bytes, std::size_t
 ParameterValueMap ConfigurationFile::checked(ControlParameterMap& controls,
                                              const ParameterValueMap& records,
                                              const std::string& path) {
+    // A file of zeros reads as no records and a matching checksum; no unit
+    // ever saves such a configuration.
+    if (records.empty()) {
+        throw FileException(path, path + " holds no settings");
+    }
     ParameterValueMap restorable;
     for (const auto& [id, value] : records) {
         const ControlParameter* parameter = controls.lookup(id);

@@ -14,7 +14,7 @@ class ControlParameterMap;
 namespace ConfigurationFile {
 
 // A full configuration is about 1 KB.
-constexpr std::uint64_t maximumSize = 1024 * 1024;
+constexpr std::uint64_t maximumSize = std::uint64_t{1024} * 1024;
 
 // The records of the file at path, a regular file of at most maximumSize
 // bytes, opened without blocking. ignored, when given, receives the number

@@ -19,7 +19,7 @@ public:
     // place. Parameters that are not restorable are skipped, not retried; an
     // unknown identifier raises "Couldn't find parameter ". Returns the values
     // still refused after maximumPasses passes.
-    ParameterValueMap offer(ParameterValueMap values);
+    ParameterValueMap offer(ParameterValueMap remaining);
 
     // Writes the pending value of every restorable parameter as a
     // configuration file (see ParameterValueMap).

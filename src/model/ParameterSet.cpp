@@ -3,6 +3,7 @@
 #include "base/VerloException.h"
 #include "model/ParameterReport.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace {
@@ -136,12 +137,9 @@ void ParameterSet::restoreControls(std::istream& stream) {
 void ParameterSet::setLocalImplementation(ProtocolImplementation& implementation) {
     GenericProtocol* const current = localSource_.get();
     const auto usesLocal = [current](const auto& map) {
-        for (const auto& entry : map) {
-            if (entry.second.source() == current) {
-                return true;
-            }
-        }
-        return false;
+        return std::any_of(map.begin(), map.end(), [current](const auto& entry) {
+            return entry.second.source() == current;
+        });
     };
     if (usesLocal(statusParameters_) || usesLocal(controlParameters_)) {
         throw VerloException("The local source cannot be replaced once parameters use it");

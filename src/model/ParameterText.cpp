@@ -33,7 +33,7 @@ std::string ParameterText::valueText(const Parameter& parameter, const Parameter
 }
 
 std::string ParameterText::shownValue(const Parameter& parameter, const ParameterValue& value) {
-    const std::string text = valueText(parameter, value);
+    std::string text = valueText(parameter, value);
     if (!isNumber(value)) {
         return text;
     }

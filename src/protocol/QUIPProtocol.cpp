@@ -117,7 +117,11 @@ void QUIPProtocol::downloadBlock(const std::uint8_t* bytes, std::size_t count,
     }
     flashStep(DownloadDataCommand(bytes, count));
     if (burn) {
-        flashStep(BurnAndRebootCommand());
+        try {
+            flashStep(BurnAndRebootCommand());
+        } catch (const FlashException& refusal) {
+            throw FlashException(refusal.what(), refusal.code(), true);
+        }
     }
 }
 

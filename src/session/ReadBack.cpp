@@ -6,12 +6,12 @@
 
 #include <thread>
 
-void ReadBack::confirm(ParameterSet& params, const ParameterValueMap& written,
+void ReadBack::confirm(ParameterSet& parameters, const ParameterValueMap& written,
                        std::chrono::milliseconds limit) {
-    GenericProtocol& unit = *params.protocol();
+    GenericProtocol& unit = *parameters.protocol();
     ParameterIdList ids;
     for (const auto& [id, value] : written) {
-        if (params.findParameter(id).source() == &unit) {
+        if (parameters.findParameter(id).source() == &unit) {
             ids.push_back(id);
         }
     }
@@ -26,7 +26,7 @@ void ReadBack::confirm(ParameterSet& params, const ParameterValueMap& written,
             if (held[id] == written.at(id)) {
                 continue;
             }
-            const Parameter& parameter = params.findParameter(id);
+            const Parameter& parameter = parameters.findParameter(id);
             differing += std::string(differing.empty() ? "" : ", ") +
                          ParameterText::label(parameter) + " (written " +
                          ParameterText::shownValue(parameter, written.at(id)) + ", holds " +

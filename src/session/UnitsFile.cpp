@@ -1,15 +1,17 @@
 #include "session/UnitsFile.h"
 
+#include "base/InputFile.h"
 #include "base/VerloException.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdint>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
 
 namespace {
 
+constexpr std::uint64_t maximumUnitsFileSize = std::uint64_t{1024} * 1024;
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool isNameCharacter(char c) {
@@ -87,9 +89,8 @@ std::vector<UnitEntry> readUnits(std::istream& in, const std::string& fileName) 
 }
 
 std::vector<UnitEntry> readUnitsFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw VerloException(path + ": cannot be opened");
-    }
+    // Checked as configuration files are: a pipe or a device given by mistake
+    // is refused at once instead of blocking.
+    std::istringstream in(InputFile::read(path, maximumUnitsFileSize, "a units file"));
     return readUnits(in, path);
 }

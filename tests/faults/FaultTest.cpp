@@ -233,6 +233,11 @@ TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
             << options.front();
         EXPECT_LT(took, replyBound) << options.front();
     }
+    // A unit serves one host: a second one is closed at once, and told why it may be.
+    start({});
+    const ProtocolChain served(target);
+    EXPECT_EQ(outcomeOf([&] { ProtocolChain second(target); }, 0s), Outcome::FailedConversation);
+    EXPECT_EQ(failure, ConnectionClosedException::closedAtOnce);
 }
 
 // A unit that hangs with its connection open is pinged once it has been

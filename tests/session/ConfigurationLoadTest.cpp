@@ -65,6 +65,7 @@ TEST_F(ConfigurationLoadTest, AFileThatFailsAnyCheckWritesNothing) {
         std::string path;
         std::string message;
     } rows[] = {
+        {folder.write("zeros.trx", std::vector<std::uint8_t>(943, 0)), "holds no settings"},
         {folder.write("unknown.trx", with(ParameterId(std::uint16_t{0x0F01}), ParameterValue(1))),
          "record 0x0F01: no control parameter has this identifier"},
         {folder.write("status.trx", with(ParameterId(std::uint16_t{0x0113}), ParameterValue(1))),

@@ -1,8 +1,11 @@
 #include "session/UnitsFile.h"
 #include "base/VerloException.h"
+#include "support/TemporaryDirectory.h"
 #include "support/ThrownMessage.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
 
 #include <sstream>
 
@@ -63,9 +66,14 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
     }
 }
 
-TEST(UnitsFile, AMissingFileIsNamed) {
+TEST(UnitsFile, AMissingFileOrAPipeIsRefusedAtOnce) {
     EXPECT_EQ(thrownMessage<VerloException>([] { readUnitsFile("/nonexistent/units"); }),
-              "/nonexistent/units: cannot be opened");
+              "Error opening /nonexistent/units: No such file or directory");
+    const TemporaryDirectory folder;
+    const std::string pipe = (folder.path() / "units").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_THAT(thrownMessage<VerloException>([&] { readUnitsFile(pipe); }),
+                testing::HasSubstr("it is not a regular file"));
 }
 
 } // namespace

@@ -24,7 +24,7 @@ std::string quoted(const std::string& text) {
 std::string number(double value) {
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
+    return {buffer, end};
 }
 
 class Writer {

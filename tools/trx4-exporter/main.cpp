@@ -11,6 +11,7 @@
 #include <httplib.h>
 
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -29,9 +30,7 @@ sigset_t stopSignals() {
     return signals;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runProgram(int argc, char** argv) {
     CLI::App app("Serves the state of TRX4 units in the Prometheus text format on /metrics. "
                  "Keeps one connection to each unit of the units file and polls it about once "
                  "a second; a unit that fails is tried again after 1 s, then after twice as "
@@ -124,4 +123,19 @@ int main(int argc, char** argv) {
         std::cerr << "trx4-exporter: " << error.what() << std::endl;
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever escapes (memory running out while the command line is read)
+    // still ends the program with a message rather than an abort.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "trx4-exporter: " << error.what() << std::endl;
+    } catch (...) {
+        std::cerr << "trx4-exporter: an unexpected failure ended the program" << std::endl;
+    }
+    return 1;
 }

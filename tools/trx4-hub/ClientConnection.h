@@ -17,7 +17,7 @@ class Command;
 class ClientConnection {
 public:
     // More than this waiting to go out means the host has stopped reading.
-    static constexpr std::size_t outputLimit = 1024 * 1024;
+    static constexpr std::size_t outputLimit = std::size_t{1024} * 1024;
 
     // Takes the connected socket, makes it non-blocking and sends each message at once.
     ClientConnection(int socket, std::uint64_t id);

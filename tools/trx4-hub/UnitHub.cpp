@@ -20,6 +20,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -46,14 +47,14 @@ int listenOn(const ConnectionTarget& address, std::uint16_t& port) {
             ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
                      candidate->ai_protocol);
         if (fd < 0) {
-            failure = std::strerror(errno);
+            failure = std::generic_category().message(errno);
             continue;
         }
         const int yes = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) != 0 ||
             ::listen(fd, SOMAXCONN) != 0) {
-            failure = std::strerror(errno);
+            failure = std::generic_category().message(errno);
             ::close(fd);
             continue;
         }
@@ -103,7 +104,8 @@ UnitHub::UnitHub(UnitEntry unit) : unit_(std::move(unit)), backOff_(UnitPoller::
         if (listener_ >= 0) {
             ::close(listener_);
         }
-        throw VerloException(std::string("Cannot make a pipe: ") + std::strerror(errno));
+        throw VerloException(std::string("Cannot make a pipe: ") +
+                             std::generic_category().message(errno));
     }
     wakeRead_ = wake[0];
     wakeWrite_ = wake[1];
@@ -172,7 +174,8 @@ void UnitHub::run() {
         }
         if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
             errno != EINTR) {
-            std::cerr << "trx4-hub: " << unit_.name << ": " << std::strerror(errno) << std::endl;
+            std::cerr << "trx4-hub: " << unit_.name << ": "
+                      << std::generic_category().message(errno) << std::endl;
             break;
         }
         {

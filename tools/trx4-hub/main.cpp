@@ -29,9 +29,7 @@ sigset_t stopSignals() {
     return signals;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runProgram(int argc, char** argv) {
     CLI::App app(
         "Keeps one connection to each unit of the units file and serves the unit's own "
         "protocol, as the unit serves it on its port 4444, to any number of hosts on the "
@@ -141,4 +139,19 @@ int main(int argc, char** argv) {
         std::cerr << "trx4-hub: " << error.what() << std::endl;
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever escapes (memory running out while the command line is read)
+    // still ends the program with a message rather than an abort.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "trx4-hub: " << error.what() << std::endl;
+    } catch (...) {
+        std::cerr << "trx4-hub: an unexpected failure ended the program" << std::endl;
+    }
+    return 1;
 }

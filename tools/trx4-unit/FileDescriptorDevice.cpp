@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -34,7 +35,7 @@ FileDescriptorDevice::FileDescriptorDevice(FileDescriptor fd, std::uint32_t writ
     const int flags = ::fcntl(fd_.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
         throw VerloException(std::string("Cannot use the host's connection: ") +
-                             std::strerror(errno));
+                             std::generic_category().message(errno));
     }
 }
 

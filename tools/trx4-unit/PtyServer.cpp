@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <system_error>
 #include <termios.h>
 #include <utility>
 
@@ -32,11 +33,11 @@ void PtyServer::open() {
     FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master.isOpen()) {
         throw VerloException(std::string("Cannot create a pseudo-terminal: ") +
-                             std::strerror(errno));
+                             std::generic_category().message(errno));
     }
     const auto setUpFailed = [] {
         return VerloException(std::string("Cannot set up the pseudo-terminal: ") +
-                              std::strerror(errno));
+                              std::generic_category().message(errno));
     };
     char name[128];
     if (::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0 ||

@@ -30,7 +30,7 @@ void StopSignal::install() {
     // Neither result is checked: both calls fail only for a signal or an action that does
     // not exist, and these are fixed.
     const sigset_t stops = stopSignals();
-    sigprocmask(SIG_BLOCK, &stops, nullptr);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     installed = true;
 }

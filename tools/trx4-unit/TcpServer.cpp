@@ -18,6 +18,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -65,7 +66,7 @@ void TcpServer::listen() {
         FileDescriptor socket(::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
                                        candidate->ai_protocol));
         if (!socket.isOpen()) {
-            failure = std::strerror(errno);
+            failure = std::generic_category().message(errno);
             continue;
         }
         // Unchecked: without it a reboot may find the port held by the last host's closed
@@ -76,7 +77,7 @@ void TcpServer::listen() {
         if (::bind(socket.get(), candidate->ai_addr, candidate->ai_addrlen) != 0 ||
             ::listen(socket.get(), 4) != 0 ||
             ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-            failure = std::strerror(errno);
+            failure = std::generic_category().message(errno);
             continue;
         }
         listener_ = std::move(socket);

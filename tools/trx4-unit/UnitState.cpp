@@ -64,7 +64,7 @@ ParameterValueMap UnitState::values() const {
 }
 
 std::optional<ParameterValue> UnitState::value(ParameterId id) const {
-    if (ranges_.count(id) == 0) {
+    if (!ranges_.contains(id)) {
         return std::nullopt;
     }
     const auto found = store_.values().find(id);
@@ -113,7 +113,7 @@ std::vector<ParameterId> UnitState::apply(const ParameterValueMap& writes) {
 }
 
 void UnitState::setStatus(ParameterId id, const ParameterValue& value) {
-    if (ranges_.count(id) != 0) {
+    if (ranges_.contains(id)) {
         store_.setValue(id, value, 0);
     }
 }

@@ -18,7 +18,9 @@
 #include <iostream>
 #include <memory>
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
     CLI::App app("", "trx4-unit");
     app.set_version_flag("--version", std::string("trx4-unit (TRX4 Remote) ") + trx4Version,
                          "Print the version and exit");
@@ -80,4 +82,19 @@ int main(int argc, char** argv) {
         std::cerr << "trx4-unit: " << error.what() << std::endl;
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever escapes (memory running out while the command line is read)
+    // still ends the program with a message rather than an abort.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "trx4-unit: " << error.what() << std::endl;
+    } catch (...) {
+        std::cerr << "trx4-unit: an unexpected failure ended the program" << std::endl;
+    }
+    return 1;
 }

@@ -53,8 +53,12 @@ std::string shown(Parameter* parameter, const ParameterValue& value) {
 void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::ostream& out,
                               std::ostream& notes) {
     std::size_t ignored = 0;
-    for (const auto& [id, value] : ConfigurationFile::read(path, &ignored)) {
+    const ParameterValueMap records = ConfigurationFile::read(path, &ignored);
+    for (const auto& [id, value] : records) {
         out << heading(lookup(params, id), id) << ": " << shown(lookup(params, id), value) << '\n';
+    }
+    if (records.empty()) {
+        notes << "trx4ctl: " << path << " holds no settings\n";
     }
     if (ignored > 0) {
         notes << "trx4ctl: " << path << ": " << ignored << " byte" << (ignored == 1 ? "" : "s")

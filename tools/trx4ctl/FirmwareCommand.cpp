@@ -107,7 +107,7 @@ void reconnect(UnitSession& session, std::chrono::seconds timeout) {
 
 // The core's message with the file and the reason where it names neither.
 std::string imageError(const std::string& path, const VerloException& error) {
-    const std::string message = error.what();
+    std::string message = error.what();
     if (message.find(path) != std::string::npos) {
         return message;
     }
@@ -184,12 +184,14 @@ std::string FirmwareCommand::update(const ConnectionTarget& target, const Option
     try {
         reconnect(session, options.rebootTimeout);
     } catch (const VerloException& error) {
+        // The burn went out either way: whether the unit took it is unknown.
         if (confirmed) {
-            throw;
+            throw OutcomeUnknown("the unit confirmed the burn but did not answer within " +
+                                 std::to_string(options.rebootTimeout.count()) + " s");
         }
         throw OutcomeUnknown(error.what() + std::string("; ") + unconfirmed);
     }
-    const std::string version = versionText(*session.parameters());
+    std::string version = versionText(*session.parameters());
     if (!confirmed) {
         out << "Firmware version: " << version << '\n';
         throw OutcomeUnknown(unconfirmed + "; the unit now reports firmware version " + version);

@@ -32,8 +32,10 @@ void check(const std::string& path, std::ostream& out);
 void confirm(const std::string& subject, std::istream& in, std::ostream& out);
 // Connects, sends the image checked before and returns the version the unit
 // reports after its reboot. A transfer that broke off for good throws
-// VerloException (the burn was never sent); a burn the unit did not confirm
-// throws OutcomeUnknown once the unit is back, or could not be reached again.
+// VerloException (the burn was never sent, or the unit refused it); a burn the
+// unit did not confirm throws OutcomeUnknown once the unit is back, or could
+// not be reached again, and so does a confirmed burn after which the unit does
+// not answer within the reboot time-out.
 // The progress is a bar redrawn in place on a terminal, else percent lines.
 std::string update(const ConnectionTarget& target, const Options& options, std::ostream& out,
                    bool terminal);

@@ -214,6 +214,18 @@ ExitStatus FleetCommand::run(const std::vector<UnitEntry>& units, const Request&
         }
     };
     std::vector<std::thread> workers;
+    // Output that cannot be written throws; the workers still end before the
+    // failure leaves, each within its own time-outs.
+    struct Joiner {
+        std::vector<std::thread>& threads;
+        ~Joiner() {
+            for (std::thread& thread : threads) {
+                if (thread.joinable()) {
+                    thread.join();
+                }
+            }
+        }
+    } joiner{workers};
     for (std::size_t i = 0; i < std::min<std::size_t>(request.jobs, units.size()); ++i) {
         workers.emplace_back(work);
     }
@@ -252,9 +264,6 @@ ExitStatus FleetCommand::run(const std::vector<UnitEntry>& units, const Request&
             err << "trx4ctl " << request.command << ": " << finished << " of " << units.size()
                 << " units done" << std::flush;
         }
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
     }
     if (request.json) {
         out << array.dump(2) << '\n';

@@ -115,7 +115,7 @@ ParameterValue ParameterNames::parseValue(const Parameter& parameter,
     }
     const std::string wanted = lowered(text);
     for (int candidate = minimum; candidate <= maximum; ++candidate) {
-        const ParameterValue value(candidate);
+        ParameterValue value(candidate);
         if (lowered(ParameterText::valueText(parameter, value)) == wanted) {
             return value;
         }

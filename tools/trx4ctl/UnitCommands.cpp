@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iomanip>
 #include <ostream>
@@ -42,7 +43,8 @@ void drawView(KORAParams& params, std::ostream& out) {
             params.findParameter(ParameterId(static_cast<std::uint16_t>(firstMeter + meter)));
         const double level = scaler.scale(parameter.value().toSignedInt(), meterFloor);
         const int filled = std::clamp(
-            static_cast<int>((level - meterFloor) / -meterFloor * meterWidth + 0.5), 0, meterWidth);
+            static_cast<int>(std::lround((level - meterFloor) / -meterFloor * meterWidth)), 0,
+            meterWidth);
         char line[32];
         std::snprintf(line, sizeof line, "%6.1f dB", level);
         out << "Meter " << meter + 1 << "  " << line << "  |"

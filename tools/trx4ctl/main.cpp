@@ -6,6 +6,7 @@
 #include "FirmwareCommand.h"
 #include "FleetCommand.h"
 #include "ParameterCommands.h"
+#include "StandardOutput.h"
 #include "TerminalText.h"
 #include "UnitCommands.h"
 
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -245,7 +247,9 @@ void declare(CLI::App& app, Arguments& arguments) {
                "long, found before anything is sent; 3 communication or unit error, including a "
                "value the unit refuses or does not hold afterwards; 4 file error: a file cannot "
                "be read, written or used, including values no unit takes; 5 outcome unknown: a "
-               "firmware burn the unit did not confirm.\n"
+               "firmware burn the unit did not confirm, or a confirmed one after which the unit "
+               "did not answer within the reboot time-out; 4 also when the output cannot be "
+               "written.\n"
                "With --units the exit status is the worst of the units' (the highest).\n");
 
     app.add_subcommand("list", "List every parameter: identifier, kind/source, range, value, "
@@ -314,9 +318,7 @@ void declare(CLI::App& app, Arguments& arguments) {
         ->type_name("N");
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runProgram(int argc, char** argv) {
     CLI::App app("Reads, changes, backs up, compares, restores and upgrades a TRX4 unit.",
                  "trx4ctl");
     app.set_version_flag("--version", std::string("trx4ctl (TRX4 Remote) ") + trx4Version,
@@ -330,10 +332,32 @@ int main(int argc, char** argv) {
     }
 
     std::string failure;
-    const ExitStatus status = guarded([&] { return run(app, arguments); }, failure);
+    StandardOutput output(std::cout);
+    const ExitStatus status = guarded(
+        [&] {
+            const ExitStatus result = run(app, arguments);
+            output.finish();
+            return result;
+        },
+        failure);
     if (!failure.empty()) {
         // Failures may quote the unit's texts and a file's bytes.
         std::cerr << "trx4ctl: " << TerminalText::escaped(failure, true) << std::endl;
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever escapes (memory running out while the command line is read)
+    // still ends the program with a message rather than an abort.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "trx4ctl: " << error.what() << std::endl;
+    } catch (...) {
+        std::cerr << "trx4ctl: an unexpected failure ended the program" << std::endl;
+    }
+    return 1;
 }

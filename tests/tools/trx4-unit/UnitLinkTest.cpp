@@ -48,14 +48,17 @@ TEST(FileDescriptorDevice, PacedBytesCrossAtTheLineRateEachWay) {
     wire.unit->paceAt(11520);
     wire.unit->setTimeout(5000);
     wire.host->setTimeout(5000);
-    Bytes bytes(2304); // 200 ms of the line
+    // 200 ms of the line; a buffer for each side, since both work at once.
+    Bytes hostBytes(2304);
+    Bytes unitBytes(2304);
     for (const bool unitReads : {true, false}) {
         const auto began = std::chrono::steady_clock::now();
         std::thread host([&] {
-            unitReads ? wire.hostWrites(bytes) : (void)wire.host->read(bytes.data(), bytes.size());
+            unitReads ? wire.hostWrites(hostBytes)
+                      : (void)wire.host->read(hostBytes.data(), hostBytes.size());
         });
-        unitReads ? (void)wire.unit->read(bytes.data(), bytes.size())
-                  : wire.unit->write(bytes.data(), bytes.size());
+        unitReads ? (void)wire.unit->read(unitBytes.data(), unitBytes.size())
+                  : wire.unit->write(unitBytes.data(), unitBytes.size());
         host.join();
         const auto took = std::chrono::steady_clock::now() - began;
         EXPECT_GE(took, 196ms) << unitReads;

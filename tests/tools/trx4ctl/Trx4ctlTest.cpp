@@ -9,6 +9,7 @@
 
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -158,6 +159,30 @@ TEST_F(Trx4ctl, ALostReplyIsNeverASuccessAndTheExitStatusTellsWhetherTheBurnWasS
     }
 }
 
+// A burn the unit received is never reported as never sent.
+TEST_F(Trx4ctl, ARefusedBurnAndAUnitThatDoesNotComeBackAreToldApart) {
+    const std::string image =
+        folder.write("one.bin", signedImage(filledPayload(4096, "FW:1.4.2.9")));
+    const struct {
+        std::vector<std::string> unitOptions;
+        std::string timeout;
+        int status;
+        std::string message;
+    } rows[] = {
+        {{"--flash-error", "burn:2"}, "120", 3, "(the unit received the burn and refused it)\n"},
+        {{"--reboot-seconds", "5"},
+         "1",
+         5,
+         "the unit confirmed the burn but did not answer within 1 s\n"},
+    };
+    for (const auto& row : rows) {
+        startUnit(row.unitOptions);
+        const auto run = ctl({"firmware", "--yes", "--reboot-timeout", row.timeout, image});
+        EXPECT_EQ(run.status, row.status) << row.timeout;
+        EXPECT_THAT(run.err, testing::EndsWith(row.message)) << row.timeout;
+    }
+}
+
 // Each row against a unit of its own, started with the row's options.
 TEST_F(Trx4ctl, AWriteTheUnitDoesNotHoldOrCannotTakeFailsWithItsExitStatus) {
     const struct {
@@ -252,6 +277,7 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
     EXPECT_EQ(runCtl({"show", whole}).err, "");
     const std::string cut = folder.write("cut.trx", {bytes.begin(), bytes.end() - 3});
     const std::string none = (folder.path() / "none.trx").string();
+    const std::string zeros = folder.write("zeros.trx", std::vector<std::uint8_t>(943, 0));
     auto corrupt = signedImage(filledPayload(5000, "FW:2.0.0.1"));
     corrupt[100] ^= 0x01;
     const std::string bad = folder.write("bad.bin", corrupt);
@@ -263,6 +289,8 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         std::string message;
     } rows[] = {
         {{"show", cut}, 4, cut + ": Error reading the checksum."},
+        {{"load", zeros}, 4, zeros + " holds no settings"},
+        {{"show", zeros}, 0, zeros + " holds no settings"},
         {{"load", none}, 4, "Error opening " + none + ": No such file or directory"},
         {{"--tcp", closed, "firmware", "--yes", folder.path().string()},
          4,
@@ -281,6 +309,9 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
          2,
          "Room Units (0x0B00) is not stored on the unit; only the application keeps it"},
         {{"--offline", "save", whole}, 0, "working with the simulated unit"},
+        {{"--offline", "save", (folder.path() / std::string(250, 'n')).string()},
+         0,
+         "working with the simulated unit"},
         {{"set", "Host Name=" + std::string(128, 'a')},
          2,
          "Host Name takes at most 127 bytes of text, not 128"},
@@ -292,6 +323,19 @@ TEST(Trx4ctlOffline, ListsShowsAndGivesEachFailureItsExitStatusAndMessage) {
         EXPECT_EQ(run.out, "") << row.arguments[0];
     }
     EXPECT_EQ(fileText(whole), bytes);
+
+    // Output nobody got is no success, whether the disk is full or there is no output at all.
+    for (const auto& [command, redirection, reason] :
+         {std::tuple{"list", "> /dev/full", "No space left on device"},
+          std::tuple{"report --text", ">&-", "Bad file descriptor"},
+          std::tuple{"get 0x0303", "> /dev/full", "No space left on device"}}) {
+        const auto run =
+            runProcess("/bin/sh", {"-c", std::string(TRX4CTL_EXECUTABLE) + " --offline " + command +
+                                             " " + redirection});
+        EXPECT_EQ(run.status, 4) << command;
+        EXPECT_THAT(run.err, HasSubstr(std::string("Error writing the output: ") + reason))
+            << command;
+    }
 }
 
 } // namespace
