@@ -43,8 +43,6 @@ TEST(ParameterIdTest, TextOrderAndWireForm) {
 TEST(ParameterValueTest, IntegersAreTwoBytesChecksumsWrapAndTheWireFormIsExactAndChecked) {
     EXPECT_EQ(ParameterValue().bytes(), std::string("\0\0", 2));
     EXPECT_EQ(ParameterValue(-1).bytes(), "\xFF\xFF");
-    EXPECT_EQ(MinimumShortValue.toSignedInt(), -32768);
-    EXPECT_EQ(MaximumShortValue.toSignedInt(), 32767);
     EXPECT_EQ(ParameterValue(std::string()).toInt(), 0);
     EXPECT_EQ(ParameterValue(std::string("\xC8")).toInt(), 0xC8);
     EXPECT_EQ(ParameterValue(std::string("\xFF\x01\x02")).toInt(), 0x0102);

@@ -17,7 +17,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <thread>
 
 namespace {

@@ -215,28 +215,12 @@ TEST_F(Trx4ctl, ALoadThatFailsLeavesTheUnitAsItWas) {
         const std::string text = bytes.str();
         return folder.write(name, {text.begin(), text.end()});
     };
-    const std::string big = with("big.trx", 0x0303, ParameterValue(30));
-    fs::resize_file(big, 1024 * 1024 + 1);
-    ASSERT_EQ(::mkfifo(file("pipe.trx").c_str(), 0600), 0);
-    const struct {
-        std::string path;
-        std::string message;
-    } rows[] = {
-        {with("unknown.trx", 0x0F01, ParameterValue(1)),
-         "record 0x0F01: no control parameter has this identifier"},
-        {with("wide.trx", 0x0303, ParameterValue(151)),
-         "record 0x0303: holds 151; it takes 20..150"},
-        {with("long.trx", 0x0701, ParameterValue(std::string(128, 'a'))),
-         "record 0x0701 Host Name: holds 128 bytes of text; it takes at most 127"},
-        {file("pipe.trx"), "it is not a regular file"},
-        {big, "is 1048577 bytes long, too long for a configuration file"},
-    };
-    for (const auto& row : rows) {
-        const auto run = ctl({"load", row.path});
-        EXPECT_EQ(run.status, 4) << row.path;
-        EXPECT_THAT(run.err, HasSubstr(row.path)) << row.path;
-        EXPECT_THAT(run.err, HasSubstr(row.message)) << row.path;
-    }
+    // The checks of a file are the load's own and tried with it; here only
+    // that a refused file ends trx4ctl with status 4 and names the file.
+    const std::string wide = with("wide.trx", 0x0303, ParameterValue(151));
+    const auto rejected = ctl({"load", wide});
+    EXPECT_EQ(rejected.status, 4);
+    EXPECT_THAT(rejected.err, HasSubstr(wide + ": record 0x0303: holds 151; it takes 20..150"));
     EXPECT_EQ(ctl({"diff", file("before.trx")}).status, 0);
 
     const std::string good = with("good.trx", 0x0303, ParameterValue(30));
