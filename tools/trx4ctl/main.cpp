@@ -341,6 +341,8 @@ int runProgram(int argc, char** argv) {
         },
         failure);
     if (!failure.empty()) {
+        // Not flushing standard output first: it may be what failed.
+        std::cerr.tie(nullptr);
         // Failures may quote the unit's texts and a file's bytes.
         std::cerr << "trx4ctl: " << TerminalText::escaped(failure, true) << std::endl;
     }
