@@ -188,6 +188,10 @@ void Win32Socket::setTimeout(std::uint32_t milliseconds) {
 
 void Win32Socket::write(const std::uint8_t* bytes, std::size_t count) {
     const int error = socket_.writeAll(bytes, count);
+    // A unit that has closed its end answers a write with a broken pipe or a reset.
+    if (error == EPIPE || error == ECONNRESET) {
+        throw ConnectionClosedException();
+    }
     if (error != 0) {
         throw VerloException(std::string("send") + " failed with error code " + errorCode(error));
     }
