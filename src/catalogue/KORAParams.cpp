@@ -1,4 +1,5 @@
 #include "catalogue/KORAParams.h"
+#include "base/KORAParameterIds.h"
 
 #include "catalogue/ParameterDependencies.h"
 #include "model/ParameterFormatter.h"
@@ -91,7 +92,9 @@ void KORAParams::buildParameters() {
     enumerate(addStatus(0x0104, 0, 5), "Current Decoding", decodings);
     enumerate(addStatus(0x0105, 0, 1), "Front Panel Button", {"Video Button", "Film Button"});
     for (std::uint16_t meter = 0; meter < 8; ++meter) {
-        addStatus(static_cast<std::uint16_t>(0x0106 + meter), 0, 20860).setAlwaysNotify(true);
+        addStatus(static_cast<std::uint16_t>(KORAParameterIds::firstLevelMeter.number() + meter), 0,
+                  20860)
+            .setAlwaysNotify(true);
     }
     std::vector<std::string> programs = numbered("Program ", 8);
     programs.emplace_back("None");
@@ -164,7 +167,8 @@ void KORAParams::buildParameters() {
         }
     }
     local(0x0928, 0, 100);
-    describeAsText(addLocalControl(0x0929, MinimumShortValue, MaximumShortValue),
+    describeAsText(addLocalControl(KORAParameterIds::firmwareVersion.number(), MinimumShortValue,
+                                   MaximumShortValue),
                    "Firmware Version");
 
     // Parameters of the application only: the surround delay calculator.

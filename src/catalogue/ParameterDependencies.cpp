@@ -1,4 +1,5 @@
 #include "catalogue/ParameterDependencies.h"
+#include "base/KORAParameterIds.h"
 
 #include "model/ParameterTransaction.h"
 
@@ -9,7 +10,6 @@ namespace {
 
 constexpr ParameterId firmwareLow(0x0113);
 constexpr ParameterId firmwareHigh(0x0114);
-constexpr ParameterId firmwareText(0x0929);
 constexpr ParameterId ssmMode(0x031b);
 constexpr ParameterId cinemaProcessor(0x0300);
 constexpr ParameterId film(0x030a);
@@ -68,7 +68,9 @@ void FirmwareVersionDisplayConstraints::valueChanged(Transaction* hint) {
     // The high bytes are signed on the unit, so 0xFF01 reads as -1.1.
     char text[32];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", high >> 8, high & 0xFF, low >> 8, low & 0xFF);
-    controlParameters().find(firmwareText).setValue(ParameterValue(std::string(text)), hint);
+    controlParameters()
+        .find(KORAParameterIds::firmwareVersion)
+        .setValue(ParameterValue(std::string(text)), hint);
     controlParameters().find(ssmMode).setAvailable(high >= 0x0103, 0);
 }
 

@@ -1,5 +1,6 @@
 #include "UnitSnapshot.h"
 
+#include "base/KORAParameterIds.h"
 #include "base/ParameterId.h"
 #include "model/MeterScaler.h"
 #include "model/ParameterFormatter.h"
@@ -15,8 +16,6 @@ namespace {
 const ParameterId frameRate(std::uint16_t{0x0100});
 const ParameterId currentDecoding(std::uint16_t{0x0104});
 const ParameterId frontPanelButton(std::uint16_t{0x0105});
-const ParameterId firstLevelMeter(std::uint16_t{0x0106});
-const ParameterId firmwareVersionText(std::uint16_t{0x0929});
 
 // The value as the catalogue's formatter writes it.
 std::string textOf(const Parameter& parameter, const ParameterValue& value) {
@@ -34,8 +33,8 @@ std::string textOf(const Parameter& parameter, const ParameterValue& value) {
 void UnitSnapshot::takeValues(ParameterSet& parameters) {
     const KORAMeterScaler scaler;
     for (std::size_t i = 0; i < levelsDbfs.size(); ++i) {
-        const Parameter& meter = parameters.findParameter(
-            ParameterId(static_cast<std::uint16_t>(firstLevelMeter.number() + i)));
+        const Parameter& meter = parameters.findParameter(ParameterId(
+            static_cast<std::uint16_t>(KORAParameterIds::firstLevelMeter.number() + i)));
         const double level =
             std::min(scaler.scale(meter.value().toSignedInt(), meterFloorDbfs), meterTopDbfs);
         // Hundredths of a decibel are more than any meter shows; adding 0
@@ -64,5 +63,6 @@ void UnitSnapshot::takeValues(ParameterSet& parameters) {
     frontPanelInput =
         parameters.findParameter(frontPanelButton).value().toInt() == 1 ? "Film" : "Digital Media";
 
-    firmwareVersion = parameters.findParameter(firmwareVersionText).value().toString();
+    firmwareVersion =
+        parameters.findParameter(KORAParameterIds::firmwareVersion).value().toString();
 }

@@ -2,6 +2,7 @@
 
 #include "TraceWriter.h"
 
+#include "base/KORAParameterIds.h"
 #include "base/VerloException.h"
 #include "protocol/Command.h"
 #include "protocol/CommandType.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr std::uint16_t firstMeter = 0x0106;
+constexpr std::uint16_t firstMeter = KORAParameterIds::firstLevelMeter.number();
 constexpr std::uint16_t programConfiguration = 0x0101;
 constexpr std::uint16_t currentProgram = 0x010E;
 constexpr std::size_t imageHeadLength = 32;

@@ -4,6 +4,7 @@
 #include "TerminalText.h"
 
 #include "base/InputFile.h"
+#include "base/KORAParameterIds.h"
 #include "base/ProgressCommand.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
@@ -20,8 +21,6 @@
 #include <thread>
 
 namespace {
-
-const ParameterId firmwareVersion(std::uint16_t{0x0929});
 
 // A bar redrawn in place on a terminal, else one "NN%" line per change.
 // Percentages only rise: the 0 that follows a finished transfer is not shown.
@@ -66,7 +65,7 @@ private:
 
 std::string versionText(KORAParams& params) {
     std::ostringstream text;
-    const Parameter& version = params.findParameter(firmwareVersion);
+    const Parameter& version = params.findParameter(KORAParameterIds::firmwareVersion);
     version.format(text, version.value());
     return TerminalText::escaped(text.str());
 }

@@ -4,6 +4,7 @@
 #include "TerminalText.h"
 
 #include "base/AtomicFile.h"
+#include "base/KORAParameterIds.h"
 #include "catalogue/KORAParams.h"
 #include "model/MeterScaler.h"
 #include "model/ParameterText.h"
@@ -20,7 +21,7 @@
 namespace {
 
 constexpr const char* reportTitle = "TRX4 Settings";
-constexpr std::uint16_t firstMeter = 0x0106;
+constexpr std::uint16_t firstMeter = KORAParameterIds::firstLevelMeter.number();
 constexpr int meterCount = 8;
 constexpr double meterFloor = -60.0;
 constexpr int meterWidth = 30;

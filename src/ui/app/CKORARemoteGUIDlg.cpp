@@ -1,4 +1,5 @@
 #include "ui/app/CKORARemoteGUIDlg.h"
+#include "base/KORAParameterIds.h"
 
 #include "base/AtomicFile.h"
 #include "base/VerloException.h"
@@ -76,7 +77,6 @@ ParameterId id(std::uint16_t number) {
 
 const ParameterId kProgramConfiguration = id(0x0101);
 const ParameterId kCurrentProgram = id(0x010e);
-const ParameterId kFirstLevelMeter = id(0x0106);
 
 // The text indicators after the program labels, in binding order.
 struct TextIndicator {
@@ -361,9 +361,10 @@ void CKORARemoteGUIDlg::bindIndicators() {
     }
     const MeterConfiguration configuration = meterConfiguration();
     for (int meter = 0; meter < kMeters; ++meter) {
-        controller_->bindMeter(meters_[meter],
-                               id(static_cast<std::uint16_t>(kFirstLevelMeter.number() + meter)),
-                               &meterScaler_, configuration);
+        controller_->bindMeter(
+            meters_[meter],
+            id(static_cast<std::uint16_t>(KORAParameterIds::firstLevelMeter.number() + meter)),
+            &meterScaler_, configuration);
     }
     for (int position = 0; position < kProgramPositions; ++position) {
         controller_->bindBitmap(findControl<QLabel>(this, kFirstProgramLed + position),

@@ -1,4 +1,5 @@
 #include "ui/windows/CDownload.h"
+#include "base/KORAParameterIds.h"
 
 #include "base/VerloException.h"
 #include "model/ControlParameter.h"
@@ -23,7 +24,6 @@
 namespace {
 
 const ParameterId downloadProgress(std::uint16_t{0x0928});
-const ParameterId firmwareVersion(std::uint16_t{0x0929});
 
 QLabel* addStatic(int id, const QString& text) {
     auto* label = new QLabel(text);
@@ -153,7 +153,7 @@ int CDownload::openFrom(Win32Controller& controller, QWidget* parent) {
 }
 
 void CDownload::bindDisplays() {
-    controller_.bindControlText(versionText_, firmwareVersion);
+    controller_.bindControlText(versionText_, KORAParameterIds::firmwareVersion);
     controller_.bindControlText(percentText_, downloadProgress);
     controller_.bindProgressBar(progressBar_, downloadProgress);
 }
