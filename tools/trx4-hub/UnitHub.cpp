@@ -1,7 +1,5 @@
 #include "UnitHub.h"
 
-#include "UnitPoller.h"
-
 #include "base/StatusCodeFactory.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
@@ -93,7 +91,7 @@ bool isFlashStep(std::uint8_t code) {
 
 } // namespace
 
-UnitHub::UnitHub(UnitEntry unit) : unit_(std::move(unit)), backOff_(UnitPoller::firstBackOff) {
+UnitHub::UnitHub(UnitEntry unit) : unit_(std::move(unit)), backOff_(firstBackOff) {
     working_.unit = unit_.name;
     published_ = working_;
     if (unit_.serve) {
@@ -253,12 +251,12 @@ void UnitHub::connect() {
         reported_.clear();
     }
     session_.open(unit_.target);
-    backOff_ = UnitPoller::firstBackOff;
+    backOff_ = firstBackOff;
     poll();
 }
 
 void UnitHub::poll() {
-    nextPoll_ = SteadyClock::now() + UnitPoller::defaultInterval;
+    nextPoll_ = SteadyClock::now() + pollInterval;
     session_.parameters()->pollNext();
     working_.takeValues(*session_.parameters());
     working_.up = true;
@@ -269,7 +267,7 @@ void UnitHub::poll() {
 }
 
 void UnitHub::unitLost(const std::string& message) {
-    if (unitHeld_ || backOff_ == UnitPoller::firstBackOff) {
+    if (unitHeld_ || backOff_ == firstBackOff) {
         std::cerr << "trx4-hub: " << unit_.name << ": " << message << " (retrying in "
                   << backOff_.count() << " s)" << std::endl;
     }
@@ -290,7 +288,7 @@ void UnitHub::unitLost(const std::string& message) {
         published_ = working_;
     }
     nextAttempt_ = SteadyClock::now() + backOff_;
-    backOff_ = std::min(backOff_ * 2, std::chrono::seconds(UnitPoller::longestBackOff));
+    backOff_ = std::min(backOff_ * 2, longestBackOff);
 }
 
 void UnitHub::acceptClients() {

@@ -38,6 +38,12 @@ public:
     static constexpr std::chrono::seconds flashOwnerLimit{30};
     // How often the unit's unasked messages are taken in and passed on.
     static constexpr std::chrono::milliseconds turn{100};
+    // How often the unit's status group is polled for the metrics.
+    static constexpr std::chrono::milliseconds pollInterval{1000};
+    // A lost unit is tried again after firstBackOff, then after twice as
+    // long each time, up to longestBackOff.
+    static constexpr std::chrono::seconds firstBackOff{1};
+    static constexpr std::chrono::seconds longestBackOff{30};
 
     // Listens on the unit's serve address at once (VerloException when it
     // cannot); a unit without one is only polled. The unit is reached once

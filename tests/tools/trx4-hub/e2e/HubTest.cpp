@@ -28,7 +28,7 @@ protected:
         std::vector<std::string> arguments{"--units",
                                            folder.write("units", {line.begin(), line.end()})};
         if (metrics) {
-            arguments.insert(arguments.end(), {"--metrics", "127.0.0.1:0"});
+            arguments.insert(arguments.end(), {"--web.listen-address", "127.0.0.1:0"});
         }
         hub = std::make_unique<UnitProcess>(arguments, 20s, metrics ? 2 : 1, TRX4_HUB_EXECUTABLE);
         ASSERT_TRUE(servesUnit(10s));
