@@ -1,5 +1,7 @@
 #include "UnitHub.h"
 
+#include "Log.h"
+
 #include "base/StatusCodeFactory.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
@@ -13,7 +15,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -172,8 +173,7 @@ void UnitHub::run() {
         }
         if (::poll(watched.data(), watched.size(), static_cast<int>(wait.count())) < 0 &&
             errno != EINTR) {
-            std::cerr << "trx4-hub: " << unit_.name << ": "
-                      << std::generic_category().message(errno) << std::endl;
+            logLine(LogLevel::error, unit_.name + ": " + std::generic_category().message(errno));
             break;
         }
         {
@@ -239,9 +239,9 @@ void UnitHub::finishWork() {
         unitLost(message);
     } else if (!unitHeld_) {
         unitHeld_ = true;
-        std::cerr << "trx4-hub: " << unit_.name << ": connected"
-                  << (port_ != 0 ? ", serving port " + std::to_string(port_) : std::string())
-                  << std::endl;
+        logLine(LogLevel::info,
+                unit_.name + ": connected" +
+                    (port_ != 0 ? ", serving port " + std::to_string(port_) : std::string()));
     }
 }
 
@@ -268,8 +268,8 @@ void UnitHub::poll() {
 
 void UnitHub::unitLost(const std::string& message) {
     if (unitHeld_ || backOff_ == firstBackOff) {
-        std::cerr << "trx4-hub: " << unit_.name << ": " << message << " (retrying in "
-                  << backOff_.count() << " s)" << std::endl;
+        logLine(LogLevel::warning, unit_.name + ": " + message + " (retrying in " +
+                                       std::to_string(backOff_.count()) + " s)");
     }
     {
         // The hosts go first: none of them may see a unit that is not there.
