@@ -239,44 +239,6 @@ TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
     EXPECT_EQ(failure, ConnectionClosedException::closedAtOnce);
 }
 
-// A unit that hangs with its connection open is pinged once it has been
-// silent for two seconds and given up two seconds later, through the retrying
-// front end, whose second attempt does not wait again. A silent unit that
-// answers its pings is never given up.
-TEST_F(Faults, AHungUnitIsGivenUpWithinFiveSecondsOfItsLastMessage) {
-    start({"--status-interval-ms", "0"});
-    ProtocolChain chain(target);
-    ParameterValueMap values;
-    const auto poll = [&] { chain.frontEnd().getValues({surroundDelay}, values); };
-    EXPECT_EQ(outcomeOf(poll, 5s), Outcome::Nothing);
-    ::kill(unit->pid(), SIGSTOP);
-    EXPECT_EQ(outcomeOf(poll), Outcome::FailedConversation);
-    EXPECT_EQ(failure, "Lost Connection to the Device");
-    EXPECT_GE(took, QUIPProtocol::pingAnswerLimit);
-    EXPECT_LT(took, QUIPProtocol::silenceLimit + QUIPProtocol::pingAnswerLimit + 500ms);
-    EXPECT_EQ(outcomeOf(poll, 0s), Outcome::FailedConversation);
-    EXPECT_LT(took, 100ms) << "a retry does not wait again";
-    ::kill(unit->pid(), SIGCONT);
-}
-
-TEST_F(Faults, AnErrorReplyToEveryWriteKeepsTheConnectionAfterOneRetry) {
-    start({"--set-error", "3", "--status-interval-ms", "30"});
-    UnitSession session;
-    session.open(target);
-    KORAParams& params = *session.parameters();
-    auto& delay = params.controlParameters().find(surroundDelay);
-    for (int value : {30, 40}) {
-        EXPECT_EQ(outcomeOf([&] { delay.setValue(ParameterValue(value)); }), Outcome::HostError);
-        // The unit still talks: polling goes on and the refused value was not taken.
-        params.pollNext();
-        params.refreshControls();
-        EXPECT_EQ(delay.value(), ParameterValue(20));
-    }
-    EXPECT_FALSE(session.frontEnd().getEventLog().empty());
-    // Each write was sent twice: the retrying front end tried once more.
-    EXPECT_EQ(messages(readTrace(tracePath), "received", "Set").size(), 4u);
-}
-
 // A unit vanishing during a serial write closes the line under it: the write
 // fails as a lost connection naming the device, before any reply time-out.
 TEST_F(Faults, TheUnitVanishingDuringASerialWriteFailsItAtOnce) {

