@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -139,12 +140,9 @@ private:
 // While the window polls, a unit that vanishes, sends garbage or oversize
 // messages or drops its host ends the conversation within the time-outs.
 TEST_F(Faults, AFailingUnitEndsThePollingConversation) {
-    const struct {
-        // None: the unit vanishes after the first tick.
-        std::vector<std::string> fault;
-        bool overSerial;
-        const char* message;
-    } units[] = {
+    // The unit's fault (none: it vanishes after the first tick), whether it
+    // is reached over a serial line, and the failure's message if it matters.
+    const std::tuple<std::vector<std::string>, bool, const char*> units[] = {
         {{}, false, nullptr},
         {{"--wire-fault", "garbage"}, false, nullptr},
         {{"--wire-fault", "garbage"}, true, nullptr},
@@ -213,11 +211,9 @@ TEST_F(Faults, TheUnitVanishingDuringAnExchangeFailsItPromptly) {
 // Dying during Get All, never answering and corrupting every frame all fail
 // the connection, and the half-built chain leaves nothing open.
 TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
-    const struct {
-        std::vector<std::string> options;
-        bool overSerial;
-        const char* vanishOn;
-    } units[] = {
+    // The unit's options, whether it is reached over a serial line, and the
+    // request on whose receipt it dies, if any.
+    const std::tuple<std::vector<std::string>, bool, const char*> units[] = {
         // The unit would answer too late for the host anyway; it dies first.
         {{"--latency-ms", "5000"}, false, "GetAll"},
         {{"--silent"}, false, nullptr},

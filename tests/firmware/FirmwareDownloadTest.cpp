@@ -8,7 +8,6 @@
 #include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>

@@ -6,7 +6,6 @@
 #include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -2,7 +2,6 @@
 #include "base/VerloException.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,6 @@
 #include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <sstream>
