@@ -2,6 +2,7 @@
 
 #include "base/VerloException.h"
 #include "protocol/Command.h"
+#include "protocol/Crc16.h"
 #include "protocol/SerialDevice.h"
 #include "support/ScriptedDevice.h"
 #include "support/ThrownMessage.h"
@@ -109,4 +110,13 @@ TEST(QUIPFrameTest, BrokenFramesFailTheReceive) {
         EXPECT_EQ(unit.transport.written, answer) << message;
         EXPECT_EQ(unit.transport.unread(), unread) << message;
     }
+}
+
+// The published check value, and a rendering of the algorithm bit by bit,
+// which the tests above compare the host's frames against.
+TEST(Crc16, MatchesTheCheckValueOfCrc16Umts) {
+    const std::string digits = "123456789";
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(digits.data());
+    EXPECT_EQ(Crc16::compute(bytes, digits.size()), 0xFEE8);
+    EXPECT_EQ(unitwire::crc16(bytes, digits.size()), 0xFEE8);
 }
