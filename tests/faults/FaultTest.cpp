@@ -1,10 +1,9 @@
 // The application's connection chain against a trx4-unit that fails: it
 // vanishes in the middle of an exchange, never answers, sends what is no
-// message, corrupts every frame or refuses every write. Each failure must
-// surface as the exception the window's error handler expects (a failed
-// conversation takes the window off line; an error reply keeps the
-// connection) within the protocol's time-outs, and tearing the chain down must
-// leave no thread or descriptor behind.
+// message or corrupts every frame. Each failure must surface as a failed
+// conversation, which takes the window off line, never as an error reply,
+// which would keep the connection, and within the protocol's time-outs; and
+// tearing the chain down must leave no thread or descriptor behind.
 #include "TracedUnitTest.h"
 
 #include "base/VerloException.h"
