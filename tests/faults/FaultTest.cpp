@@ -239,4 +239,20 @@ TEST_F(Faults, AUnitThatCannotCompleteGetAllFailsTheConnection) {
     EXPECT_EQ(failure, ConnectionClosedException::closedAtOnce);
 }
 
+// A unit that hangs with its connection open is given up once its silence
+// and the unanswered ping have lasted their limits; a silent unit that
+// answers its pings is never given up.
+TEST_F(Faults, AHungUnitIsGivenUpWithinFiveSecondsOfItsLastMessage) {
+    start({"--status-interval-ms", "0"});
+    ProtocolChain chain(target);
+    ParameterValueMap values;
+    const auto poll = [&] { chain.frontEnd().getValues({surroundDelay}, values); };
+    EXPECT_EQ(outcomeOf(poll, 5s), Outcome::Nothing);
+    ::kill(unit->pid(), SIGSTOP);
+    EXPECT_EQ(outcomeOf(poll), Outcome::FailedConversation);
+    EXPECT_EQ(failure, "Lost Connection to the Device");
+    EXPECT_LT(took, QUIPProtocol::silenceLimit + QUIPProtocol::pingAnswerLimit + 500ms);
+    ::kill(unit->pid(), SIGCONT);
+}
+
 } // namespace
