@@ -52,32 +52,28 @@ TEST(ParameterValueTest, IntegersAreTwoBytesChecksumsWrapAndTheWireFormIsExactAn
     ParameterValue(std::string("\x01\x01\x01")).save(file, checksum);
     EXPECT_EQ(checksum, std::numeric_limits<std::int32_t>::min() + 5);
 
-    struct Row {
-        ParameterValue value;
-        Bytes wire;
-    };
-    std::vector<Row> rows = {
+    std::vector<std::pair<ParameterValue, Bytes>> rows = {
         {ParameterValue(1), {0x00, 0x00, 0x01}},
         {ParameterValue(std::string()), {0x01, 0x00}},
         {ParameterValue(std::string("A")), {0x01, 0x01, 0x41}},
         {ParameterValue(std::string("AB")), {0x00, 0x41, 0x42}},
         {ParameterValue(std::string(127, 'x')), Bytes(129, 'x')},
     };
-    rows.back().wire[0] = 0x01;
-    rows.back().wire[1] = 127;
-    for (const Row& row : rows) {
-        const std::string name = "value of " + std::to_string(row.value.length()) + " bytes";
-        Bytes buffer(row.wire.size(), 0xEE);
-        EXPECT_EQ(thrownMessage<VerloException>(
-                      [&] { row.value.encode(buffer.data(), buffer.size() - 1); }),
-                  "not enough room for value in buffer")
+    rows.back().second[0] = 0x01;
+    rows.back().second[1] = 127;
+    for (const auto& [value, wire] : rows) {
+        const std::string name = "value of " + std::to_string(value.length()) + " bytes";
+        Bytes buffer(wire.size(), 0xEE);
+        EXPECT_EQ(
+            thrownMessage<VerloException>([&] { value.encode(buffer.data(), buffer.size() - 1); }),
+            "not enough room for value in buffer")
             << name;
-        EXPECT_EQ(buffer, Bytes(row.wire.size(), 0xEE)) << name << ": wrote before refusing";
-        EXPECT_EQ(row.value.encode(buffer.data(), buffer.size()), row.wire.size()) << name;
-        EXPECT_EQ(buffer, row.wire) << name;
+        EXPECT_EQ(buffer, Bytes(wire.size(), 0xEE)) << name << ": wrote before refusing";
+        EXPECT_EQ(value.encode(buffer.data(), buffer.size()), wire.size()) << name;
+        EXPECT_EQ(buffer, wire) << name;
         ParameterValue decoded(std::string("previous content"));
-        EXPECT_EQ(decodeExact(decoded, row.wire), row.wire.size()) << name;
-        EXPECT_EQ(decoded, row.value) << name;
+        EXPECT_EQ(decodeExact(decoded, wire), wire.size()) << name;
+        EXPECT_EQ(decoded, value) << name;
     }
     Bytes roomy(200, 0xEE);
     EXPECT_THROW(ParameterValue(std::string(128, 'x')).encode(roomy.data(), roomy.size()),

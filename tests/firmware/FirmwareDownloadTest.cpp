@@ -8,7 +8,6 @@
 #include "support/ThrownMessage.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,10 +18,27 @@ using testing::ElementsAre;
 
 namespace {
 
+// Keeps each block the unit took, by number and burn, and the bytes of the
+// transfer since the last block 1, which starts with the erase.
+class BlockRecorder : public RecordingProtocol {
+public:
+    std::vector<std::pair<std::uint32_t, bool>> blocks;
+    std::vector<std::uint8_t> taken;
+    void downloadBlock(const std::uint8_t* bytes, std::size_t count, std::uint32_t number,
+                       bool burn) override {
+        RecordingProtocol::downloadBlock(bytes, count, number, burn);
+        if (number == 1) {
+            taken.clear();
+        }
+        taken.insert(taken.end(), bytes, bytes + count);
+        blocks.emplace_back(number, burn);
+    }
+};
+
 class FirmwareDownloadTest : public testing::Test {
 protected:
     TemporaryDirectory folder;
-    RecordingProtocol unit;
+    BlockRecorder unit;
     RecordingProgress progress;
     FirmwareDownload download{unit};
 };
@@ -64,4 +80,21 @@ TEST_F(FirmwareDownloadTest, ThePercentageOfALargeImageNeverWrapsAround) {
     EXPECT_TRUE(std::is_sorted(progress.percents.begin(), progress.percents.end() - 2));
     EXPECT_THAT(std::vector<std::uint32_t>(progress.percents.end() - 3, progress.percents.end()),
                 ElementsAre(99u, 100u, 0u));
+}
+
+TEST_F(FirmwareDownloadTest, ALostReplyStartsAgainFromTheEraseAndTheExactImageIsBurnt) {
+    const auto payload = patternPayload(3 * 4096);
+    download.selectImage(folder.write("three.bin", signedImage(payload)), progress);
+    ASSERT_TRUE(download.sendNextChunk());
+    unit.failNext(ProtocolException("Expected response not received"));
+    for (int call = 0; call < 3; ++call) {
+        ASSERT_TRUE(download.sendNextChunk()) << call;
+    }
+    EXPECT_FALSE(download.sendNextChunk());
+    using Blocks = decltype(unit.blocks);
+    EXPECT_EQ(unit.blocks, (Blocks{{1, false}, {1, false}, {2, false}, {3, true}}));
+    EXPECT_EQ(unit.taken, payload);
+    EXPECT_EQ(download.outcome(), FirmwareDownload::Outcome::Burnt);
+    EXPECT_EQ(download.restarts(), 1u);
+    EXPECT_EQ(download.restartCause(), "Expected response not received");
 }

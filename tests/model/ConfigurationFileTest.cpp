@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -30,12 +31,7 @@ ParameterValueMap loaded(const Bytes& bytes) {
 }
 
 TEST(ConfigurationFileTest, LayoutAndSignedChecksumAreByteExact) {
-    struct Row {
-        const char* name;
-        ParameterValueMap values;
-        Bytes file;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, ParameterValueMap, Bytes> rows[] = {
         {"worked example",
          {{ParameterId(3, 1), ParameterValue(2)}},
          {1, 0, 0, 0, 3, 1, 2, 0, 0, 0, 0, 2, 9, 0, 0, 0}},
@@ -45,10 +41,10 @@ TEST(ConfigurationFileTest, LayoutAndSignedChecksumAreByteExact) {
          {{ParameterId(0x80, 5), ParameterValue(std::string("\x80\x80\x80"))}},
          {1, 0, 0, 0, 0x80, 5, 3, 0, 0, 0, 0x80, 0x80, 0x80, 0x09, 0xFE, 0xFF, 0xFF}},
     };
-    for (const Row& row : rows) {
-        const std::string file = fileOf(row.values);
-        EXPECT_EQ(Bytes(file.begin(), file.end()), row.file) << row.name;
-        EXPECT_EQ(loaded(row.file), row.values) << row.name;
+    for (const auto& [name, values, bytes] : rows) {
+        const std::string file = fileOf(values);
+        EXPECT_EQ(Bytes(file.begin(), file.end()), bytes) << name;
+        EXPECT_EQ(loaded(bytes), values) << name;
     }
     // Count 2, (3,1) = 2, (3,1) = 5, checksum 21, then two stray bytes.
     const Bytes twice{2, 0, 0, 0, 3, 1, 2, 0,  0, 0, 0, 2,    3,
@@ -57,7 +53,7 @@ TEST(ConfigurationFileTest, LayoutAndSignedChecksumAreByteExact) {
 
     // A full disk may show only when the bytes finally leave.
     std::ofstream full("/dev/full", std::ios::binary);
-    EXPECT_EQ(thrownMessage<VerloException>([&] { rows[0].values.save(full); }),
+    EXPECT_EQ(thrownMessage<VerloException>([&] { std::get<1>(rows[0]).save(full); }),
               "Error saving a parameter value.");
 }
 
@@ -71,12 +67,7 @@ TEST(ConfigurationFileTest, DamagedOrShortFilesAreRefusedWithTheirReason) {
         bytes[at] = byte;
         return bytes;
     };
-    struct Row {
-        const char* name;
-        Bytes file;
-        const char* message;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, Bytes, const char*> rows[] = {
         {"a value byte changed", changed(11, 3), "The checksum does not match."},
         {"three count bytes", cut(3), "Error reading the parameter count."},
         {"nothing after the count", cut(4), "Error reading the checksum."},
@@ -91,9 +82,8 @@ TEST(ConfigurationFileTest, DamagedOrShortFilesAreRefusedWithTheirReason) {
          {1, 0, 0, 0, 3, 1, 0xFF, 0xFF, 0xFF, 0xFF, 'A'},
          "Error restoring a parameter value."},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(thrownMessage<VerloException>([&] { loaded(row.file); }), row.message)
-            << row.name;
+    for (const auto& [name, file, message] : rows) {
+        EXPECT_EQ(thrownMessage<VerloException>([&] { loaded(file); }), message) << name;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -17,20 +18,15 @@ TEST(ParameterFormatterTest, ValuesShowAsTheirTextsOrSignedNumbers) {
     enumerated.addText(ParameterValue(8), "eight");
     const DialNormFormatter dialNorm("Dialog Normalization");
     const StringFormatter string("Firmware Version");
-    struct Row {
-        const ParameterFormatter& formatter;
-        int value;
-        const char* shown;
-    };
-    const Row rows[] = {
+    const std::tuple<const ParameterFormatter&, int, const char*> rows[] = {
         {enumerated, 0, "text 0"}, {enumerated, 8, "eight"}, {enumerated, 9, "9"},
         {enumerated, -1, "-1"},    {dialNorm, 0, "------"},  {dialNorm, -5, "------"},
         {dialNorm, 1, "-1dB"},     {dialNorm, 31, "-31dB"},  {string, 0x4142, "AB"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [formatter, value, text] : rows) {
         std::ostringstream shown;
-        EXPECT_TRUE(row.formatter.format(shown, ParameterValue(row.value))) << row.formatter.name();
-        EXPECT_EQ(shown.str(), row.shown) << row.formatter.name() << " of " << row.value;
+        EXPECT_TRUE(formatter.format(shown, ParameterValue(value))) << formatter.name();
+        EXPECT_EQ(shown.str(), text) << formatter.name() << " of " << value;
     }
     std::ostringstream failed;
     failed.setstate(std::ios::badbit);
@@ -71,16 +67,12 @@ TEST(ParameterEvaluatorTest, IntMatchesOneNumberAndDiscreteSurroundsAreModesFour
 
 TEST(KORAMeterScalerTest, TheReading20860IsZeroDecibelsAndOnlyTheLow15BitsCount) {
     const KORAMeterScaler scaler;
-    struct Row {
-        double level;
-        double decibels;
-    };
-    const Row rows[] = {
+    const std::pair<double, double> rows[] = {
         {20860.0, 0.0},    {20860.9, 0.0},           {10430.0, -6.0206},
         {32767.0, 3.9221}, {32768.0 + 20860.0, 0.0}, {4 * 32768.0 + 10430.0, -6.0206},
     };
-    for (const Row& row : rows) {
-        EXPECT_NEAR(scaler.scale(row.level, -60.0), row.decibels, 1e-3) << "level " << row.level;
+    for (const auto& [level, decibels] : rows) {
+        EXPECT_NEAR(scaler.scale(level, -60.0), decibels, 1e-3) << "level " << level;
     }
     // Silence, noise and readings that are no level at all show the floor.
     for (double level :

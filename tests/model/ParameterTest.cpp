@@ -6,7 +6,6 @@
 #include "support/RecordingProtocol.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <sstream>

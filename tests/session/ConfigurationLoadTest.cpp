@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -61,10 +62,7 @@ TEST_F(ConfigurationLoadTest, AFileThatFailsAnyCheckWritesNothing) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string big = folder.write("big.trx", with(surroundDelay, ParameterValue(30)));
     std::filesystem::resize_file(big, 1024 * 1024 + 1);
-    const struct {
-        std::string path;
-        std::string message;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {folder.write("zeros.trx", std::vector<std::uint8_t>(943, 0)), "holds no settings"},
         {folder.write("unknown.trx", with(ParameterId(std::uint16_t{0x0F01}), ParameterValue(1))),
          "record 0x0F01: no control parameter has this identifier"},
@@ -82,12 +80,12 @@ TEST_F(ConfigurationLoadTest, AFileThatFailsAnyCheckWritesNothing) {
         {pipe, "Error opening " + pipe + ": it is not a regular file"},
         {big, big + " is 1048577 bytes long, too long for a configuration file"},
     };
-    for (const auto& row : rows) {
-        const std::string failure = load(row.path);
+    for (const auto& [path, message] : rows) {
+        const std::string failure = load(path);
         EXPECT_EQ(failure.rfind("FileException: ", 0), 0u) << failure;
-        EXPECT_NE(failure.find(row.message), std::string::npos) << failure;
-        EXPECT_NE(failure.find(row.path), std::string::npos) << failure;
-        EXPECT_EQ(catalogue.written(), std::vector<std::string>{}) << row.path;
+        EXPECT_NE(failure.find(message), std::string::npos) << failure;
+        EXPECT_NE(failure.find(path), std::string::npos) << failure;
+        EXPECT_EQ(catalogue.written(), std::vector<std::string>{}) << path;
     }
     EXPECT_EQ(catalogue.unit.values, before);
 }
@@ -99,42 +97,40 @@ TEST_F(ConfigurationLoadTest, AFailedLoadSetsBackWhatItWroteOrSaysWhatDiffers) {
         "load.trx", fileOf({{sdiGroup, ParameterValue(2)}, {surroundDelay, ParameterValue(30)}}));
     const std::string failed = "Loading " + path + " failed: ";
     const std::string setBack = "; the settings held before the load were set back";
-    const struct {
-        const char* name;
-        std::function<void(RecordingProtocol&)> fault;
-        std::string message;
-        bool unitAsBefore;
-    } rows[] = {
-        {"a value the unit keeps refusing",
-         [](RecordingProtocol& unit) { unit.refused.insert(surroundDelay); },
-         "VerloException: " + failed + "the unit did not take 0x0303 (file 30, holds 20)" + setBack,
-         true},
-        {"an Error reply",
-         [](RecordingProtocol& unit) {
-             unit.failNext(HostException("Error: Illegal Parameter Value"));
-         },
-         "HostException: " + failed + "Error: Illegal Parameter Value" + setBack, true},
-        {"an Error reply, and SDI Group refused on the way back",
-         [](RecordingProtocol& unit) {
-             unit.failNext(HostException("Error: Illegal Parameter Value"));
-             unit.refused.insert(sdiGroup);
-         },
-         "HostException: " + failed +
-             "Error: Illegal Parameter Value; setting back the settings held before failed (the "
-             "unit did not take back SDI Group (before 0 (Group 1), holds 2 (Group 3))); these "
-             "settings now differ from before: SDI Group (before 0 (Group 1), now 2 (Group 3))",
-         false},
-        {"a lost connection",
-         [](RecordingProtocol& unit) {
-             unit.failNext(ProtocolException("Lost Connection to the Device"), 100);
-         },
-         "ProtocolException: " + failed +
-             "Lost Connection to the Device; the settings held before could not be set back; "
-             "these settings may now differ: SDI Group (before 0 (Group 1), last read 2 (Group "
-             "3))",
-         false},
-    };
-    for (const auto& row : rows) {
+    const std::tuple<const char*, std::function<void(RecordingProtocol&)>, std::string, bool>
+        rows[] = {
+            {"a value the unit keeps refusing",
+             [](RecordingProtocol& unit) { unit.refused.insert(surroundDelay); },
+             "VerloException: " + failed + "the unit did not take 0x0303 (file 30, holds 20)" +
+                 setBack,
+             true},
+            {"an Error reply",
+             [](RecordingProtocol& unit) {
+                 unit.failNext(HostException("Error: Illegal Parameter Value"));
+             },
+             "HostException: " + failed + "Error: Illegal Parameter Value" + setBack, true},
+            {"an Error reply, and SDI Group refused on the way back",
+             [](RecordingProtocol& unit) {
+                 unit.failNext(HostException("Error: Illegal Parameter Value"));
+                 unit.refused.insert(sdiGroup);
+             },
+             "HostException: " + failed +
+                 "Error: Illegal Parameter Value; setting back the settings held before failed "
+                 "(the "
+                 "unit did not take back SDI Group (before 0 (Group 1), holds 2 (Group 3))); these "
+                 "settings now differ from before: SDI Group (before 0 (Group 1), now 2 (Group 3))",
+             false},
+            {"a lost connection",
+             [](RecordingProtocol& unit) {
+                 unit.failNext(ProtocolException("Lost Connection to the Device"), 100);
+             },
+             "ProtocolException: " + failed +
+                 "Lost Connection to the Device; the settings held before could not be set back; "
+                 "these settings may now differ: SDI Group (before 0 (Group 1), last read 2 (Group "
+                 "3))",
+             false},
+        };
+    for (const auto& [name, fault, message, unitAsBefore] : rows) {
         catalogue.unit.values = before;
         catalogue.unit.refused.clear();
         catalogue.unit.failuresLeft = 0;
@@ -142,13 +138,13 @@ TEST_F(ConfigurationLoadTest, AFailedLoadSetsBackWhatItWroteOrSaysWhatDiffers) {
         RecordingObserverOf<ControlParameter> gate;
         gate.onUpdate = [&](Subject&, Transaction*) {
             if (catalogue.unit.values[sdiGroup] == ParameterValue(2)) {
-                row.fault(catalogue.unit);
+                fault(catalogue.unit);
                 gate.onUpdate = nullptr;
             }
         };
         gate.watch(catalogue.control(0x0301));
-        EXPECT_EQ(load(path), row.message) << row.name;
-        EXPECT_EQ(catalogue.unit.values == before, row.unitAsBefore) << row.name;
+        EXPECT_EQ(load(path), message) << name;
+        EXPECT_EQ(catalogue.unit.values == before, unitAsBefore) << name;
     }
 }
 

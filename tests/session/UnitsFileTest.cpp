@@ -37,10 +37,7 @@ TEST(UnitsFile, ReadsTcpAndSerialUnitsSkippingCommentsAndBlankLines) {
 }
 
 TEST(UnitsFile, BadLinesNameTheFileAndLine) {
-    const struct {
-        std::string text;
-        std::string message;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {"a tcp:h\nb\n", "units:2: expected a name, one target"},
         {"a tcp:h extra\n", "units:1: 'extra' is not serve:HOST:PORT"},
         {"a tcp:h serve:127.0.0.1:1 x\n", "units:1: expected a name, one target"},
@@ -60,9 +57,9 @@ TEST(UnitsFile, BadLinesNameTheFileAndLine) {
         {"a serial:tty\n", "units:1: a serial port is COMn"},
         {"# only a comment\n", "units: names no unit"},
     };
-    for (const auto& row : rows) {
-        const std::string message = thrownMessage<VerloException>([&] { parse(row.text); });
-        EXPECT_EQ(message.rfind(row.message, 0), 0u) << row.text << " gave: " << message;
+    for (const auto& [text, expected] : rows) {
+        const std::string message = thrownMessage<VerloException>([&] { parse(text); });
+        EXPECT_EQ(message.rfind(expected, 0), 0u) << text << " gave: " << message;
     }
 }
 

@@ -1,7 +1,10 @@
+// Both links, framed for a serial line and in packets for TCP.
 #include "protocol/QUIPFrame.h"
+#include "protocol/QUIPPacket.h"
 
 #include "base/VerloException.h"
 #include "protocol/Command.h"
+#include "protocol/Crc16.h"
 #include "protocol/SerialDevice.h"
 #include "support/ScriptedDevice.h"
 #include "support/ThrownMessage.h"
@@ -17,9 +20,18 @@ using namespace unitwire;
 
 namespace {
 
-// A serial link whose unit has sent the given bytes.
-struct FrameLink {
-    explicit FrameLink(const Bytes& unit) { transport.unitSends(unit); }
+// A link whose unit has sent the given bytes.
+template <class Link> struct ScriptedLink {
+    explicit ScriptedLink(const Bytes& unit) { transport.unitSends(unit); }
+
+    ScriptedDevice transport;
+    SerialDevice device{transport};
+    Link link;
+};
+using PacketLink = ScriptedLink<QUIPPacket>;
+
+struct FrameLink : ScriptedLink<QUIPFrame> {
+    using ScriptedLink::ScriptedLink;
 
     // Sends a Set, which waits for its acknowledgement; returns the failure, if any.
     std::string sendSet() {
@@ -27,9 +39,6 @@ struct FrameLink {
         return failureOf<ProtocolException>([&] { link.send(device, &cache); });
     }
 
-    ScriptedDevice transport;
-    SerialDevice device{transport};
-    QUIPFrame link;
     ParameterValueMap cache;
     const SetCommand set{ParameterId(0x0301), ParameterValue(7)};
 };
@@ -107,6 +116,52 @@ TEST(QUIPFrameTest, BrokenFramesFailTheReceive) {
         EXPECT_EQ(failureOf<VerloException>([&] { unit.link.receive(unit.device); }), message)
             << "after " << sent.size() << " bytes";
         EXPECT_EQ(unit.transport.written, answer) << message;
+        EXPECT_EQ(unit.transport.unread(), unread) << message;
+    }
+}
+
+// The published check value, and a rendering of the algorithm bit by bit,
+// which the tests above compare the host's frames against.
+TEST(Crc16, MatchesTheCheckValueOfCrc16Umts) {
+    const std::string digits = "123456789";
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(digits.data());
+    EXPECT_EQ(Crc16::compute(bytes, digits.size()), 0xFEE8);
+    EXPECT_EQ(unitwire::crc16(bytes, digits.size()), 0xFEE8);
+}
+
+TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyDecodesItOnFirstRequestAndSends) {
+    const Bytes largest = textBody(EventLog, std::string(16383, 'e'));
+    PacketLink unit(join({packet(body(Status, {{0x0301, "ab"}})), packet(largest)}));
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.dataLength(), 6u);
+    EXPECT_EQ(unit.transport.timeouts, std::vector<std::uint32_t>{10000});
+    ASSERT_NE(unit.link.command(), nullptr);
+    EXPECT_TRUE(unit.link.command()->contains(ParameterId(0x0301)));
+    ASSERT_TRUE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.body(), largest);
+    EXPECT_FALSE(unit.link.receive(unit.device));
+    EXPECT_EQ(unit.link.command(), nullptr) << "the previous content is gone";
+    PacketLink empty({0, 0, 0, 4});
+    EXPECT_TRUE(empty.link.receive(empty.device)) << "a packet of its length field alone";
+
+    // A send writes the length, then the body, and nothing on disconnect.
+    unit.link.setCommand(SetCommand(ParameterId(0x0301), ParameterValue(4)));
+    unit.link.send(unit.device, nullptr);
+    unit.link.sendDisconnect(unit.device);
+    EXPECT_EQ(unit.transport.written, packet(body(Set, {{0x0301, integer(4)}})));
+}
+
+TEST(QUIPPacketTest, BadLengthsFailBeforeTheBodyIsReadOrAllocated) {
+    const std::tuple<Bytes, std::string, std::size_t> rows[] = {
+        {{0, 0, 0}, "error receiving packet length value: numBytesReceived==3", 0},
+        {{0, 0, 0, 3}, "packet size too small: 3", 0},
+        {{0, 0, 0, 10, Status, 1, 2}, "packet length received but packet data missing", 0},
+        {join({{0, 0, 0x40, 0x05}, Bytes(16385)}), "packet size too large: 16385", 16385},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, "packet size too large: 4294967291", 0},
+    };
+    for (const auto& [wire, message, unread] : rows) {
+        PacketLink unit(wire);
+        EXPECT_EQ(failureOf<ProtocolException>([&] { unit.link.receive(unit.device); }), message);
         EXPECT_EQ(unit.transport.unread(), unread) << message;
     }
 }
