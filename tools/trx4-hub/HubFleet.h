@@ -20,8 +20,8 @@ class HubFleet {
 public:
     // Descriptors kept for the metrics server, its hosts and the program's own.
     static constexpr std::size_t reservedDescriptors = 32;
-    // A unit's listener, its wake pipe and its connection, and one host.
-    static constexpr std::size_t descriptorsPerUnit = 4;
+    // A unit's listener, the two ends of its wake pipe, its connection and one host.
+    static constexpr std::size_t descriptorsPerUnit = 5;
 
     // The units that fit in the descriptor limit run; the rest are left out.
     explicit HubFleet(std::size_t descriptorLimit);

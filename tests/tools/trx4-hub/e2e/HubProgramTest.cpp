@@ -91,7 +91,7 @@ TEST(HubProgram, StopsWithinTwoSecondsAndSaysWhatTheDescriptorLimitAllows) {
     }
     const std::string path = folder.write("units", {file.begin(), file.end()});
     const std::string limited =
-        "descriptor limit 64 allows 8 of 1000 units; the others are not started";
+        "descriptor limit 64 allows 6 of 1000 units; the others are not started";
     const struct {
         std::chrono::milliseconds after;
         bool limit, hung;
