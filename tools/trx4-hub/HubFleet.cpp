@@ -43,7 +43,7 @@ bool HubFleet::apply(const std::vector<UnitEntry>& listed, const std::atomic<boo
                 return unit.name == running->unit.name;
             });
             logLine(LogLevel::info,
-                    running->unit.name + (gone ? ": stopped, as the units file no longer lists it"
+                    running->unit.name + (gone ? ": stopping, as the units file no longer lists it"
                                                : ": restarted, as its line in the units file "
                                                  "changed"));
             leaving.push_back(std::move(*running));

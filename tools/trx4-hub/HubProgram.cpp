@@ -195,19 +195,15 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
             bool good = false;
             try {
                 good = fleet.apply(readUnits(), signals.stopping());
-                if (!good) {
-                    error = "some units could not be started";
-                }
+                error = good ? "" : "some of its units could not be started";
+                logLine(good ? LogLevel::info : LogLevel::error,
+                        "reloaded " + unitsPath + (good ? "" : ", but " + error));
             } catch (const VerloException& failure) {
                 error = failure.what();
-            }
-            status.record(good);
-            if (good) {
-                logLine(LogLevel::info, "reloaded " + unitsPath);
-            } else {
                 logLine(LogLevel::error, "reloading " + unitsPath + " failed, and the units " +
                                              "running before are kept: " + error);
             }
+            status.record(good);
             return good;
         };
         if (signals.stopping()) {
