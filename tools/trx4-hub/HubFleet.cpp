@@ -44,7 +44,7 @@ bool HubFleet::apply(const std::vector<UnitEntry>& listed, const std::atomic<boo
             });
             logLine(LogLevel::info,
                     running->unit.name + (gone ? ": stopping, as the units file no longer lists it"
-                                               : ": restarted, as its line in the units file "
+                                               : ": restarting, as its line in the units file "
                                                  "changed"));
             leaving.push_back(std::move(*running));
             running = running_.erase(running);
