@@ -34,9 +34,7 @@ TEST(HubProgram, ReloadChangesOnlyWhatTheFileChanged) {
                         " tcp:127.0.0.1:" + std::to_string(units.portOf(i)) +
                         " serve:127.0.0.1:" + std::to_string(served[i]) + "\n");
     }
-    const auto write = [&](const std::string& text) {
-        return folder.write("units", {text.begin(), text.end()});
-    };
+    auto write = [&](const std::string& t) { return folder.write("units", {t.begin(), t.end()}); };
     const UnitProcess hub(
         {"--units", write(lines[0] + lines[1]), "--web.listen-address", "127.0.0.1:0"}, 20s, 3,
         TRX4_HUB_EXECUTABLE);
@@ -70,11 +68,11 @@ TEST(HubProgram, ReloadChangesOnlyWhatTheFileChanged) {
         };
         EXPECT_TRUE(step.signal ? ::kill(hub.pid(), SIGHUP) == 0
                                 : status() == (*step.successful == '1' ? 200 : 500));
-        EXPECT_TRUE(waitUntil([&] { return reloaded(step.successful); }, 5s)) << step.file;
-        const auto servedAsListed = [&] {
-            return serves(served[1]) == step.servesOne && serves(served[2]) == step.servesTwo;
+        const auto asListed = [&] {
+            return reloaded(step.successful) && serves(served[1]) == step.servesOne &&
+                   serves(served[2]) == step.servesTwo;
         };
-        EXPECT_TRUE(waitUntil(servedAsListed, 10s)) << step.file;
+        EXPECT_TRUE(waitUntil(asListed, 10s)) << step.file;
     }
     EXPECT_FALSE(kept.closedWithin(300ms));
 }
