@@ -27,4 +27,6 @@ struct ConnectionTarget {
     static ConnectionTarget parseListen(const std::string& text);
     // "COMn" or a device path used as is. Throws std::invalid_argument.
     static ConnectionTarget parseSerial(const std::string& text);
+
+    bool operator==(const ConnectionTarget&) const = default;
 };

@@ -13,6 +13,8 @@ struct UnitEntry {
     std::string name;
     ConnectionTarget target;
     std::optional<ConnectionTarget> serve;
+
+    bool operator==(const UnitEntry&) const = default;
 };
 
 // Reads a units file: one unit a line, "NAME tcp:HOST[:PORT]" or

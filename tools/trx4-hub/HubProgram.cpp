@@ -1,22 +1,33 @@
 #include "HubProgram.h"
 
+#include "HubFleet.h"
+#include "Log.h"
 #include "MetricsServer.h"
 #include "MetricsText.h"
-#include "UnitHub.h"
+#include "SignalWatcher.h"
 
+#include "base/VerloException.h"
 #include "base/Version.h"
 #include "session/ConnectionTarget.h"
 #include "session/UnitsFile.h"
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <exception>
+#include <iomanip>
 #include <iostream>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
 #include <vector>
 
@@ -33,6 +44,10 @@ constexpr const char* hubDescription =
     "hosts and is tried again after 1 s, then after twice as long each time, up to 30 s. "
     "Standard output has one line per served unit, in the file's order: the port served; "
     "then the metrics port. "
+    "SIGHUP, or POST /-/reload on the metrics address, reads the units file again: units "
+    "added start, units removed stop, a unit whose line is unchanged keeps its connection "
+    "and its hosts; a bad file changes nothing. Units beyond what the descriptor limit "
+    "allows are not started. "
     "Stops cleanly on SIGINT or SIGTERM; exit code 1 means it could not run, 2 a "
     "command-line error.";
 
@@ -41,17 +56,80 @@ constexpr const char* exporterDescription =
     "Keeps one connection to each unit of the units file and polls it about once "
     "a second; a unit that fails is tried again after 1 s, then after twice as "
     "long each time, up to 30 s. A scrape never waits for a unit. The first line "
-    "of standard output is the port listened on. Stops cleanly on SIGINT or "
+    "of standard output is the port listened on. SIGHUP, or POST /-/reload, reads "
+    "the units file again; a bad file changes nothing. Stops cleanly on SIGINT or "
     "SIGTERM; exit code 1 means it could not run, 2 a command-line error. "
     "trx4-exporter is trx4-hub without served ports and will be removed in a later "
     "release: use trx4-hub --web.listen-address.";
 
-sigset_t stopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    return signals;
+// Whether the units file last read was good, and when one last was.
+struct ReloadStatus {
+    std::atomic<bool> successful{false};
+    std::atomic<double> lastSuccessSeconds{0};
+
+    void record(bool good) {
+        successful = good;
+        if (good) {
+            lastSuccessSeconds =
+                std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                    .count();
+        }
+    }
+    std::string metricsText() const {
+        std::ostringstream text;
+        text << std::setprecision(15)
+             << "# HELP trx4_config_last_reload_successful 1 when the units file last read was "
+                "good, 0 when it was not and the units already running were kept.\n"
+                "# TYPE trx4_config_last_reload_successful gauge\n"
+                "trx4_config_last_reload_successful "
+             << (successful ? 1 : 0)
+             << "\n# HELP trx4_config_last_reload_success_timestamp_seconds Unix time of the "
+                "last good reading of the units file.\n"
+                "# TYPE trx4_config_last_reload_success_timestamp_seconds gauge\n"
+                "trx4_config_last_reload_success_timestamp_seconds "
+             << lastSuccessSeconds << "\n";
+        return text.str();
+    }
+};
+
+// Raises the soft limit on open descriptors to the hard one, which is what
+// the units may use; returns the limit in force.
+std::size_t raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        throw std::system_error(errno, std::generic_category(), "reading the descriptor limit");
+    }
+    if (limit.rlim_cur != limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = raised.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        } else {
+            logLine(LogLevel::warning, "cannot raise the descriptor limit from " +
+                                           std::to_string(limit.rlim_cur) + ": " +
+                                           std::generic_category().message(errno));
+        }
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? std::numeric_limits<std::size_t>::max()
+                                           : static_cast<std::size_t>(limit.rlim_cur);
+}
+
+// The units of the file the program runs: the exporter serves no ports, and
+// without metrics a unit with nothing to serve is left alone.
+std::vector<UnitEntry> unitsToRun(const std::string& path, bool exporter, bool metrics) {
+    std::vector<UnitEntry> units;
+    for (UnitEntry& unit : readUnitsFile(path)) {
+        if (exporter) {
+            unit.serve.reset();
+        }
+        if (unit.serve || metrics) {
+            units.push_back(std::move(unit));
+        }
+    }
+    if (units.empty()) {
+        throw VerloException(path + ": no unit has a serve: address, and no --web.listen-address");
+    }
+    return units;
 }
 
 } // namespace
@@ -98,59 +176,59 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
     }
 
     try {
-        // Blocked before any thread starts, so every thread inherits the mask
-        // and the signals wait for sigwait below.
-        const sigset_t signals = stopSignals();
-        if (const int error = pthread_sigmask(SIG_BLOCK, &signals, nullptr); error != 0) {
-            throw std::system_error(error, std::generic_category(), "blocking the stop signals");
-        }
+        // First, so that every thread started later leaves the signals to it.
+        SignalWatcher signals;
         std::signal(SIGPIPE, SIG_IGN);
-
-        std::vector<std::unique_ptr<UnitHub>> hubs;
-        for (UnitEntry& unit : readUnitsFile(unitsPath)) {
-            if (exporter) {
-                unit.serve.reset();
-            }
-            if (unit.serve || metricsAddress) {
-                hubs.push_back(std::make_unique<UnitHub>(std::move(unit)));
-            }
-        }
-        if (hubs.empty() && !exporter) {
-            std::cerr << name << ": " << unitsPath
-                      << ": no unit has a serve: address, and no --web.listen-address" << std::endl;
+        const auto readUnits = [&] {
+            return unitsToRun(unitsPath, exporter, metricsAddress.has_value());
+        };
+        HubFleet fleet(raiseDescriptorLimit());
+        if (!fleet.apply(readUnits(), signals.stopping())) {
             return 1;
         }
-        for (const auto& hub : hubs) {
-            if (hub->port() != 0) {
-                std::cout << hub->port() << '\n';
+        ReloadStatus status;
+        status.record(true);
+        std::mutex reloading;
+        // From SIGHUP on this thread, or POST /-/reload on the metrics server's.
+        const auto reload = [&](std::string& error) {
+            const std::lock_guard<std::mutex> guard(reloading);
+            bool good = false;
+            try {
+                good = fleet.apply(readUnits(), signals.stopping());
+                error = good ? "" : "some of its units could not be started";
+                logLine(good ? LogLevel::info : LogLevel::error,
+                        "reloaded " + unitsPath + (good ? "" : ", but " + error));
+            } catch (const VerloException& failure) {
+                error = failure.what();
+                logLine(LogLevel::error, "reloading " + unitsPath + " failed, and the units " +
+                                             "running before are kept: " + error);
+            }
+            status.record(good);
+            return good;
+        };
+        if (signals.stopping()) {
+            return 0;
+        }
+        for (const std::uint16_t port : fleet.ports()) {
+            if (port != 0) {
+                std::cout << port << '\n';
             }
         }
-
         std::unique_ptr<MetricsServer> metrics;
         if (metricsAddress) {
-            metrics = std::make_unique<MetricsServer>(*metricsAddress, [&hubs] {
-                std::vector<UnitSnapshot> snapshots;
-                snapshots.reserve(hubs.size());
-                for (const auto& hub : hubs) {
-                    snapshots.push_back(hub->snapshot());
-                }
-                return metricsText(snapshots);
-            });
+            metrics = std::make_unique<MetricsServer>(
+                *metricsAddress,
+                [&] { return metricsText(fleet.snapshots()) + status.metricsText(); }, reload);
             metrics->start();
             std::cout << metrics->port() << '\n';
         }
         std::cout << std::flush;
-        for (const auto& hub : hubs) {
-            hub->start();
+        std::string error;
+        while (signals.next() == SignalWatcher::Event::reload) {
+            reload(error);
         }
-
-        int received = 0;
-        sigwait(&signals, &received);
         metrics.reset();
-        for (const auto& hub : hubs) {
-            hub->requestStop();
-        }
-        hubs.clear();
+        fleet.stopAll();
         return 0;
     } catch (const std::exception& error) {
         std::cerr << name << ": " << error.what() << std::endl;

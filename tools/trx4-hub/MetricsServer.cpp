@@ -7,7 +7,8 @@
 
 #include <chrono>
 
-MetricsServer::MetricsServer(const std::string& address, std::function<std::string()> metrics)
+MetricsServer::MetricsServer(const std::string& address, std::function<std::string()> metrics,
+                             std::function<bool(std::string& error)> reload)
     : server_(std::make_unique<httplib::Server>()) {
     const ConnectionTarget listen = ConnectionTarget::parseListen(address);
     const int port = listen.port == 0
@@ -20,6 +21,16 @@ MetricsServer::MetricsServer(const std::string& address, std::function<std::stri
     server_->Get("/metrics", [metrics = std::move(metrics)](const httplib::Request&,
                                                             httplib::Response& response) {
         response.set_content(metrics(), "text/plain; version=0.0.4; charset=utf-8");
+    });
+    server_->Post("/-/reload", [reload = std::move(reload)](const httplib::Request&,
+                                                            httplib::Response& response) {
+        std::string error;
+        if (reload(error)) {
+            response.set_content("Reloaded\n", "text/plain");
+        } else {
+            response.status = 500;
+            response.set_content(error + "\n", "text/plain");
+        }
     });
     server_->Get("/", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("The metrics are on /metrics\n", "text/plain");

@@ -17,8 +17,10 @@ class Server;
 class MetricsServer {
 public:
     // Listens on HOST:PORT at once (port 0 picks a free port); VerloException
-    // when it cannot. Nothing is served until start().
-    MetricsServer(const std::string& address, std::function<std::string()> metrics);
+    // when it cannot. Nothing is served until start(). POST /-/reload calls
+    // reload, which says why when it fails.
+    MetricsServer(const std::string& address, std::function<std::string()> metrics,
+                  std::function<bool(std::string& error)> reload);
     // Stops serving and waits for the thread.
     ~MetricsServer();
     MetricsServer(const MetricsServer&) = delete;

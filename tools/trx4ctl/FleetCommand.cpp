@@ -15,15 +15,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <iomanip>
 #include <mutex>
+#include <netdb.h>
 #include <ostream>
+#include <poll.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
+
+constexpr std::chrono::milliseconds hubProbeTimeout{500};
 
 // Lines of command output as one detail: "a; b".
 std::string oneLine(const std::string& lines) {
@@ -35,15 +43,59 @@ std::string oneLine(const std::string& lines) {
     return text;
 }
 
+// Whether something accepts a TCP connection at address within timeout.
+bool listening(const ConnectionTarget& address, std::chrono::milliseconds timeout) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (address.port == 0 ||
+        ::getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &hints, &found) !=
+            0) {
+        return false;
+    }
+    bool connected = false;
+    for (addrinfo* candidate = found; candidate != nullptr && !connected;
+         candidate = candidate->ai_next) {
+        const int fd =
+            ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                     candidate->ai_protocol);
+        if (fd < 0) {
+            continue;
+        }
+        pollfd ready{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t length = sizeof error;
+        connected =
+            (::connect(fd, candidate->ai_addr, candidate->ai_addrlen) == 0 ||
+             (errno == EINPROGRESS && ::poll(&ready, 1, static_cast<int>(timeout.count())) == 1 &&
+              ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0));
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    return connected;
+}
+
+// The unit's hub when its line names one that listens, as the unit serves
+// one host at a time and the hub holds that place; else the unit itself.
+ConnectionTarget route(const UnitEntry& unit) {
+    if (unit.serve && listening(*unit.serve, hubProbeTimeout)) {
+        return ConnectionTarget::tcp(unit.serve->host, unit.serve->port);
+    }
+    return unit.target;
+}
+
 // The command on one unit; returns Success or Different and sets detail, or
 // throws as the one-unit commands do.
 ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
                    std::string& detail) {
     const std::string& command = request.command;
+    const ConnectionTarget target = route(unit);
     if (command == "firmware") {
         std::ostringstream steps;
-        detail = "firmware version " +
-                 FirmwareCommand::update(unit.target, request.firmware, steps, false);
+        detail =
+            "firmware version " + FirmwareCommand::update(target, request.firmware, steps, false);
         return Success;
     }
     const std::string base = (std::filesystem::path(request.directory) / unit.name).string();
@@ -57,7 +109,7 @@ ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
     const ParameterValueMap file =
         command == "diff" ? ConfigurationFile::read(path) : ParameterValueMap{};
     UnitSession session;
-    session.open(unit.target);
+    session.open(target);
     KORAParams& params = *session.parameters();
     std::ostringstream text;
     detail = path;
