@@ -7,17 +7,24 @@
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/look/WindowStack.h"
+#include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
+#include "ui/settings/Win32TabControl.h"
 #include "ui/windows/CDownload.h"
 #include "ui/windows/CViewLog.h"
+#include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include <gmock/gmock.h>
@@ -196,6 +203,98 @@ TEST_F(MainWindowTest, SettingsAndTheWindowsTheyOpenAreRegisteredWhileOpen) {
     // Without a connection a tick has nothing to poll.
     window.closeDevice();
     window.pollTick();
+}
+
+// In what the window shows, each control the operator can use has an
+// Alt+letter, its own or its label's, group's or row's, and no letter two.
+void expectMnemonics(QWidget& window, const std::string& name) {
+    window.show();
+    std::map<QString, int> uses;
+    QSet<QWidget*> reached;
+    const auto key = [&](const QString& text) {
+        const QString letter = QKeySequence::mnemonic(text).toString();
+        EXPECT_TRUE(letter.isEmpty() || ++uses[letter] == 1)
+            << name << ": " << letter.toStdString();
+        return !letter.isEmpty();
+    };
+    const auto shown = [&window](QWidget* widget) {
+        return widget->isVisible() && widget->window() == &window;
+    };
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        auto* group = qobject_cast<QGroupBox*>(widget);
+        auto* tabs = qobject_cast<QTabBar*>(widget);
+        if (!shown(widget)) {
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget);
+                   button && key(button->text())) {
+            reached.insert(button);
+        } else if (label != nullptr && label->buddy() != nullptr && key(label->text())) {
+            reached.insert(label->buddy());
+            for (QWidget* choice : label->buddy()->findChildren<QAbstractButton*>()) {
+                reached.insert(choice);
+            }
+        } else if (group != nullptr && key(group->title())) {
+            for (QWidget* slider : group->findChildren<QSlider*>()) {
+                reached.insert(slider);
+            }
+        }
+        for (int tab = 0; tabs != nullptr && shown(tabs) && tab < tabs->count(); ++tab) {
+            key(tabs->tabText(tab));
+        }
+    }
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        const bool operable = qobject_cast<QAbstractButton*>(widget) ||
+                              qobject_cast<QSlider*>(widget) || qobject_cast<QComboBox*>(widget) ||
+                              qobject_cast<QLineEdit*>(widget);
+        EXPECT_TRUE(!operable || !shown(widget) || !widget->isEnabled() || reached.contains(widget))
+            << name << ": no key for control " << controlId(widget);
+    }
+}
+
+TEST_F(MainWindowTest, EachWindowKeysEveryControlOnceAndEscapeKeepsTheMainOne) {
+    expectMnemonics(window, "main window");
+    OpenDeviceDialog connection(&window);
+    CBasicSettings settings(window.parameterSet(), &window, &handler());
+    CViewLog log("", "", &window);
+    CDownload update(*window.parameterSet(), window, handler(), Clock::system(), &window);
+    ConfirmDownloadDialog confirm(&window);
+    ErrorDialog error(QStringLiteral("lost"), &window);
+    for (QDialog* dialog :
+         std::initializer_list<QDialog*>{&connection, &settings, &log, &update, &confirm, &error}) {
+        expectMnemonics(*dialog, dialog->windowTitle().toStdString());
+        dialog->hide();
+    }
+    CAdvancedSettings advanced(window.parameterSet(), &handler(), &window);
+    for (int page = 0; page < 3; ++page) {
+        advanced.tabControl()->tabBar()->setCurrentIndex(page);
+        expectMnemonics(advanced, "advanced page " + std::to_string(page));
+    }
+    advanced.hide();
+    runner.answerDialog([](QDialog& about) { expectMnemonics(about, "about"); });
+    window.showAbout();
+    runner.answerDialog([](QDialog& box) { expectMnemonics(box, "message box"); });
+    ModalRunner::message(&window, QStringLiteral("TRX4 Remote"), QStringLiteral("note"));
+
+    // The window that opened a dialog takes the keyboard back, or the next
+    // one open below it when the dialog's end closed that one too.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QDialog opener(&window);
+    QDialog last(&opener);
+    opener.show();
+    runner.answerDialog([&opener](QDialog& dialog) {
+        dialog.show();
+        dialog.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        opener.hide();
+        dialog.accept();
+    });
+    ModalRunner::run(last);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    window.close();
+    EXPECT_FALSE(window.isVisible());
 }
 
 // Records which operation a guard chose, without acting on it.
