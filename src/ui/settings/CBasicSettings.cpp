@@ -130,9 +130,9 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     left->addStretch();
 
     // Right: the surround delay and its calculator.
-    auto* surround = new QGroupBox(QStringLiteral("Digital Media Su&rround Delay"));
+    auto* surround = new QGroupBox(QStringLiteral("Digital Media Surround Delay"));
     auto* sliderBox = new QWidget;
-    DelaySlider delay = addDelaySlider(sliderBox, kDelaySlider, kDelayText, 150, 20);
+    DelaySlider delay = addDelaySlider(sliderBox, kDelaySlider, kDelayText, 150, 20, "mS&ec");
     auto* calculator = new QGridLayout;
     calculator->addWidget(
         buddyLabel("Distance from &screen to rear wall of theatre", distanceEdit_), 0, 0, 1, 2);

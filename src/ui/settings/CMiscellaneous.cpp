@@ -65,8 +65,8 @@ CMiscellaneous::CMiscellaneous(ParameterSet* parameterSet, ExceptionHandler* exc
       controller_(parameterSet, exceptionHandler) {
     auto* layout = new QGridLayout(this);
 
-    auto* delayGroup = new QGroupBox(QStringLiteral("&Global Audio Delay"));
-    DelaySlider delay = addDelaySlider(delayGroup, kDelaySlider, kDelayText, 160, 0);
+    auto* delayGroup = new QGroupBox(QStringLiteral("Global Audio Delay"));
+    DelaySlider delay = addDelaySlider(delayGroup, kDelaySlider, kDelayText, 160, 0, "&mSec");
     controller_.bindSlider(delay.slider, ParameterId(0x0304), true, false)
         .configureSlider(10, 1, 5);
     controller_.connectChanges(delay.slider);
