@@ -12,5 +12,9 @@ namespace KORAParameterIds {
 inline constexpr ParameterId firstLevelMeter{std::uint16_t{0x0106}};
 // The unit's firmware version as the text "A.B.C.D", kept by the application.
 inline constexpr ParameterId firmwareVersion{std::uint16_t{0x0929}};
+// The cinema processor's automation ports of the Film and Video buttons:
+// values 0..7 are ports 0..7, which the window lists as pins 1..8.
+inline constexpr ParameterId filmAutomationPort{std::uint16_t{0x030a}};
+inline constexpr ParameterId videoAutomationPort{std::uint16_t{0x030b}};
 
 } // namespace KORAParameterIds

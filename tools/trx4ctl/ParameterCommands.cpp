@@ -34,6 +34,9 @@ nlohmann::json describe(const Parameter& parameter, const char* kind, const char
         {"maximum", parameter.maximum().toSignedInt()},
         {"text", ParameterText::valueText(parameter, value)},
     };
+    if (const auto pin = ParameterNames::windowPin(parameter, value)) {
+        entry["windowPin"] = *pin;
+    }
     if (ParameterText::isNumber(value)) {
         entry["value"] = value.toSignedInt();
     } else {

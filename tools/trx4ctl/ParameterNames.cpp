@@ -3,6 +3,7 @@
 #include "CommandErrors.h"
 #include "TerminalText.h"
 
+#include "base/KORAParameterIds.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterFormatter.h"
 #include "model/ParameterSet.h"
@@ -47,7 +48,24 @@ std::optional<long> parseNumber(const std::string& text) {
 } // namespace
 
 std::string ParameterNames::shownValue(const Parameter& parameter, const ParameterValue& value) {
+    if (const auto pin = windowPin(parameter, value)) {
+        return std::to_string(value.toSignedInt()) + " (" +
+               ParameterText::valueText(parameter, value) + ", pin " + std::to_string(*pin) +
+               " in the window)";
+    }
     return TerminalText::escaped(ParameterText::shownValue(parameter, value));
+}
+
+std::optional<int> ParameterNames::windowPin(const Parameter& parameter,
+                                             const ParameterValue& value) {
+    constexpr int ports = 8;
+    const bool isPort = parameter.id() == KORAParameterIds::filmAutomationPort ||
+                        parameter.id() == KORAParameterIds::videoAutomationPort;
+    if (!isPort || !ParameterText::isNumber(value) || value.toSignedInt() < 0 ||
+        value.toSignedInt() >= ports) {
+        return std::nullopt;
+    }
+    return value.toSignedInt() + 1;
 }
 
 Parameter& ParameterNames::find(const std::string& text) const {

@@ -3,6 +3,7 @@
 #include "base/ParameterId.h"
 #include "base/ParameterValue.h"
 
+#include <optional>
 #include <string>
 
 class ControlParameter;
@@ -25,8 +26,16 @@ public:
     // UsageError naming the range.
     ParameterValue parseValue(const Parameter& parameter, const std::string& text) const;
 
-    // ParameterText::shownValue escaped for a terminal (TerminalText).
+    // ParameterText::shownValue escaped for a terminal (TerminalText); an
+    // automation port also names its pin in the window: "6 (Automation Port
+    // 6, pin 7 in the window)".
     static std::string shownValue(const Parameter& parameter, const ParameterValue& value);
+    // The window's pin (1..8) for an automation port value, else none.
+    static std::optional<int> windowPin(const Parameter& parameter, const ParameterValue& value);
+
+    // How the two numberings of the automation pins relate, for reports.
+    static constexpr const char* pinNote =
+        "Automation Port N is pin N+1 in the window's CP Automation Pin Assignments.";
 
 private:
     ParameterSet* parameters_;

@@ -93,8 +93,14 @@ void UnitCommands::report(KORAParams& params, ReportFormat format,
         // The catalogue's own text report is empty; the generic listing is not.
         params.ParameterSet::writeTextReport(text, reportTitle);
     }
-    const std::string written =
-        format == ReportFormat::Html ? text.str() : normalisedLines(text.str());
+    std::string written = format == ReportFormat::Html ? text.str() : normalisedLines(text.str());
+    // The report names ports as the unit does; the window numbers pins.
+    if (format == ReportFormat::Html) {
+        written.insert(written.rfind("</BODY>"),
+                       std::string("<P>") + ParameterNames::pinNote + "</P>\r\n");
+    } else {
+        written += std::string("\n") + ParameterNames::pinNote + "\n";
+    }
     if (!path) {
         out << TerminalText::escaped(written, true);
         return;

@@ -28,6 +28,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -147,7 +148,7 @@ public:
         iconLabel->setPixmap(icon);
         auto* text = new QLabel(
             QStringLiteral("KORARemoteGUI Version %1").arg(QString::fromUtf8(trx4Version)));
-        auto* ok = new QPushButton(QStringLiteral("OK"));
+        auto* ok = new QPushButton(QStringLiteral("&OK"));
         setControlId(ok, 1);
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -440,6 +441,16 @@ void CKORARemoteGUIDlg::openDeviceCommand() {
     startPolling();
 }
 
+void CKORARemoteGUIDlg::keyPressEvent(QKeyEvent* event) {
+    // A dialog ends on Escape; this one ends the program, which only Exit
+    // and the close box may do.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    UnitWindow::keyPressEvent(event);
+}
+
 void CKORARemoteGUIDlg::showAbout() {
     AboutDialog about(icon_, this);
     ModalRunner::run(about);
@@ -597,7 +608,7 @@ void CKORARemoteGUIDlg::buildLayout() {
     button(kOpenDeviceButton, "&Open Device...", &CKORARemoteGUIDlg::openDeviceCommand);
     button(kHelpButton, "&Help", nullptr)->hide();
     buttons->addStretch();
-    CxShadeButton* exit = button(kExitButton, "Exit", nullptr);
+    CxShadeButton* exit = button(kExitButton, "E&xit", nullptr);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     layout->addLayout(buttons, 5, 0, 1, 3);
     for (const TextRoom& room : kTextRooms) {

@@ -109,6 +109,9 @@ public:
     KORAExceptionHandler& exceptionHandler() const { return *exceptionHandler_; }
     Win32Controller& controller() const { return *controller_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     // Hands the session's new parameter set to the controller and binds the
     // indicators to it.

@@ -69,7 +69,7 @@ MessageDialog::MessageDialog(int templateId, const QString& message, const QStri
         addText(layout, QString::fromUtf8(layoutTemplate.fixedLine));
     }
 
-    auto* okButton = new CxShadeButton(QStringLiteral("OK"));
+    auto* okButton = new CxShadeButton(QStringLiteral("&OK"));
     setControlId(okButton, kOkButton);
     okButton->setDefault(true);
     okButton->setMinimumSize(88, 28);

@@ -23,13 +23,13 @@ CAdvancedSettings::CAdvancedSettings(ParameterSet* parameterSet, ExceptionHandle
     auto* channels = new CChannelAssignments(parameterSet, exceptionHandler, tabControl_);
     auto* audio = new CMiscellaneous(parameterSet, exceptionHandler, tabControl_);
     auto* programs = new CProgramSelection(parameterSet, exceptionHandler, tabControl_);
-    tabControl_->addPage(audio, QStringLiteral("Audio Settings"));
-    tabControl_->addPage(channels, QStringLiteral("Channel Assignments"));
-    tabControl_->addPage(programs, QStringLiteral("Program Selection"));
+    tabControl_->addPage(audio, QStringLiteral("A&udio Settings"));
+    tabControl_->addPage(channels, QStringLiteral("C&hannel Assignments"));
+    tabControl_->addPage(programs, QStringLiteral("&Program Selection"));
     connect(tabControl_->tabBar(), &QTabBar::currentChanged, this,
             &CAdvancedSettings::selectionChanged);
 
-    auto* close = new CxShadeButton(QStringLiteral("Close"));
+    auto* close = new CxShadeButton(QStringLiteral("&Close"));
     setControlId(close, kCloseButton);
     close->setMinimumSize(88, 28);
     close->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());

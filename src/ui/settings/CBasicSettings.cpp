@@ -60,6 +60,12 @@ QLabel* makeText(int id) {
     return text;
 }
 
+QLabel* buddyLabel(const char* text, QWidget* buddy) {
+    auto* label = new QLabel(QString::fromLatin1(text));
+    label->setBuddy(buddy);
+    return label;
+}
+
 CxShadeButton* makeButton(int id, const char* text) {
     auto* button = new CxShadeButton(QString::fromLatin1(text));
     setControlId(button, id);
@@ -82,8 +88,8 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
                             makeList(kThirdChoiceList)};
     QComboBox* filmPin = makeList(kFilmPinList);
     QComboBox* mediaPin = makeList(kMediaPinList);
-    QRadioButton* filmInput = makeRadio(kFilmInput, "Film");
-    QRadioButton* mediaInput = makeRadio(kMediaInput, "Digital Media");
+    QRadioButton* filmInput = makeRadio(kFilmInput, "F&ilm");
+    QRadioButton* mediaInput = makeRadio(kMediaInput, "Di&gital Media");
     QRadioButton* feet = makeRadio(kFeet, "&Feet");
     QRadioButton* meters = makeRadio(kMeters, "&Meters");
     distanceEdit_ = new QLineEdit;
@@ -92,26 +98,26 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     setControlId(spacingEdit_, kSpacingEdit);
     QLabel* distanceUnits = makeText(kDistanceUnits);
     QLabel* spacingUnits = makeText(kSpacingUnits);
-    calculateButton_ = makeButton(kCalculate, "Calculate");
+    calculateButton_ = makeButton(kCalculate, "&Calculate");
     calculateButton_->setKind(CxShadeButton::Kind::CheckBox);
-    CxShadeButton* advanced = makeButton(kAdvanced, "Advanced...");
-    CxShadeButton* updateSoftware = makeButton(kUpdateSoftware, "Update Software...");
-    CxShadeButton* viewLog = makeButton(kViewLog, "View Log...");
-    CxShadeButton* close = makeButton(kClose, "Close");
+    CxShadeButton* advanced = makeButton(kAdvanced, "&Advanced...");
+    CxShadeButton* updateSoftware = makeButton(kUpdateSoftware, "&Update Software...");
+    CxShadeButton* viewLog = makeButton(kViewLog, "&View Log...");
+    CxShadeButton* close = makeButton(kClose, "Cl&ose");
 
     // Left: the lists and the input selector.
     auto* lists = new QFormLayout;
-    lists->addRow(QStringLiteral("Presentation Language:"), language);
-    lists->addRow(QStringLiteral("Cinema Processor:"), processor);
+    lists->addRow(QStringLiteral("Prese&ntation Language:"), language);
+    lists->addRow(QStringLiteral("Cinema &Processor:"), processor);
     auto* input = new QGroupBox(QStringLiteral("Digital Input"));
     auto* inputLayout = new QFormLayout(input);
-    inputLayout->addRow(QStringLiteral("1st Choice:"), choices[0]);
-    inputLayout->addRow(QStringLiteral("2nd Choice:"), choices[1]);
-    inputLayout->addRow(QStringLiteral("3rd Choice:"), choices[2]);
+    inputLayout->addRow(QStringLiteral("&1st Choice:"), choices[0]);
+    inputLayout->addRow(QStringLiteral("&2nd Choice:"), choices[1]);
+    inputLayout->addRow(QStringLiteral("&3rd Choice:"), choices[2]);
     auto* pins = new QGroupBox(QStringLiteral("CP Automation Pin Assignments"));
     auto* pinLayout = new QFormLayout(pins);
-    pinLayout->addRow(QStringLiteral("Film:"), filmPin);
-    pinLayout->addRow(QStringLiteral("Digital Media:"), mediaPin);
+    pinLayout->addRow(QStringLiteral("Fi&lm:"), filmPin);
+    pinLayout->addRow(QStringLiteral("&Digital Media:"), mediaPin);
     auto* selector = new QGroupBox(QStringLiteral("Input Selector"));
     auto* selectorLayout = new QHBoxLayout(selector);
     selectorLayout->addWidget(filmInput);
@@ -126,14 +132,14 @@ CBasicSettings::CBasicSettings(ParameterSet* parameterSet, QWidget* parent,
     // Right: the surround delay and its calculator.
     auto* surround = new QGroupBox(QStringLiteral("Digital Media Surround Delay"));
     auto* sliderBox = new QWidget;
-    DelaySlider delay = addDelaySlider(sliderBox, kDelaySlider, kDelayText, 150, 20);
+    DelaySlider delay = addDelaySlider(sliderBox, kDelaySlider, kDelayText, 150, 20, "mS&ec");
     auto* calculator = new QGridLayout;
     calculator->addWidget(
-        new QLabel(QStringLiteral("Distance from screen to rear wall of theatre")), 0, 0, 1, 2);
+        buddyLabel("Distance from &screen to rear wall of theatre", distanceEdit_), 0, 0, 1, 2);
     calculator->addWidget(distanceEdit_, 1, 0);
     calculator->addWidget(distanceUnits, 1, 1);
     calculator->addWidget(
-        new QLabel(QStringLiteral("Average distance between Left and Right Surround channels")), 2,
+        buddyLabel("Average distance bet&ween Left and Right Surround channels", spacingEdit_), 2,
         0, 1, 2);
     calculator->addWidget(spacingEdit_, 3, 0);
     calculator->addWidget(spacingUnits, 3, 1);

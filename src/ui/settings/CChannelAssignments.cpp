@@ -23,7 +23,7 @@ CChannelAssignments::CChannelAssignments(ParameterSet* parameterSet,
     for (int k = 0; k < kChannels; ++k) {
         auto* list = new QComboBox;
         setControlId(list, kFirstList + k);
-        layout->addRow(QStringLiteral("Channel %1").arg(k + 1), list);
+        layout->addRow(QStringLiteral("Channel &%1").arg(k + 1), list);
         // The rules keep the unit's signal outputs the mirror of these.
         controller_.bindComboBox(list, ParameterId(static_cast<std::uint16_t>(0x0d00 + k)),
                                  kFirstSignalString, kLastSignalString);

@@ -25,14 +25,15 @@ struct Pair {
     std::uint16_t parameter;
 };
 
+// Each button has a key of its own on the page, hence the wandering letters.
 constexpr Pair kPairs[] = {
-    {"Mute on PCM", nullptr, 1196, "Disable", 1197, "Enable", 0x0316},
-    {"PCM Input Ch. 1/2 Decode", nullptr, 1207, "L/R Discrete", 1208, "Tessel", 0x030c},
-    {"Silent Switch Mode", nullptr, CMiscellaneous::kSilentSwitchDisable, "Disable",
-     CMiscellaneous::kSilentSwitchEnable, "Enable", 0x031b},
-    {"Downmix Screen Channels", "(L, Le, C, Re, R-->L, C, R)", 1204, "Disable", 1205, "Enable",
+    {"Mute on PCM", nullptr, 1196, "&Disable", 1197, "&Enable", 0x0316},
+    {"PCM Input Ch. 1/2 Decode", nullptr, 1207, "L/&R Discrete", 1208, "&Tessel", 0x030c},
+    {"Silent Switch Mode", nullptr, CMiscellaneous::kSilentSwitchDisable, "Di&sable",
+     CMiscellaneous::kSilentSwitchEnable, "E&nable", 0x031b},
+    {"Downmix Screen Channels", "(L, Le, C, Re, R-->L, C, R)", 1204, "D&isable", 1205, "Ena&ble",
      0x0318},
-    {"Dialogue Normalization", nullptr, 1201, "Disable", 1202, "Enable", 0x0317},
+    {"Dialogue Normalization", nullptr, 1201, "Dis&able", 1202, "Enab&le", 0x0317},
 };
 // Kept on the page but never shown: the unit decides this one itself.
 constexpr Pair kHiddenPair{
@@ -65,7 +66,7 @@ CMiscellaneous::CMiscellaneous(ParameterSet* parameterSet, ExceptionHandler* exc
     auto* layout = new QGridLayout(this);
 
     auto* delayGroup = new QGroupBox(QStringLiteral("Global Audio Delay"));
-    DelaySlider delay = addDelaySlider(delayGroup, kDelaySlider, kDelayText, 160, 0);
+    DelaySlider delay = addDelaySlider(delayGroup, kDelaySlider, kDelayText, 160, 0, "&mSec");
     controller_.bindSlider(delay.slider, ParameterId(0x0304), true, false)
         .configureSlider(10, 1, 5);
     controller_.connectChanges(delay.slider);

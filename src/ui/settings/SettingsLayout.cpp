@@ -7,7 +7,8 @@
 #include <QLabel>
 #include <QSlider>
 
-DelaySlider addDelaySlider(QWidget* box, int sliderId, int textId, int topDelay, int bottomDelay) {
+DelaySlider addDelaySlider(QWidget* box, int sliderId, int textId, int topDelay, int bottomDelay,
+                           const char* units) {
     auto* slider = new ValueSlider(Qt::Vertical);
     setControlId(slider, sliderId);
     slider->setInvertedAppearance(true);
@@ -22,7 +23,9 @@ DelaySlider addDelaySlider(QWidget* box, int sliderId, int textId, int topDelay,
     auto* layout = new QGridLayout(box);
     layout->addWidget(slider, 0, 0, 3, 1, Qt::AlignHCenter);
     layout->addWidget(new QLabel(QString::number(topDelay)), 0, 1, Qt::AlignTop);
-    layout->addWidget(new QLabel(QStringLiteral("mSec")), 1, 1, Qt::AlignVCenter);
+    auto* unitsLabel = new QLabel(QString::fromLatin1(units));
+    unitsLabel->setBuddy(slider);
+    layout->addWidget(unitsLabel, 1, 1, Qt::AlignVCenter);
     layout->addWidget(new QLabel(QString::number(bottomDelay)), 2, 1, Qt::AlignBottom);
     layout->addWidget(text, 3, 0, 1, 2);
     return {slider, text};

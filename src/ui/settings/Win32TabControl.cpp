@@ -1,6 +1,7 @@
 #include "ui/settings/Win32TabControl.h"
 
 #include <QGridLayout>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -9,6 +10,12 @@ Win32TabControl::Win32TabControl(QWidget* parent) : QWidget(parent), tabBar_(new
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(tabBar_, 0, 0);
+    const auto onKeys = [this](QKeySequence::StandardKey keys, int step) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this,
+                [this, step] { selectTab(step); });
+    };
+    onKeys(QKeySequence::NextChild, 1);
+    onKeys(QKeySequence::PreviousChild, -1);
 }
 
 void Win32TabControl::addPage(CPropertyPage* page, const QString& text) {
@@ -24,6 +31,13 @@ void Win32TabControl::addPage(CPropertyPage* page, const QString& text) {
     tabBar_->addTab(text.left(kMaximumTabText));
     tabBar_->setCurrentIndex(0);
     showSelectedPage();
+}
+
+void Win32TabControl::selectTab(int step) {
+    const int count = tabBar_->count();
+    if (count > 0) {
+        tabBar_->setCurrentIndex(((tabBar_->currentIndex() + step) % count + count) % count);
+    }
 }
 
 void Win32TabControl::showSelectedPage() {

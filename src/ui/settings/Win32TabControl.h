@@ -24,6 +24,7 @@ template <class Page> struct ChangeTabPage {
 
 // A row of tabs over pages that are its own child windows. The pages share
 // one place below the tabs; the tab control shows only the selected one.
+// Ctrl+Tab and Ctrl+Shift+Tab select the next and the previous tab, round.
 class Win32TabControl : public QWidget {
     Q_OBJECT
 
@@ -37,6 +38,8 @@ public:
     void addPage(CPropertyPage* page, const QString& text);
     // Applies ChangeTabPage for the selected tab to every page.
     void showSelectedPage();
+    // Selects the tab step places on from the selected one, wrapping round.
+    void selectTab(int step);
 
     QTabBar* tabBar() const { return tabBar_; }
     const std::vector<CPropertyPage*>& pages() const { return pages_; }

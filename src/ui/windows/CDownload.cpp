@@ -56,9 +56,9 @@ CDownload::CDownload(ParameterSet& parameterSet, UnitWindow& mainWindow,
     timer_.setInterval(kTimerInterval);
     connect(&timer_, &QTimer::timeout, this, &CDownload::timerTick);
 
-    selectButton_ = addButton(QStringLiteral("Select File"), kSelectFileButton);
-    startButton_ = addButton(QStringLiteral("Start Update"), kStartUpdateButton);
-    closeButton_ = addButton(QStringLiteral("Close"), kCloseButton);
+    selectButton_ = addButton(QStringLiteral("&Select File"), kSelectFileButton);
+    startButton_ = addButton(QStringLiteral("S&tart Update"), kStartUpdateButton);
+    closeButton_ = addButton(QStringLiteral("&Close"), kCloseButton);
     connect(selectButton_, &QPushButton::clicked, this, &CDownload::selectFile);
     connect(startButton_, &QPushButton::clicked, this, &CDownload::startUpdate);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
@@ -277,7 +277,7 @@ void CDownload::enterState(State state) {
         controller_.setHandlerBusy(false);
         timer_.stop();
         mayStopWaiting_ = false;
-        closeButton_->setText(QStringLiteral("Close"));
+        closeButton_->setText(QStringLiteral("&Close"));
         enableButtons(true);
         stateLabel_->setText(QStringLiteral("Progress"));
         break;

@@ -51,7 +51,7 @@ public:
     static constexpr std::chrono::seconds kRebootWait{45};
     // The close button's caption once the operator may stop the reboot wait,
     // and what the operator is told then.
-    static constexpr const char* kStopWaiting = "Stop Waiting";
+    static constexpr const char* kStopWaiting = "Stop &Waiting";
     static constexpr const char* kNotBack =
         "The TRX4 did not come back after the firmware update.\n"
         "Remote goes on in \"off line\" mode; use \"Open Device...\" to connect again.";

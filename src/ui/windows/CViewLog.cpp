@@ -23,8 +23,8 @@ CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog, QWi
     logText_->setLineWrapMode(QPlainTextEdit::NoWrap);
     logText_->setMinimumSize(460, 280);
 
-    auto* event = new QRadioButton(QStringLiteral("Event"));
-    auto* error = new QRadioButton(QStringLiteral("Error"));
+    auto* event = new QRadioButton(QStringLiteral("&Event"));
+    auto* error = new QRadioButton(QStringLiteral("E&rror"));
     setControlId(event, kEventButton);
     setControlId(error, kErrorButton);
     auto* group = new QGroupBox(QStringLiteral("Log"));
@@ -33,7 +33,7 @@ CViewLog::CViewLog(const std::string& eventLog, const std::string& errorLog, QWi
     choices->addWidget(error);
     choices->addStretch();
 
-    auto* close = new CxShadeButton(QStringLiteral("Close"));
+    auto* close = new CxShadeButton(QStringLiteral("&Close"));
     setControlId(close, kCloseButton);
     close->setMinimumSize(88, 28);
     close->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());

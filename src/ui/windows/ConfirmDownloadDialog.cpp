@@ -37,9 +37,9 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
     setControlId(warning, kWarningText);
     layout->addWidget(warning);
 
-    CxShadeButton* update = shadedButton(QStringLiteral("Update"), kUpdateButton);
+    CxShadeButton* update = shadedButton(QStringLiteral("&Update"), kUpdateButton);
     connect(update, &QPushButton::clicked, this, &QDialog::accept);
-    CxShadeButton* dontUpdate = shadedButton(QStringLiteral("Don't Update"), kDontUpdateButton);
+    CxShadeButton* dontUpdate = shadedButton(QStringLiteral("&Don't Update"), kDontUpdateButton);
     // Interrupting a transfer ruins the unit, so the safe answer is the default.
     dontUpdate->setDefault(true);
     connect(dontUpdate, &QPushButton::clicked, this, &QDialog::reject);

@@ -3,10 +3,25 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
 ModalRunner* installed = nullptr;
+
+// The window the dialog was opened from takes the keyboard back. When the
+// dialog's end closed that window too (a dropped connection, a finished
+// update), the nearest one still open below it does, so that some window
+// always has the focus.
+void returnFocus(const QWidget* dialog) {
+    QWidget* owner = dialog->parentWidget();
+    while (owner != nullptr && !owner->window()->isVisible()) {
+        owner = owner->window()->parentWidget();
+    }
+    if (owner != nullptr) {
+        owner->window()->activateWindow();
+    }
+}
 
 } // namespace
 
@@ -22,7 +37,9 @@ QString ModalRunner::chooseFile(QWidget* parent, const FileRequest& request) {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
-    if (runDialog(dialog) != QDialog::Accepted) {
+    const int result = runDialog(dialog);
+    returnFocus(&dialog);
+    if (result != QDialog::Accepted) {
         return QString();
     }
     return dialog.selectedFiles().value(0);
@@ -40,11 +57,14 @@ ModalRunner* ModalRunner::install(ModalRunner* runner) {
 }
 
 int ModalRunner::run(QDialog& dialog) {
-    return current().runDialog(dialog);
+    const int result = current().runDialog(dialog);
+    returnFocus(&dialog);
+    return result;
 }
 
 void ModalRunner::message(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("&OK"));
     run(box);
 }

@@ -36,7 +36,8 @@ public:
     // the one installed before (nullptr for the default).
     static ModalRunner* install(ModalRunner* runner);
 
-    // Runs the dialog through the current runner.
+    // Runs the dialog through the current runner; then the window it was
+    // opened from (or the nearest open one below) is made active again.
     static int run(QDialog& dialog);
     // Shows a plain message box with an OK button through the current runner.
     static void message(QWidget* parent, const QString& caption, const QString& text);

@@ -82,14 +82,14 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     layout->addWidget(heading);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Connection"), connectionList_);
-    form->addRow(QStringLiteral("Port"), portList_);
-    form->addRow(QStringLiteral("TCP/IP Address"), addressEdit_);
+    form->addRow(QStringLiteral("Co&nnection"), connectionList_);
+    form->addRow(QStringLiteral("&Port"), portList_);
+    form->addRow(QStringLiteral("TCP/IP &Address"), addressEdit_);
     layout->addLayout(form);
 
-    auto* okButton = shadedButton(QStringLiteral("OK"), kOkButton);
+    auto* okButton = shadedButton(QStringLiteral("&OK"), kOkButton);
     okButton->setDefault(true);
-    auto* cancelButton = shadedButton(QStringLiteral("Cancel"), kCancelButton);
+    auto* cancelButton = shadedButton(QStringLiteral("&Cancel"), kCancelButton);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;

@@ -104,6 +104,14 @@ TEST_F(Trx4ctl, SetWritesInOneTransactionOrNotAtAllAndEveryViewShowsWhatItWrote)
     const std::string report = ctl({"report", "--text"}).out;
     EXPECT_THAT(report, HasSubstr("\nCONTROL PARAMETERS\nCinema Processor: Arvo C\n"));
     EXPECT_THAT(report, HasSubstr("\nHost Name: a\\x1B[31mb\\x7F\n"));
+    // Arvo C's automation ports 6 and 4 are the window's pins 7 and 5.
+    EXPECT_THAT(report, HasSubstr("\nAutomation Port N is pin N+1 in the window's"));
+    EXPECT_EQ(ctl({"get", "Film", "Video"}).out,
+              "0x030A Film: 6 (Automation Port 6, pin 7 in the window)\n"
+              "0x030B Video: 4 (Automation Port 4, pin 5 in the window)\n");
+    const auto listed = nlohmann::json::parse(ctl({"list", "--json"}).out);
+    EXPECT_EQ(listed.at(10).at("windowPin"), 7); // Film, with "value" 6
+    EXPECT_FALSE(listed.at(0).contains("windowPin"));
     EXPECT_THAT(ctl({"report"}).out,
                 HasSubstr("<TD>Host Name</TD><TD>a\\x1B[31mb\\x7F</TD></TR>\r\n"));
     EXPECT_EQ(ctl({"report", file("report.html")}).status, 0);

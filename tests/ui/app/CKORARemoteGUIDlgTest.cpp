@@ -7,17 +7,24 @@
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/look/WindowStack.h"
+#include "ui/settings/CAdvancedSettings.h"
 #include "ui/settings/CBasicSettings.h"
+#include "ui/settings/Win32TabControl.h"
 #include "ui/windows/CDownload.h"
 #include "ui/windows/CViewLog.h"
+#include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include <gmock/gmock.h>
@@ -32,6 +39,42 @@ namespace {
 
 using testing::Contains;
 using testing::ElementsAre;
+
+// In what a window shows, each control the operator can use has an
+// Alt+letter (its own, or its label's or its row's label's), none the same.
+void expectMnemonics(QWidget& window) {
+    window.show();
+    const std::string name = window.windowTitle().toStdString();
+    std::map<QString, int> uses;
+    QSet<QObject*> reached;
+    QList<QWidget*> operable;
+    const auto key = [&](const QString& text, QObjectList targets) {
+        const QString letter = QKeySequence::mnemonic(text).toString();
+        EXPECT_TRUE(letter.isEmpty() || ++uses[letter] == 1) << name << " " << letter.toStdString();
+        reached.unite(letter.isEmpty() ? QSet<QObject*>() : QSet(targets.begin(), targets.end()));
+    };
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->window() != &window) {
+            continue;
+        }
+        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && label->buddy() != nullptr) {
+            key(label->text(), QObjectList(label->buddy()->children()) << label->buddy());
+        } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
+            for (int tab = 0; tab < tabs->count(); ++tab) {
+                key(tabs->tabText(tab), {});
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            key(button->text(), {button});
+        }
+        if (w->isEnabled() && (qobject_cast<QAbstractButton*>(w) || qobject_cast<QSlider*>(w) ||
+                               qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w))) {
+            operable.append(w);
+        }
+    }
+    for (QWidget* w : operable) {
+        EXPECT_TRUE(reached.contains(w)) << name << ": no key for " << controlId(w);
+    }
+}
 
 // The main window off line, on the simulated unit, with an address and a
 // port that going off line again resets.
@@ -74,7 +117,7 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
     EXPECT_EQ(version, QString::fromUtf8(trx4Version));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+(\\.\\d+){3}$")).match(version).hasMatch())
         << version.toStdString();
-    runner.answerDialog([](QDialog&) {});
+    runner.answerDialog([](QDialog& about) { expectMnemonics(about); });
     window.showAbout();
     EXPECT_THAT(runner.dialogs().back().texts, Contains("KORARemoteGUI Version " + version));
 
@@ -196,6 +239,29 @@ TEST_F(MainWindowTest, SettingsAndTheWindowsTheyOpenAreRegisteredWhileOpen) {
     // Without a connection a tick has nothing to poll.
     window.closeDevice();
     window.pollTick();
+}
+
+TEST_F(MainWindowTest, EachWindowKeysEveryControlOnceAndEscapeKeepsTheMainOne) {
+    OpenDeviceDialog connection(&window);
+    CBasicSettings settings(window.parameterSet(), &window, &handler());
+    CViewLog log("", "", &window);
+    CDownload update(*window.parameterSet(), window, handler(), Clock::system(), &window);
+    ConfirmDownloadDialog confirm(&window);
+    ErrorDialog error(QStringLiteral("lost"), &window);
+    CAdvancedSettings advanced(window.parameterSet(), &handler(), &window);
+    // The advanced settings once on each page.
+    for (QWidget* shown :
+         std::initializer_list<QWidget*>{&window, &connection, &settings, &log, &update, &confirm,
+                                         &error, &advanced, &advanced, &advanced}) {
+        advanced.tabControl()->selectTab(1);
+        expectMnemonics(*shown);
+    }
+    runner.answerDialog([](QDialog& box) { expectMnemonics(box); });
+    ModalRunner::message(&window, QStringLiteral("TRX4 Remote"), QStringLiteral("note"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    window.close();
+    EXPECT_FALSE(window.isVisible());
 }
 
 // Records which operation a guard chose, without acting on it.

@@ -166,6 +166,16 @@ TEST_F(WindowManager, FixedWindowsCannotBeResizedAndOnlyTheMainOneMinimised) {
     }
 }
 
+TEST_F(WindowManager, EscapeKeepsTheMainWindow) {
+    mainWindow.initialise();
+    showManaged(mainWindow);
+    mainWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTest::qWait(200);
+    EXPECT_TRUE(mainWindow.isVisible());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,14 @@ TEST_F(SettingsDialogs, OnePageATabAtOneSizeAndArvoFHasNoSurroundDelay) {
         }
         EXPECT_EQ(advanced.size(), size) << tab;
     }
+    // Ctrl+Shift+Tab and Ctrl+Tab go round the pages.
+    advanced.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&advanced));
+    QTest::keyClick(&advanced, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(tabs.tabBar()->currentIndex(), 2);
+    QTest::keyClick(&advanced, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyClick(&advanced, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(tabs.pages()[1]->isVisible());
 
     // The basic settings: an Arvo F has no surround delay, and a handler
     // other than the main window's opens no further window.
