@@ -2,6 +2,7 @@
 
 #include "MetricsServer.h"
 #include "MetricsText.h"
+#include "ProcessMetrics.h"
 #include "UnitHub.h"
 
 #include "base/Version.h"
@@ -91,6 +92,15 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                 return std::string(error.what());
             }
         });
+    MetricsServerOptions web;
+    app.add_option("--web.telemetry-path", web.telemetryPath,
+                   "Path to serve the metrics on (default /metrics)")
+        ->type_name("PATH");
+    app.add_option("--web.config.file", web.webConfigFile,
+                   "Web configuration file in the Prometheus exporters' format: "
+                   "tls_server_config (cert_file, key_file) for HTTPS, basic_auth_users "
+                   "(user: bcrypt hash) for basic auth")
+        ->type_name("FILE");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -128,14 +138,26 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
 
         std::unique_ptr<MetricsServer> metrics;
         if (metricsAddress) {
-            metrics = std::make_unique<MetricsServer>(*metricsAddress, [&hubs] {
-                std::vector<UnitSnapshot> snapshots;
-                snapshots.reserve(hubs.size());
-                for (const auto& hub : hubs) {
-                    snapshots.push_back(hub->snapshot());
-                }
-                return metricsText(snapshots);
-            });
+            web.listenAddress = *metricsAddress;
+            metrics = std::make_unique<MetricsServer>(
+                web,
+                [&hubs] {
+                    std::vector<UnitSnapshot> snapshots;
+                    snapshots.reserve(hubs.size());
+                    for (const auto& hub : hubs) {
+                        snapshots.push_back(hub->snapshot());
+                    }
+                    return metricsText(snapshots) + processMetricsText();
+                },
+                [&metrics](std::string& error) {
+                    try {
+                        metrics->reloadWebConfig();
+                        return true;
+                    } catch (const std::exception& failure) {
+                        error = failure.what();
+                        return false;
+                    }
+                });
             metrics->start();
             std::cout << metrics->port() << '\n';
         }
