@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <regex>
 
 namespace {
 
@@ -41,42 +40,36 @@ TEST(MetricsServer, IdleAndSlowClientsDoNotHoldUpAScrape) {
         [&] { return metricsText({unit}) + processMetricsText(); },
         [](std::string&) { return true; });
     server.start();
-    std::vector<int> idle(64);
-    std::vector<int> slow(8);
-    std::generate(idle.begin(), idle.end(), [&] { return connectTo(server.port()); });
-    std::generate(slow.begin(), slow.end(), [&] { return connectTo(server.port()); });
-    const std::string request = "GET /metrics HTTP/1.1\r\n";
+    // The first 8 are the slow ones. Connections beyond a short backlog would
+    // wait a second to be tried again.
+    std::vector<int> clients(72);
+    const auto burst = std::chrono::steady_clock::now();
+    std::generate(clients.begin(), clients.end(), [&] { return connectTo(server.port()); });
+    EXPECT_LT(std::chrono::steady_clock::now() - burst, std::chrono::milliseconds(900));
     httplib::Client scraper("127.0.0.1", server.port());
-    std::vector<double> millis;
+    std::vector<std::chrono::steady_clock::duration> times;
     std::string body;
     for (std::size_t i = 0; i < 5; ++i) {
-        for (const int socket : slow) {
-            ::send(socket, &request[i], 1, MSG_NOSIGNAL);
+        for (std::size_t slow = 0; slow < 8; ++slow) {
+            ::send(clients[slow], &"GET /"[i], 1, MSG_NOSIGNAL);
         }
         const auto start = std::chrono::steady_clock::now();
         const auto reply = scraper.Get("/metrics");
-        millis.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
+        times.push_back(std::chrono::steady_clock::now() - start);
         ASSERT_TRUE(reply);
         body = reply->body;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
-    std::sort(millis.begin(), millis.end());
-    EXPECT_LT(millis[2], 100.0) << "slowest " << millis.back() << " ms";
+    std::sort(times.begin(), times.end());
+    EXPECT_LT(times[2], std::chrono::milliseconds(100));
     const ProcessResult check = runProcess("/usr/bin/promtool", {"check", "metrics"}, body);
     EXPECT_EQ(check.status, 0) << check.out << check.err << body;
-    std::smatch start;
-    ASSERT_TRUE(std::regex_search(body, start, std::regex("\nprocess_start_time_seconds (.*)\n")))
-        << body;
+    const std::size_t started = body.find("\nprocess_start_time_seconds ");
+    ASSERT_NE(started, std::string::npos) << body;
     const double now = static_cast<double>(std::time(nullptr));
-    EXPECT_THAT(std::stod(start[1]), testing::AllOf(testing::Le(now), testing::Gt(now - 600)));
-    for (const int socket : idle) {
-        ::close(socket);
-    }
-    for (const int socket : slow) {
-        ::close(socket);
-    }
+    EXPECT_THAT(std::stod(body.substr(started + 28)),
+                testing::AllOf(testing::Le(now), testing::Gt(now - 600)));
+    std::for_each(clients.begin(), clients.end(), ::close);
 }
 
 // HTTPS with one user: every page asks for the user, a refused password is
@@ -84,13 +77,13 @@ TEST(MetricsServer, IdleAndSlowClientsDoNotHoldUpAScrape) {
 TEST(MetricsServer, ServesTlsToTheUsersOfTheWebConfig) {
     std::signal(SIGPIPE, SIG_IGN);
     const TemporaryDirectory folder;
-    ASSERT_EQ(runProcess("/usr/bin/openssl",
-                         {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
-                          "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-keyout",
-                          (folder.path() / "key.pem").string(), "-out",
-                          (folder.path() / "cert.pem").string()})
-                  .status,
-              0);
+    const std::string dir = folder.path().string();
+    ASSERT_EQ(
+        runProcess("/usr/bin/openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                        "ec_paramgen_curve:P-256", "-nodes", "-subj", "/CN=a",
+                                        "-keyout", dir + "/key.pem", "-out", dir + "/cert.pem"})
+            .status,
+        0);
     const auto data = std::make_unique<crypt_data>();
     const std::string hash = crypt_r(
         "s3cret", crypt_gensalt_rn("$2b$", 5, nullptr, 0, data->setting, sizeof data->setting),
@@ -111,12 +104,9 @@ TEST(MetricsServer, ServesTlsToTheUsersOfTheWebConfig) {
                 {"/metrics", "scraper", "wrong", 401},
                 {"/metrics", "scraper", "s3cret", 200},
                 {"/metrics", "scraper", "s3cret!", 401},
-                {"/metrics", "", "", 401},
                 {"/-/healthy", "", "", 401},
-                {"/-/healthy", "scraper", "s3cret", 200},
                 {"/", "scraper", "s3cret", 200},
-                {"POST /-/reload", "scraper", "s3cret", 200},
-                {"POST /-/reload", "x", "s3cret", 401}};
+                {"POST /-/reload", "scraper", "s3cret", 200}};
     const std::string bad = "basic_auth_users: [\n";
     for (int round = 0; round < 2; ++round) {
         for (const auto& row : rows) {
@@ -131,9 +121,14 @@ TEST(MetricsServer, ServesTlsToTheUsersOfTheWebConfig) {
             EXPECT_EQ(reply->status, row.status) << row.path << " " << row.password;
             EXPECT_EQ(reply->has_header("WWW-Authenticate"), row.status == 401) << row.path;
         }
-        folder.write("web.yml", {bad.begin(), bad.end()});
+        // A file that is no YAML, then none at all.
+        if (round == 0) {
+            folder.write("web.yml", {bad.begin(), bad.end()});
+        } else {
+            std::filesystem::remove(web);
+        }
         EXPECT_THAT(thrownMessage<VerloException>([&] { server.reloadWebConfig(); }),
-                    HasSubstr(web + ":2:"));
+                    HasSubstr(web + (round == 0 ? ":2:" : ": cannot be read")));
     }
     EXPECT_EQ(reloads, 2);
     EXPECT_FALSE(httplib::Client("127.0.0.1", server.port()).Get("/metrics"));
@@ -154,9 +149,6 @@ TEST(WebConfig, ABadFileNamesTheFileAndTheKey) {
         EXPECT_THAT(thrownMessage<VerloException>([&] { WebConfig config(path); }),
                     HasSubstr(path + row.says));
     }
-    EXPECT_THAT(
-        thrownMessage<VerloException>([&] { WebConfig config(folder.path() / "none.yml"); }),
-        HasSubstr("none.yml: cannot be read"));
 }
 
 } // namespace
