@@ -68,7 +68,7 @@ std::string processMetricsText() {
     constexpr std::size_t virtualBytes = 20;
     constexpr std::size_t residentPages = 21;
     const std::vector<std::string> fields = statFields();
-    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    const auto ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     if (fields.size() > residentPages && ticks > 0) {
         family(text, "process_cpu_seconds_total", "counter",
                "Total user and system CPU time spent in seconds.",

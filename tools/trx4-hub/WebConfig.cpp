@@ -12,10 +12,10 @@
 #include <yaml-cpp/yaml.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <system_error>
 
 namespace {
 
@@ -107,7 +107,8 @@ struct WebConfig::Certificate {
         const std::unique_ptr<BIO, BioFree> certs(BIO_new_file(certFile.c_str(), "r"));
         if (!certs) {
             place.fail(node, "tls_server_config.cert_file",
-                       "cannot read " + certFile.string() + ": " + std::strerror(errno));
+                       "cannot read " + certFile.string() + ": " +
+                           std::generic_category().message(errno));
         }
         leaf.reset(PEM_read_bio_X509_AUX(certs.get(), nullptr, noPassword, nullptr));
         if (!leaf) {
@@ -121,7 +122,8 @@ struct WebConfig::Certificate {
         const std::unique_ptr<BIO, BioFree> keys(BIO_new_file(keyFile.c_str(), "r"));
         if (!keys) {
             place.fail(node, "tls_server_config.key_file",
-                       "cannot read " + keyFile.string() + ": " + std::strerror(errno));
+                       "cannot read " + keyFile.string() + ": " +
+                           std::generic_category().message(errno));
         }
         key.reset(PEM_read_bio_PrivateKey(keys.get(), nullptr, noPassword, nullptr));
         if (!key) {
@@ -142,7 +144,8 @@ WebConfig::WebConfig(const std::filesystem::path& file) {
     const Place place(file);
     std::ifstream stream(file);
     if (!stream) {
-        throw VerloException(file.string() + ": cannot be read: " + std::strerror(errno));
+        throw VerloException(file.string() +
+                             ": cannot be read: " + std::generic_category().message(errno));
     }
     std::ostringstream text;
     text << stream.rdbuf();
