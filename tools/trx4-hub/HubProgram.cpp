@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "MetricsServer.h"
 #include "MetricsText.h"
+#include "ProcessMetrics.h"
 #include "SignalWatcher.h"
 
 #include "base/VerloException.h"
@@ -169,6 +170,15 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                 return std::string(error.what());
             }
         });
+    MetricsServerOptions web;
+    app.add_option("--web.telemetry-path", web.telemetryPath,
+                   "Path to serve the metrics on (default /metrics)")
+        ->type_name("PATH");
+    app.add_option("--web.config.file", web.webConfigFile,
+                   "Web configuration file in the Prometheus exporters' format: "
+                   "tls_server_config (cert_file, key_file) for HTTPS, basic_auth_users "
+                   "(user: bcrypt hash) for basic auth")
+        ->type_name("FILE");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -189,6 +199,7 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
         ReloadStatus status;
         status.record(true);
         std::mutex reloading;
+        std::unique_ptr<MetricsServer> metrics;
         // From SIGHUP on this thread, or POST /-/reload on the metrics server's.
         const auto reload = [&](std::string& error) {
             const std::lock_guard<std::mutex> guard(reloading);
@@ -203,6 +214,17 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                 logLine(LogLevel::error, "reloading " + unitsPath + " failed, and the units " +
                                              "running before are kept: " + error);
             }
+            if (metrics) {
+                try {
+                    metrics->reloadWebConfig();
+                } catch (const VerloException& failure) {
+                    good = false;
+                    error += (error.empty() ? "" : "; ") + std::string(failure.what());
+                    logLine(LogLevel::error, "reloading the web configuration failed, and the "
+                                             "one before is kept: " +
+                                                 std::string(failure.what()));
+                }
+            }
             status.record(good);
             return good;
         };
@@ -214,11 +236,15 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                 std::cout << port << '\n';
             }
         }
-        std::unique_ptr<MetricsServer> metrics;
         if (metricsAddress) {
+            web.listenAddress = *metricsAddress;
             metrics = std::make_unique<MetricsServer>(
-                *metricsAddress,
-                [&] { return metricsText(fleet.snapshots()) + status.metricsText(); }, reload);
+                web,
+                [&] {
+                    return metricsText(fleet.snapshots()) + status.metricsText() +
+                           processMetricsText();
+                },
+                reload);
             metrics->start();
             std::cout << metrics->port() << '\n';
         }
