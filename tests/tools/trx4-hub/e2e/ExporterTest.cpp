@@ -4,11 +4,14 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 
 namespace {
 
@@ -24,7 +27,8 @@ template <typename Ask, typename Holds> auto waitFor(Ask ask, Holds holds) {
 
 // The exporter watches three units of one emulator and one of another; its
 // scrape passes promtool, and a real Prometheus server sees all four up, then
-// the lone one down once its emulator stops.
+// the lone one down once its emulator stops. Every query of the shipped
+// dashboard, for all units, returns data from it.
 TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
     if (!std::filesystem::exists("/usr/bin/prometheus") ||
         !std::filesystem::exists("/usr/bin/promtool")) {
@@ -82,6 +86,26 @@ TEST(Exporter, PrometheusSeesUnitsUpThenOneDown) {
     const std::map<std::string, std::string> allUp{
         {"booth-0", "1"}, {"booth-1", "1"}, {"booth-2", "1"}, {"lone", "1"}};
     EXPECT_EQ(waitFor(up, [&](const auto& values) { return values == allUp; }), allUp);
+    std::ifstream dashboard(TRX4_DASHBOARD);
+    const auto fields = nlohmann::json::parse(dashboard).flatten();
+    std::set<std::string> unanswered;
+    for (const auto& [pointer, expr] : fields.items()) {
+        if (pointer.ends_with("/expr")) {
+            const std::string allUnits =
+                std::regex_replace(expr.get<std::string>(), std::regex("\\$unit\\b"), ".+");
+            unanswered.insert(std::regex_replace(allUnits, std::regex("\\$__rate_interval"), "1m"));
+        }
+    }
+    ASSERT_FALSE(unanswered.empty());
+    const auto ask = [&] {
+        std::erase_if(unanswered, [&](const std::string& query) {
+            const auto reply = api.Get("/api/v1/query", httplib::Params{{"query", query}}, {});
+            return reply && reply->status == 200 &&
+                   !nlohmann::json::parse(reply->body)["data"]["result"].empty();
+        });
+        return unanswered;
+    };
+    EXPECT_THAT(waitFor(ask, [](const auto& left) { return left.empty(); }), testing::IsEmpty());
     lone.stop();
     EXPECT_EQ(waitFor(up, [](auto values) { return values["lone"] == "0"; })["lone"], "0");
 }
