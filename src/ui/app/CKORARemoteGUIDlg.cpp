@@ -635,6 +635,8 @@ void CKORARemoteGUIDlg::saveSettings() {
 }
 
 void CKORARemoteGUIDlg::openDeviceCommand() {
+    // The operator takes over: no reconnection behind the dialog's back.
+    stopReconnecting();
     stopPolling();
     OpenDeviceDialog dialog(this);
     if (ModalRunner::run(dialog) == QDialog::Accepted) {
