@@ -34,8 +34,8 @@ ConnectionTarget ConnectionTarget::serial(std::uint32_t port, std::string path) 
     return target;
 }
 
-ConnectionTarget ConnectionTarget::parseTcp(const std::string& text) {
-    ConnectionTarget target = tcp(text);
+ConnectionTarget ConnectionTarget::parseTcp(const std::string& text, std::uint16_t defaultPort) {
+    ConnectionTarget target = tcp(text, defaultPort);
     // "[IPv6]" or "[IPv6]:PORT"; a bare IPv6 address (two colons or more) takes no port.
     std::string::size_type colon = std::string::npos;
     if (text.starts_with('[')) {

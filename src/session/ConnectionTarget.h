@@ -20,8 +20,10 @@ struct ConnectionTarget {
     static ConnectionTarget tcp(std::string host, std::uint16_t port = unitTcpPort);
     // COM<port>, or the device at path when one is given.
     static ConnectionTarget serial(std::uint32_t port, std::string path = {});
-    // "HOST" or "HOST:PORT". Throws std::invalid_argument.
-    static ConnectionTarget parseTcp(const std::string& text);
+    // "HOST" or "HOST:PORT" ("[IPv6]:PORT" for an IPv6 address with a port);
+    // without a port, defaultPort. Throws std::invalid_argument.
+    static ConnectionTarget parseTcp(const std::string& text,
+                                     std::uint16_t defaultPort = unitTcpPort);
     // "HOST:PORT" or "[IPv6]:PORT" for a listener; port 0 picks a free one.
     // Throws std::invalid_argument.
     static ConnectionTarget parseListen(const std::string& text);

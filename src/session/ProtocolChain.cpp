@@ -25,9 +25,9 @@ ProtocolChain::ProtocolChain(const ConnectionTarget& target, ConnectionLinks& li
     open(target, links, std::move(listener));
 }
 
-ProtocolChain::ProtocolChain(const ConnectionTarget& target)
+ProtocolChain::ProtocolChain(const ConnectionTarget& target, QUIPProtocol::MessageListener listener)
     : ownLinks_(std::make_unique<ConnectionLinks>()) {
-    open(target, *ownLinks_, {});
+    open(target, *ownLinks_, std::move(listener));
 }
 
 ProtocolChain::~ProtocolChain() = default;

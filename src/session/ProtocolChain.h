@@ -42,8 +42,10 @@ public:
     // message the unit sends, from the Get All on.
     ProtocolChain(const ConnectionTarget& target, ConnectionLinks& links,
                   QUIPProtocol::MessageListener listener = {});
-    // With links of its own, for a caller that holds one connection at a time.
-    explicit ProtocolChain(const ConnectionTarget& target);
+    // With links of its own, for a caller that holds one connection at a time
+    // or builds it apart from the links of any other.
+    explicit ProtocolChain(const ConnectionTarget& target,
+                           QUIPProtocol::MessageListener listener = {});
     ~ProtocolChain();
     ProtocolChain(const ProtocolChain&) = delete;
     ProtocolChain& operator=(const ProtocolChain&) = delete;

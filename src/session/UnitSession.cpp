@@ -6,6 +6,14 @@
 
 #include <utility>
 
+UnitSession::Connection::Connection() = default;
+UnitSession::Connection::Connection(Connection&&) noexcept = default;
+UnitSession::Connection& UnitSession::Connection::operator=(Connection&&) noexcept = default;
+UnitSession::Connection::~Connection() {
+    parameters.reset();
+    chain.reset();
+}
+
 UnitSession::UnitSession() = default;
 
 UnitSession::~UnitSession() {
@@ -21,6 +29,23 @@ void UnitSession::open(const ConnectionTarget& target) {
 
 void UnitSession::reopen() {
     open(target_);
+}
+
+UnitSession::Connection UnitSession::connect(const ConnectionTarget& target,
+                                             MessageListener listener) {
+    Connection connection;
+    connection.target = target;
+    connection.chain = std::make_unique<ProtocolChain>(target, std::move(listener));
+    connection.parameters = std::make_unique<KORAParams>(connection.chain->frontEnd());
+    return connection;
+}
+
+void UnitSession::adopt(Connection connection) {
+    close();
+    target_ = connection.target;
+    chain_ = std::move(connection.chain);
+    parameters_ = std::move(connection.parameters);
+    notifyReplaced();
 }
 
 void UnitSession::goOffLine() {

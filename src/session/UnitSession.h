@@ -23,6 +23,21 @@ public:
     using MessageListener = QUIPProtocol::MessageListener;
     using ReplacedListener = std::function<void()>;
 
+    // A connection made apart from every session, on whatever thread, for
+    // one session to adopt. Its chain has links of its own, so that making
+    // it touches nothing a session holds; it is destroyed parameter set
+    // first, and tells the unit that the host leaves.
+    struct Connection {
+        Connection();
+        Connection(Connection&&) noexcept;
+        Connection& operator=(Connection&&) noexcept;
+        ~Connection();
+
+        ConnectionTarget target;
+        std::unique_ptr<ProtocolChain> chain;
+        std::unique_ptr<KORAParams> parameters;
+    };
+
     UnitSession();
     // Closes the connection: the unit is told that the host leaves.
     ~UnitSession();
@@ -35,6 +50,13 @@ public:
     void open(const ConnectionTarget& target);
     // Opens the last target again.
     void reopen();
+    // Opens target as open() does, but into a connection of its own that no
+    // session holds yet; listener hears the unit's messages. Failures throw
+    // VerloException.
+    static Connection connect(const ConnectionTarget& target, MessageListener listener = {});
+    // Closes whatever is open and takes over connection, whose target becomes
+    // the last target. The session's own message listener does not hear it.
+    void adopt(Connection connection);
     // Closes whatever is open and opens the simulated unit, keeping the last
     // target for a later reopen().
     void goOffLine();

@@ -11,6 +11,7 @@
 #include "ui/windows/CDownload.h"
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
+#include "ui/windows/ConnectingDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/OpenDeviceDialog.h"
 
@@ -27,6 +28,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <sys/types.h>
 
 namespace {
 
@@ -43,13 +45,14 @@ class Camera {
 public:
     explicit Camera(const QString& folder) : folder_(folder) {}
 
-    // Shows window, then writes NAME.png: the screen around the window's
-    // frame and around extra (a list that is open), if given.
-    void take(QWidget& window, const char* name, QWidget* extra = nullptr) {
+    // Shows window, lets it settle, then writes NAME.png: the screen around
+    // the window's frame and around extra (a list that is open), if given.
+    void take(QWidget& window, const char* name, QWidget* extra = nullptr,
+              int settleMilliseconds = 800) {
         window.show();
         window.raise();
         window.activateWindow();
-        settle(800);
+        settle(settleMilliseconds);
         QRect area = window.frameGeometry();
         if (extra != nullptr) {
             area = area.united(extra->frameGeometry());
@@ -76,12 +79,14 @@ private:
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::cerr << "usage: trx4-screenshots FOLDER UNIT-PORT\n"
+    if (argc != 4) {
+        std::cerr << "usage: trx4-screenshots FOLDER UNIT-PORT UNIT-PID\n"
                      "  FOLDER     where the pictures go\n"
-                     "  UNIT-PORT  the TCP port of a unit listening on 127.0.0.1\n";
+                     "  UNIT-PORT  the TCP port of a unit listening on 127.0.0.1\n"
+                     "  UNIT-PID   its process, stopped for a moment to show a silent unit\n";
         return 2;
     }
+    const auto unitProcess = static_cast<pid_t>(std::atol(argv[3]));
     Camera camera(QString::fromLocal8Bit(argv[1]));
     const auto unitPort = static_cast<std::uint16_t>(std::atoi(argv[2]));
     const QString address = QStringLiteral("127.0.0.1");
@@ -108,6 +113,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     camera.take(window, "main-connected");
+    {
+        ConnectingDialog connecting(address, &window);
+        camera.take(connecting, "connecting");
+    }
 
     KORAParams& unit = *window.parameterSet();
     KORAExceptionHandler& handler = window.exceptionHandler();
@@ -138,5 +147,15 @@ int main(int argc, char** argv) {
         ErrorDialog error(QStringLiteral("MD5 checksum error"), &window);
         camera.take(error, "error");
     }
+    // Last, as the window drops a unit silent a second longer: the unit
+    // stopped, the window dimmed.
+    ::kill(unitProcess, SIGSTOP);
+    QElapsedTimer silent;
+    silent.start();
+    while (!window.isStale() && silent.elapsed() < 3500) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    camera.take(window, "main-stale", nullptr, 300);
+    ::kill(unitProcess, SIGCONT);
     return 0;
 }

@@ -10,6 +10,8 @@
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/Palette.h"
 #include "ui/look/WindowStack.h"
+#include "ui/windows/ConnectingDialog.h"
+#include "ui/windows/ConnectionAttempt.h"
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/ModalRunner.h"
 #include "ui/windows/OpenWindowRegistration.h"
@@ -23,6 +25,7 @@
 #include "ui/settings/CBasicSettings.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -35,6 +38,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -119,7 +123,7 @@ constexpr TextRoom kTextRooms[] = {
     {1101, "L"},
     {1105, "Surround"},
     {CKORARemoteGUIDlg::kConnectionTypeText, "Ethernet|Serial|Off Line"},
-    {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255|COM4"},
+    {CKORARemoteGUIDlg::kConnectionAddressText, "255.255.255.255:65535|[ffff::ffff]:65535"},
     {1024, "88.88.88.88"},
     {CKORARemoteGUIDlg::kRemoteVersionText, "88.88.88.88"},
 };
@@ -179,6 +183,8 @@ CKORARemoteGUIDlg::CKORARemoteGUIDlg(int connectionType, const QString& tcpAddre
     session_.setReplacedListener([this] { followSession(); });
     pollTimer_.setInterval(kPollInterval);
     connect(&pollTimer_, &QTimer::timeout, this, &CKORARemoteGUIDlg::pollTick);
+    reconnectTimer_.setSingleShot(true);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &CKORARemoteGUIDlg::reconnect);
 
     for (int position = 0; position < kProgramPositions; ++position) {
         auto formatter = std::make_unique<EnumeratedFormatter>("Verlo E Program Configuration");
@@ -198,6 +204,7 @@ CKORARemoteGUIDlg::CKORARemoteGUIDlg(int connectionType, const QString& tcpAddre
 
 CKORARemoteGUIDlg::~CKORARemoteGUIDlg() {
     stopPolling();
+    attempt_.reset();
     closeDevice();
     controller_.reset();
     exceptionHandler_.reset();
@@ -224,8 +231,22 @@ void CKORARemoteGUIDlg::initialise() {
     startPolling();
 }
 
+std::chrono::seconds CKORARemoteGUIDlg::reconnectDelay(int attempt) {
+    constexpr std::chrono::seconds first{2};
+    constexpr std::chrono::seconds longest{30};
+    std::chrono::seconds delay = first;
+    for (int n = 1; n < attempt && delay < longest; ++n) {
+        delay *= 2;
+    }
+    return std::min(delay, longest);
+}
+
 bool CKORARemoteGUIDlg::openDevice(int type, const QString& address, int port,
                                    bool keepTypeOnFailure) {
+    // The operator's choice (or the drop to off line) replaces whatever was
+    // under way in the background.
+    attempt_.reset();
+    stopReconnecting();
     connectionType_ = type;
     tcpAddress_ = address;
     serialPort_ = port;
@@ -268,9 +289,153 @@ void CKORARemoteGUIDlg::closeDevice() {
     session_.close();
 }
 
+void CKORARemoteGUIDlg::beginReopen() {
+    stopReconnecting();
+    if (attempt_ != nullptr) {
+        return;
+    }
+    stopPolling();
+    closeDevice();
+    // Not stale: the reboot wait's own display tells the operator.
+    session_.goOffLine();
+    if (connectionType_ == ConnectionType::OffLine) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                startPolling();
+                emit reopenFinished(true);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    ConnectionTarget target;
+    // An address that cannot be used fails the attempt as a refused one does.
+    if (!exceptionHandler_->guard(KORAExceptionHandler::kOpenDevice, [&] {
+            target = targetOf(connectionType_, tcpAddress_, serialPort_);
+        })) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit reopenFinished(false); }, Qt::QueuedConnection);
+        return;
+    }
+    startAttempt(target, AttemptPurpose::Reopen);
+}
+
 void CKORARemoteGUIDlg::goOffLine() {
+    const bool lostUnit = session_.isOpen() && !session_.isOffLine();
+    const int lostType = connectionType_;
+    const QString lostAddress = tcpAddress_;
+    const int lostPort = serialPort_;
     closeDevice();
     openDevice(ConnectionType::OffLine, QString(), 1, false);
+    if (lostUnit &&
+        ApplicationProfile::open()->value(QString::fromUtf8(kReconnectKey), true).toBool()) {
+        lostType_ = lostType;
+        lostAddress_ = lostAddress;
+        lostPort_ = lostPort;
+        reconnectAttempt_ = 1;
+        scheduleReconnect();
+    }
+}
+
+ConnectionTarget CKORARemoteGUIDlg::targetOf(int type, const QString& address, int port) const {
+    if (type == ConnectionType::Ethernet) {
+        try {
+            return ConnectionTarget::parseTcp(address.trimmed().toStdString(), unitTcpPort_);
+        } catch (const std::invalid_argument& error) {
+            throw VerloException(std::string("The TCP/IP address is not usable: ") + error.what());
+        }
+    }
+    if (type == ConnectionType::Serial || type == ConnectionType::SerialAlternate) {
+        return ConnectionTarget::serial(static_cast<std::uint32_t>(port),
+                                        serialPortPath(port).toStdString());
+    }
+    return ConnectionTarget{};
+}
+
+bool CKORARemoteGUIDlg::connectAway(const ConnectionTarget& target, const QString& where) {
+    ConnectionAttempt attempt(target);
+    ConnectingDialog dialog(where, this);
+    QEventLoop loop;
+    connect(&attempt, &ConnectionAttempt::finished, &loop, &QEventLoop::quit);
+    connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.open();
+    loop.exec();
+    dialog.hide();
+    if (!attempt.isFinished()) {
+        // Cancelled: the attempt is abandoned as it goes.
+        return false;
+    }
+    session_.adopt(attempt.take());
+    return true;
+}
+
+void CKORARemoteGUIDlg::startAttempt(const ConnectionTarget& target, AttemptPurpose purpose) {
+    attemptPurpose_ = purpose;
+    attempt_ = std::make_unique<ConnectionAttempt>(target);
+    connect(attempt_.get(), &ConnectionAttempt::finished, this,
+            &CKORARemoteGUIDlg::attemptFinished);
+}
+
+void CKORARemoteGUIDlg::attemptFinished() {
+    const std::unique_ptr<ConnectionAttempt> attempt = std::move(attempt_);
+    bool opened = false;
+    // A failed attempt in the background is no news: the next one follows,
+    // or the reboot wait goes on. Only the unexpected reaches the handler.
+    exceptionHandler_->guard(KORAExceptionHandler::kOpenDevice, [&] {
+        try {
+            UnitSession::Connection connection = attempt->take();
+            if (attemptPurpose_ == AttemptPurpose::Reconnect) {
+                connectionType_ = lostType_;
+                tcpAddress_ = lostAddress_;
+                serialPort_ = lostPort_;
+                stopReconnecting();
+            }
+            session_.adopt(std::move(connection));
+            opened = true;
+        } catch (const VerloException&) {
+        }
+    });
+    if (opened) {
+        startPolling();
+    }
+    if (attemptPurpose_ == AttemptPurpose::Reopen) {
+        emit reopenFinished(opened);
+    } else if (!opened && reconnectAttempt_ > 0) {
+        ++reconnectAttempt_;
+        scheduleReconnect();
+    }
+}
+
+void CKORARemoteGUIDlg::scheduleReconnect() {
+    reconnectTimer_.start(reconnectDelay(reconnectAttempt_));
+    showConnectionState();
+}
+
+void CKORARemoteGUIDlg::reconnect() {
+    // A settings dialog or the firmware update's reboot wait holds the
+    // connection: try again once it is closed.
+    if (exceptionHandler_->openWindowCount() > 0 || attempt_ != nullptr) {
+        reconnectTimer_.start(std::chrono::seconds(1));
+        return;
+    }
+    ConnectionTarget target;
+    if (!exceptionHandler_->guard(KORAExceptionHandler::kOpenDevice,
+                                  [&] { target = targetOf(lostType_, lostAddress_, lostPort_); })) {
+        stopReconnecting();
+        return;
+    }
+    startAttempt(target, AttemptPurpose::Reconnect);
+}
+
+void CKORARemoteGUIDlg::stopReconnecting() {
+    reconnectTimer_.stop();
+    if (reconnectAttempt_ > 0) {
+        reconnectAttempt_ = 0;
+        if (attemptPurpose_ == AttemptPurpose::Reconnect) {
+            attempt_.reset();
+        }
+        showConnectionState();
+    }
 }
 
 void CKORARemoteGUIDlg::followSession() {
@@ -283,21 +448,27 @@ void CKORARemoteGUIDlg::followSession() {
 }
 
 bool CKORARemoteGUIDlg::openEthernet(const QString& address) {
-    return exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
-        // Connecting and the first exchange block until the unit answers.
-        const WaitCursor waiting;
-        session_.open(ConnectionTarget::tcp(address.toStdString(), unitTcpPort_));
-        tcpAddress_ = address;
+    // A cancelled attempt is the operator's own choice: no error follows.
+    bool connected = false;
+    const bool guarded = exceptionHandler_->guard(KORAExceptionHandler::kOpenEthernet, [&] {
+        connected = connectAway(targetOf(ConnectionType::Ethernet, address, 1), address);
+        if (connected) {
+            tcpAddress_ = address;
+        }
     });
+    return guarded && connected;
 }
 
 bool CKORARemoteGUIDlg::openSerial(int port) {
-    return exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
-        const WaitCursor waiting;
-        session_.open(ConnectionTarget::serial(static_cast<std::uint32_t>(port),
-                                               serialPortPath(port).toStdString()));
-        tcpAddress_.clear();
+    bool connected = false;
+    const bool guarded = exceptionHandler_->guard(KORAExceptionHandler::kOpenSerial, [&] {
+        connected = connectAway(targetOf(ConnectionType::Serial, QString(), port),
+                                QStringLiteral("COM%1").arg(port));
+        if (connected) {
+            tcpAddress_.clear();
+        }
     });
+    return guarded && connected;
 }
 
 void CKORARemoteGUIDlg::startPolling() {
@@ -324,6 +495,39 @@ void CKORARemoteGUIDlg::pollTick() {
         parameters->pollNext();
         parameters->refreshControls();
     });
+    showSilence();
+}
+
+void CKORARemoteGUIDlg::showSilence() {
+    const bool stale =
+        session_.isOpen() && !session_.isOffLine() && session_.silence() >= kStaleAfter;
+    if (stale != stale_) {
+        stale_ = stale;
+        for (QWidget* panel : livePanels_) {
+            panel->setEnabled(!stale);
+        }
+    }
+    showConnectionState();
+}
+
+void CKORARemoteGUIDlg::showConnectionState() {
+    QString text;
+    if (reconnectAttempt_ > 0) {
+        const QString where = lostType_ == ConnectionType::Ethernet
+                                  ? lostAddress_
+                                  : QStringLiteral("COM%1").arg(lostPort_);
+        text = QStringLiteral("Reconnecting to %1 (attempt %2)\u2026")
+                   .arg(where)
+                   .arg(reconnectAttempt_);
+    } else if (stale_) {
+        text =
+            QStringLiteral("No answer from the TRX4 for %1 s")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(session_.silence()).count());
+    }
+    auto* label = findControl<QLabel>(this, kConnectionStateText);
+    if (label->text() != text) {
+        setStaticText(kConnectionStateText, text);
+    }
 }
 
 void CKORARemoteGUIDlg::showConnection() {
@@ -432,6 +636,8 @@ void CKORARemoteGUIDlg::saveSettings() {
 }
 
 void CKORARemoteGUIDlg::openDeviceCommand() {
+    // The operator takes over: no reconnection behind the dialog's back.
+    stopReconnecting();
     stopPolling();
     OpenDeviceDialog dialog(this);
     if (ModalRunner::run(dialog) == QDialog::Accepted) {
@@ -581,7 +787,11 @@ void CKORARemoteGUIDlg::buildLayout() {
     auto* connectionLayout = new QVBoxLayout(connection);
     connectionLayout->addWidget(text(kConnectionTypeText));
     connectionLayout->addWidget(text(kConnectionAddressText));
+    QLabel* state = text(kConnectionStateText);
+    state->setWordWrap(true);
+    connectionLayout->addWidget(state);
     layout->addWidget(connection, 4, 1);
+    livePanels_ = {output, programs, decoding, status, metadata, frontPanel};
 
     auto* versions = new QGroupBox(QStringLiteral("Software Versions"));
     auto* versionsGrid = new QGridLayout(versions);

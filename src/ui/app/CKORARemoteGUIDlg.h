@@ -12,10 +12,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+class ConnectionAttempt;
 class KORAExceptionHandler;
 class MeterWidget;
 class Win32Controller;
@@ -45,6 +47,8 @@ public:
 
     static constexpr int kConnectionTypeText = 1019;
     static constexpr int kConnectionAddressText = 1018;
+    // Below the connection: a unit gone quiet, or the reconnection under way.
+    static constexpr int kConnectionStateText = 1020;
     static constexpr int kRemoteVersionText = 1025;
     static constexpr int kFirstProgramLabel = 1600;
     static constexpr int kFirstMeter = 1004;
@@ -59,6 +63,14 @@ public:
     // The configuration files' choosers.
     static constexpr const char* kFileFilter = "TRX4 Files (*.trx);;All Files (*)";
     static constexpr const char* kFileExtension = "trx";
+    // The profile's switch for reconnecting by itself (on unless stored off).
+    static constexpr const char* kReconnectKey = "Settings/reconnect";
+    // A unit silent this long (its ping a second unanswered) looks stale.
+    static constexpr std::chrono::seconds kStaleAfter{3};
+
+    // How long after losing the unit reconnection attempt n (from 1) starts:
+    // 2 s, then twice as long each time, up to 30 s.
+    static std::chrono::seconds reconnectDelay(int attempt);
 
     // The unit is reached on unitTcpPort over TCP; only tests choose another
     // than the unit's own port.
@@ -76,10 +88,13 @@ public:
     // (false is returned). Failures go to the exception handler.
     bool openDevice(int type, const QString& address, int port, bool keepTypeOnFailure);
     // Closes the device, then opens the current connection again.
-    bool reopenDevice(bool keepTypeOnFailure) override;
+    bool reopenDevice(bool keepTypeOnFailure);
+    void beginReopen() override;
     // Destroys the parameter set, then the connection chain.
     void closeDevice();
-    // Closes the device and opens the simulated unit, off line.
+    // Closes the device and opens the simulated unit, off line. When that
+    // drops a real unit, the window reconnects by itself unless the profile
+    // says not to.
     void goOffLine() override;
     bool openEthernet(const QString& address);
     bool openSerial(int port);
@@ -90,6 +105,12 @@ public:
     int pollTimer() const { return pollTimer_.isActive() ? kPollTimerId : 0; }
     // One tick of the polling timer: the next status group and every control.
     void pollTick();
+    // The unit has been silent for kStaleAfter: its indicators are dimmed.
+    bool isStale() const { return stale_; }
+    // A connection is being made in the background (no dialog shown).
+    bool isConnecting() const { return attempt_ != nullptr; }
+    // Reconnection to a lost unit is waiting or under way.
+    bool isReconnecting() const { return reconnectAttempt_ > 0; }
 
     // Shows the current connection's type and address.
     void showConnection();
@@ -113,6 +134,22 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Why the connection attempt away from the window was made.
+    enum class AttemptPurpose { Reopen, Reconnect };
+    // Where type, address and port lead. Throws VerloException for an
+    // address that does not parse.
+    ConnectionTarget targetOf(int type, const QString& address, int port) const;
+    // Connects to target away from the window behind the connecting dialog,
+    // and adopts the connection. False when the operator cancelled.
+    bool connectAway(const ConnectionTarget& target, const QString& where);
+    void startAttempt(const ConnectionTarget& target, AttemptPurpose purpose);
+    void attemptFinished();
+    void scheduleReconnect();
+    void reconnect();
+    void stopReconnecting();
+    // Dims or restores the indicators as the unit's silence says.
+    void showSilence();
+    void showConnectionState();
     // Hands the session's new parameter set to the controller and binds the
     // indicators to it.
     void followSession();
@@ -127,6 +164,16 @@ private:
     int serialPort_;
 
     std::vector<MeterWidget*> meters_;
+    // The panels of the unit's live values, dimmed while it is silent.
+    std::vector<QWidget*> livePanels_;
+    bool stale_ = false;
+    // The unit to reconnect to, as the connection settings gave it.
+    int lostType_ = 0;
+    QString lostAddress_;
+    int lostPort_ = 1;
+    // The attempt under way or to come, from 1; 0 when not reconnecting.
+    int reconnectAttempt_ = 0;
+    QTimer reconnectTimer_;
     QPixmap icon_;
     QPixmap ledOn_;
     QPixmap ledOff_;
@@ -143,4 +190,7 @@ private:
     // Closed by the destructor while the controller still lives.
     UnitSession session_;
     QTimer pollTimer_;
+    // Goes before the session: an unfinished attempt is abandoned.
+    std::unique_ptr<ConnectionAttempt> attempt_;
+    AttemptPurpose attemptPurpose_ = AttemptPurpose::Reopen;
 };

@@ -1,5 +1,6 @@
 #include "ui/look/MeterWidget.h"
 
+#include <QEvent>
 #include <QPainter>
 
 MeterWidget::MeterWidget(QWidget* parent) : QWidget(parent) {
@@ -15,4 +16,14 @@ void MeterWidget::setImage(const QImage& image) {
 void MeterWidget::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.drawImage(0, 0, image_);
+    if (!isEnabled()) {
+        painter.fillRect(rect(), QColor(128, 128, 128, 176));
+    }
+}
+
+void MeterWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        update();
+    }
+    QWidget::changeEvent(event);
 }

@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // A level meter's surface. It only paints the image its observer hands it;
-// levels, ballistics and colours are the observer's business.
+// levels, ballistics and colours are the observer's business. Disabled, it
+// draws the image dimmed: its values are no longer current.
 class MeterWidget : public QWidget {
     Q_OBJECT
 
@@ -17,6 +18,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QImage image_;

@@ -63,6 +63,7 @@ CDownload::CDownload(ParameterSet& parameterSet, UnitWindow& mainWindow,
     connect(startButton_, &QPushButton::clicked, this, &CDownload::startUpdate);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(&mainWindow, &UnitWindow::parameterSetChanged, this, &CDownload::followConnection);
+    connect(&mainWindow, &UnitWindow::reopenFinished, this, &CDownload::reopenFinished);
 
     versionText_ = addStatic(kVersionText, QStringLiteral("88.88.88.88"));
     fileNameText_ = addStatic(kFileNameText, QStringLiteral("None"));
@@ -231,15 +232,29 @@ void CDownload::rebootTick() {
     }
     // Directly: Download Progress stays 0 during the wait.
     progressBar_->setValue(static_cast<int>(p));
-    if (p < 30 || p % 10 != 0) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - rebootStart_);
+    stateLabel_->setText(reopenAttempts_ == 0
+                             ? QStringLiteral("Rebooting: %1 s").arg(seconds.count())
+                             : QStringLiteral("Rebooting: %1 s, attempt %2")
+                                   .arg(seconds.count())
+                                   .arg(reopenAttempts_));
+    if (p >= 100 && !mayStopWaiting_) {
+        mayStopWaiting_ = true;
+        closeButton_->setText(QString::fromUtf8(kStopWaiting));
+        closeButton_->setEnabled(true);
+    }
+    if (p < 30 || p % 10 != 0 || reopening_) {
         return;
     }
-    if (!reopen()) {
-        if (p >= 100 && !mayStopWaiting_) {
-            mayStopWaiting_ = true;
-            closeButton_->setText(QString::fromUtf8(kStopWaiting));
-            closeButton_->setEnabled(true);
-        }
+    reopening_ = true;
+    ++reopenAttempts_;
+    mainWindow_.beginReopen();
+}
+
+void CDownload::reopenFinished(bool opened) {
+    reopening_ = false;
+    if (!opened || state_ != State::Rebooting) {
         return;
     }
     enterState(State::Idle);
@@ -251,7 +266,8 @@ void CDownload::rebootTick() {
             ? QStringLiteral("The unit did not confirm the burn: the outcome of the update is "
                              "unknown.\nThe unit now reports firmware version %1.")
                   .arg(versionText_->text())
-            : QStringLiteral("Firmware Upgraded");
+            : QStringLiteral("Firmware Upgraded\nThe unit now reports firmware version %1.")
+                  .arg(versionText_->text());
     MessageDialog upgraded(MessageDialog::kTemplateId, outcome, this);
     ModalRunner::run(upgraded);
     exceptionHandler_.closeOpenWindows();
@@ -260,11 +276,6 @@ void CDownload::rebootTick() {
 bool CDownload::sendChunk() {
     const WaitCursor waiting;
     return controller_.sendNextChunk();
-}
-
-bool CDownload::reopen() {
-    const WaitCursor waiting;
-    return mainWindow_.reopenDevice(true);
 }
 
 void CDownload::enterState(State state) {
@@ -294,7 +305,10 @@ void CDownload::enterState(State state) {
         percentSign_->hide();
         controller_.setHandlerBusy(true);
         stateLabel_->setText(QStringLiteral("Rebooting"));
-        rebootDeadline_ = clock_.now() + kRebootWait;
+        rebootStart_ = clock_.now();
+        rebootDeadline_ = rebootStart_ + kRebootWait;
+        reopenAttempts_ = 0;
+        reopening_ = false;
         progressBar_->setValue(0);
         break;
     }

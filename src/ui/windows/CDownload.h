@@ -20,8 +20,10 @@ class UnitWindow;
 // The "Update Software" dialog: the operator selects a firmware image, which
 // is checked at once, confirms, and the payload goes to the unit one chunk per
 // timer tick. Then the unit burns the image and reboots while the dialog
-// waits in 45-second cycles, trying to reconnect; once it is back the
-// operator is told and every open settings window closes. After a whole
+// waits in 45-second cycles, trying to reconnect in the background (the
+// dialog keeps counting and answering meanwhile); once it is back the
+// operator is told the version it reports and every open settings window
+// closes. After a whole
 // cycle without an answer the operator may stop waiting: the main window
 // then goes on off line.
 //
@@ -97,9 +99,10 @@ private:
     void rebootTick();
     // What one tick does in the current state.
     void step();
-    // The blocking steps, under the wait cursor.
+    // The blocking step, under the wait cursor.
     bool sendChunk();
-    bool reopen();
+    // The main window's attempt to reopen during the reboot wait has ended.
+    void reopenFinished(bool opened);
     // The unit did not come back: off line, tell the operator, close.
     void stopWaiting();
     // Takes the main window's current parameter set for every later use and
@@ -113,6 +116,10 @@ private:
     std::unique_ptr<DownloadProgressCommand> progress_;
     State state_ = State::Idle;
     Clock::time_point rebootDeadline_;
+    Clock::time_point rebootStart_;
+    // Attempts to reconnect in this reboot wait, and whether one runs.
+    int reopenAttempts_ = 0;
+    bool reopening_ = false;
     // A whole reboot wait passed without an answer.
     bool mayStopWaiting_ = false;
     QTimer timer_;

@@ -6,6 +6,7 @@
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/WindowFrame.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -53,11 +54,17 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     portList_->setEnabled(false);
     addressEdit_ = new QLineEdit;
     addressEdit_->setObjectName(QStringLiteral("tcpAddress"));
+    // A unit behind a forwarded port or a hub is reached as HOST:PORT.
+    addressEdit_->setPlaceholderText(QStringLiteral("host or host:port"));
+    reconnectBox_ = new QCheckBox(QStringLiteral("&Reconnect automatically"));
+    reconnectBox_->setObjectName(QStringLiteral("reconnect"));
 
     const std::unique_ptr<QSettings> profile = ApplicationProfile::open();
     connectionType_ = profile->value(key(kConnectionTypeKey), ConnectionType::OffLine).toInt();
     serialPort_ = profile->value(key(kSerialPortKey), 1).toInt();
     tcpAddress_ = profile->value(key(kTcpAddressKey), QString()).toString();
+    reconnects_ = profile->value(key(kReconnectKey), true).toBool();
+    reconnectBox_->setChecked(reconnects_);
     // A stored value without an entry (type 3, say) selects nothing and is
     // kept as it is until the operator chooses.
     connectionList_->setCurrentIndex(connectionType_ < connectionList_->count() ? connectionType_
@@ -74,6 +81,7 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
             [this](int index) { serialPort_ = index + 1; });
     connect(addressEdit_, &QLineEdit::textChanged, this,
             [this](const QString& text) { tcpAddress_ = text; });
+    connect(reconnectBox_, &QCheckBox::toggled, this, [this](bool on) { reconnects_ = on; });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 16, 20, 14);
@@ -85,6 +93,7 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     form->addRow(QStringLiteral("Co&nnection"), connectionList_);
     form->addRow(QStringLiteral("&Port"), portList_);
     form->addRow(QStringLiteral("TCP/IP &Address"), addressEdit_);
+    form->addRow(QString(), reconnectBox_);
     layout->addLayout(form);
 
     auto* okButton = shadedButton(QStringLiteral("&OK"), kOkButton);
@@ -113,6 +122,7 @@ OpenDeviceDialog::~OpenDeviceDialog() {
     profile->setValue(key(kConnectionTypeKey), connectionType_);
     profile->setValue(key(kTcpAddressKey), tcpAddress_);
     profile->setValue(key(kSerialPortKey), serialPort_);
+    profile->setValue(key(kReconnectKey), reconnects_);
 }
 
 void OpenDeviceDialog::enableControls() {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -32,6 +33,8 @@ public:
     static constexpr const char* kConnectionTypeKey = "connection type";
     static constexpr const char* kTcpAddressKey = "tcp address";
     static constexpr const char* kSerialPortKey = "serial port";
+    // Whether the main window reconnects by itself to a unit it lost.
+    static constexpr const char* kReconnectKey = "reconnect";
 
     explicit OpenDeviceDialog(QWidget* parent = nullptr);
     ~OpenDeviceDialog() override;
@@ -46,7 +49,9 @@ private:
     int connectionType_ = ConnectionType::OffLine;
     QString tcpAddress_;
     int serialPort_ = 1;
+    bool reconnects_ = true;
     QComboBox* connectionList_;
     QComboBox* portList_;
     QLineEdit* addressEdit_;
+    QCheckBox* reconnectBox_;
 };

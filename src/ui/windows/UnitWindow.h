@@ -18,10 +18,12 @@ public:
     virtual bool stopPolling() = 0;
     // The open connection's parameter set; null between a close and an open.
     virtual KORAParams* parameterSet() const = 0;
-    // Closes the connection and opens the current one again; the simulated
-    // unit stands in when that fails. With keepTypeOnFailure a fallback keeps
-    // the recorded connection, does not poll and returns false.
-    virtual bool reopenDevice(bool keepTypeOnFailure) = 0;
+    // Closes the connection and starts opening the current one again away
+    // from the window, returning at once; meanwhile the simulated unit stands
+    // in without polling and the recorded connection is kept. reopenFinished
+    // tells the outcome; a failure is not reported otherwise. An attempt
+    // already running is left to finish.
+    virtual void beginReopen() = 0;
     // Goes on with the simulated unit: off line, no address, port 1, polling.
     virtual void goOffLine() = 0;
 
@@ -29,4 +31,6 @@ signals:
     // The parameter set was destroyed or replaced: whoever keeps a pointer to
     // it takes parameterSet() again (which may be null between the two).
     void parameterSetChanged();
+    // The attempt beginReopen started has ended: opened, and polling, or not.
+    void reopenFinished(bool opened);
 };

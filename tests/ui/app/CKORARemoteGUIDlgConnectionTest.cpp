@@ -71,6 +71,7 @@ TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoe
         std::this_thread::sleep_for(30ms);
     }
     EXPECT_EQ(shown(window), "Off Line");
+    EXPECT_TRUE(window.isReconnecting());
     EXPECT_EQ(runner.dialogs().size(), 2u);
     EXPECT_NE(window.pollTimer(), 0);
 
@@ -83,6 +84,7 @@ TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoe
     ASSERT_EQ(runner.dialogs().size(), 3u);
     EXPECT_THAT(runner.dialogs()[2].texts, Contains(QString(ErrorDialog::kMessage)));
     EXPECT_EQ(shown(unreachable), "Off Line");
+    EXPECT_FALSE(unreachable.isReconnecting());
     EXPECT_NE(unreachable.pollTimer(), 0);
 
     // As while the unit reboots after a firmware transfer: the handler is
@@ -104,11 +106,13 @@ TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoe
             EXPECT_EQ(address->isEnabled(), addressEnabled) << type;
             EXPECT_EQ(port->isEnabled(), portEnabled) << type;
         }
+        dialog.findChild<QAbstractButton*>(QStringLiteral("reconnect"))->click();
         findControl<QAbstractButton>(&dialog, OpenDeviceDialog::kCancelButton)->click();
     });
     EXPECT_FALSE(CKORARemoteGUIApp().initInstance());
     EXPECT_EQ(ApplicationProfile::open()->value(QStringLiteral("Settings/connection type")).toInt(),
               ConnectionType::Serial);
+    EXPECT_FALSE(ApplicationProfile::open()->value(CKORARemoteGUIDlg::kReconnectKey).toBool());
 }
 
 } // namespace

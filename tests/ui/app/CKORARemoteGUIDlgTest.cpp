@@ -91,6 +91,13 @@ protected:
     CKORARemoteGUIDlg window{ConnectionType::OffLine, QStringLiteral("unit.example"), 3};
 };
 
+TEST(MainWindowReconnection, EachDelayDoublesFromTwoSecondsUpToThirty) {
+    const int expected[] = {2, 4, 8, 16, 30, 30};
+    for (int attempt = 1; attempt <= 6; ++attempt) {
+        EXPECT_EQ(CKORARemoteGUIDlg::reconnectDelay(attempt).count(), expected[attempt - 1]);
+    }
+}
+
 TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
     // Bound a second time, to a type without a connection of its own.
     window.closeDevice();

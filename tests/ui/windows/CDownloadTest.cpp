@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gmock/gmock.h>
 
@@ -52,6 +53,11 @@ protected:
     void select(const std::string& name, const std::vector<std::uint8_t>& image) {
         runner.answerFile(QString::fromStdString(folder.write(name, image)));
         findControl<QAbstractButton>(dialog.get(), CDownload::kSelectFileButton)->click();
+    }
+    // A tick of the reboot wait, and the end of the reconnection it started.
+    void rebootTick() {
+        dialog->timerTick();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->isConnecting(); }, 20000));
     }
     void startUpdate(int answer = ConfirmDownloadDialog::kUpdateButton) {
         runner.clickInDialog(answer);
@@ -95,8 +101,10 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
     ASSERT_TRUE(awaitEvent("rebooted"));
     clock.advance(std::chrono::seconds(18));
     runner.clickInDialog(MessageDialog::kOkButton);
-    dialog->timerTick();
-    EXPECT_THAT(runner.dialogs().back().texts, Contains(QString("Firmware Upgraded")));
+    rebootTick();
+    EXPECT_THAT(
+        runner.dialogs().back().texts,
+        Contains(QString("Firmware Upgraded\nThe unit now reports firmware version 2.5.0.1.")));
     EXPECT_EQ(dialog->state(), CDownload::State::Idle);
     EXPECT_EQ(text(CDownload::kVersionText), "2.5.0.1");
     EXPECT_TRUE(enabled(CDownload::kStartUpdateButton) && enabled(CDownload::kCloseButton));
@@ -128,7 +136,7 @@ TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
     std::vector<int> attempts;
     int mayStop = -1;
     for (int second = 0; second <= 91; ++second, clock.advance(std::chrono::seconds(1))) {
-        dialog->timerTick();
+        rebootTick();
         if (std::exchange(connection.destroyedCalls, 0) > 0) {
             attempts.push_back(second);
             connection.watch(firmwareVersion());
@@ -140,6 +148,7 @@ TEST_F(UpdateDialog, ReconnectionIsTriedFromTheEighteenthSecondOfEveryWait) {
     EXPECT_THAT(attempts, ElementsAre(18, 27, 36, 45, 63, 72, 81, 90));
     // (91 - 135) x 100 / 45 + 100, truncated: three seconds into the third wait.
     EXPECT_EQ(findControl<QProgressBar>(dialog.get(), CDownload::kProgressBar)->value(), 3);
+    EXPECT_EQ(text(CDownload::kStateLabel), "Rebooting: 91 s, attempt 8");
 
     // After one whole wait without an answer the operator may stop waiting:
     // the window goes on off line and polls, and says why.
@@ -204,7 +213,7 @@ TEST_F(UpdateDialog, AnUnconfirmedBurnReportsTheVersionAndAWrongDigestGoesOffLin
     ASSERT_TRUE(awaitEvent("rebooted"));
     clock.advance(std::chrono::seconds(18));
     runner.clickInDialog(MessageDialog::kOkButton);
-    dialog->timerTick();
+    rebootTick();
     EXPECT_THAT(runner.dialogs().back().texts,
                 Contains(QString("The unit did not confirm the burn: the outcome of the update is "
                                  "unknown.\nThe unit now reports firmware version 2.5.0.2.")));
