@@ -1,7 +1,9 @@
 // trx4-hub between trx4-unit processes and its hosts, all on the loopback
 // interface: what a confirmed Set costs through the hub beside the same Set
 // sent straight to a unit, how long a host takes to connect and have its Get
-// All, and what serving 100 units to two watching hosts each costs the hub.
+// All, what holding 100 units costs the hub (polling them alone, as
+// trx4-exporter does, and serving each to two watching hosts), and how long
+// a scrape of /metrics takes meanwhile.
 #include "RawHost.h"
 #include "UnitProcess.h"
 
@@ -13,12 +15,14 @@
 #include "session/ProtocolChain.h"
 
 #include <benchmark/benchmark.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -30,18 +34,39 @@ using Clock = std::chrono::steady_clock;
 
 const ParameterId surroundDelay(std::uint16_t{0x0303});
 
-// The hub serving count units of one emulator from the first on, once it
-// holds every one of them: until then it closes each host at once.
+constexpr std::size_t fleetSize = 100;
+
+// The hub holding count units of one emulator from the first on, serving
+// each on a port of its own or, with served false, only /metrics (its port
+// the one output line). Returned once it holds every unit: until then a
+// served port closes each host at once and /metrics shows the unit down.
 std::unique_ptr<UnitProcess> startHub(const TemporaryDirectory& folder, const UnitProcess& units,
-                                      std::size_t first, std::size_t count) {
+                                      std::size_t first, std::size_t count, bool served = true) {
     std::string file;
     for (std::size_t i = first; i < first + count; ++i) {
         file += "unit-" + std::to_string(i) + " tcp:127.0.0.1:" + std::to_string(units.portOf(i)) +
-                " serve:127.0.0.1:0\n";
+                (served ? " serve:127.0.0.1:0\n" : "\n");
     }
-    auto hub = std::make_unique<UnitProcess>(
-        std::vector<std::string>{"--units", folder.write("units", {file.begin(), file.end()})},
-        std::chrono::seconds(20), count, TRX4_HUB_EXECUTABLE);
+    std::vector<std::string> arguments{"--units",
+                                       folder.write("units", {file.begin(), file.end()})};
+    if (!served) {
+        arguments.insert(arguments.end(), {"--web.listen-address", "127.0.0.1:0"});
+    }
+    auto hub = std::make_unique<UnitProcess>(arguments, std::chrono::seconds(20),
+                                             served ? count : 1, TRX4_HUB_EXECUTABLE);
+    if (!served) {
+        httplib::Client scraper("127.0.0.1", hub->port());
+        const std::regex down("trx4_up\\{.*\\} 0");
+        if (!waitUntil(
+                [&] {
+                    const auto reply = scraper.Get("/metrics");
+                    return reply && !std::regex_search(reply->body, down);
+                },
+                std::chrono::seconds(60))) {
+            throw std::runtime_error("not every unit came up within 60 s");
+        }
+        return hub;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const bool held = waitUntil(
             [&] {
@@ -109,7 +134,8 @@ private:
 void startCounters(benchmark::State& state) {
     for (const char* name :
          {"direct_median_ms", "direct_p99_ms", "hub_median_ms", "hub_p99_ms", "extra_median_ms",
-          "extra_p99_ms", "core_percent", "messages_per_s", "rss_mb", "threads", "descriptors"}) {
+          "extra_p99_ms", "core_percent", "messages_per_s", "rss_mb", "threads", "descriptors",
+          "scrape_median_ms", "scrape_core_percent"}) {
         state.counters[name] = 0;
     }
 }
@@ -202,15 +228,23 @@ double statusField(pid_t pid, const std::string& name) {
     return 0;
 }
 
+// The hub's resident memory, threads and descriptors now.
+void countHubResources(benchmark::State& state, const UnitProcess& hub) {
+    state.counters["rss_mb"] = statusField(hub.pid(), "VmRSS") / 1024.0;
+    state.counters["threads"] = statusField(hub.pid(), "Threads");
+    const std::filesystem::path descriptors = "/proc/" + std::to_string(hub.pid()) + "/fd";
+    state.counters["descriptors"] = static_cast<double>(std::distance(
+        std::filesystem::directory_iterator(descriptors), std::filesystem::directory_iterator()));
+}
+
 // 10 s of the hub holding 100 units of one emulator (each sending its Status
 // every 100 ms) with two hosts watching each.
 void hubFleet(benchmark::State& state) {
-    constexpr std::size_t unitCount = 100;
     const TemporaryDirectory folder;
-    const UnitProcess units({"--units", std::to_string(unitCount), "--listen", "127.0.0.1:0"},
-                            std::chrono::seconds(20), unitCount);
-    const auto hub = startHub(folder, units, 0, unitCount);
-    const Watchers watchers(*hub, unitCount, 2);
+    const UnitProcess units({"--units", std::to_string(fleetSize), "--listen", "127.0.0.1:0"},
+                            std::chrono::seconds(20), fleetSize);
+    const auto hub = startHub(folder, units, 0, fleetSize);
+    const Watchers watchers(*hub, fleetSize, 2);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     startCounters(state);
     for (auto _ : state) {
@@ -222,12 +256,47 @@ void hubFleet(benchmark::State& state) {
         state.counters["messages_per_s"] =
             static_cast<double>(watchers.received() - receivedBefore) / 10;
     }
-    state.counters["rss_mb"] = statusField(hub->pid(), "VmRSS") / 1024.0;
-    state.counters["threads"] = statusField(hub->pid(), "Threads");
-    const std::filesystem::path descriptors = "/proc/" + std::to_string(hub->pid()) + "/fd";
-    state.counters["descriptors"] = static_cast<double>(std::distance(
-        std::filesystem::directory_iterator(descriptors), std::filesystem::directory_iterator()));
+    countHubResources(state, *hub);
 }
 BENCHMARK(hubFleet)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// The same 100 units held without serving them, as trx4-exporter does: 10 s
+// of polling each once a second (the hub's share of a core: core_percent);
+// then 1000 scrapes of /metrics one after another, whose 99th percentile is
+// the time reported (the median and the share of a core meanwhile are
+// counters).
+void hubFleetPollingAndScrape(benchmark::State& state) {
+    const TemporaryDirectory folder;
+    const UnitProcess units({"--units", std::to_string(fleetSize), "--listen", "127.0.0.1:0"},
+                            std::chrono::seconds(20), fleetSize);
+    const auto hub = startHub(folder, units, 0, fleetSize, false);
+    httplib::Client scraper("127.0.0.1", hub->port());
+    startCounters(state);
+    for (auto _ : state) {
+        double before = processorSeconds(hub->pid());
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["core_percent"] = 100.0 * (processorSeconds(hub->pid()) - before) / 10;
+        std::vector<double> milliseconds;
+        before = processorSeconds(hub->pid());
+        const auto started = Clock::now();
+        for (int i = 0; i < 1000; ++i) {
+            const auto asked = Clock::now();
+            const auto reply = scraper.Get("/metrics");
+            milliseconds.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - asked).count());
+            if (!reply || reply->status != 200) {
+                state.SkipWithError("a scrape failed");
+                return;
+            }
+        }
+        const std::chrono::duration<double> scraping = Clock::now() - started;
+        state.SetIterationTime(percentile(milliseconds, 99) / 1000.0);
+        state.counters["scrape_median_ms"] = percentile(milliseconds, 50);
+        state.counters["scrape_core_percent"] =
+            100.0 * (processorSeconds(hub->pid()) - before) / scraping.count();
+    }
+    countHubResources(state, *hub);
+}
+BENCHMARK(hubFleetPollingAndScrape)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -32,10 +32,18 @@ public:
         : VerloException(message) {}
 };
 
-// The unit answered with an "Error" reply carrying a parameter status code.
+// The unit answered with an "Error" reply carrying a parameter status code,
+// kept as the unit sent it so that a relay can pass the same code on.
 class HostException : public ProtocolException {
 public:
-    using ProtocolException::ProtocolException;
+    explicit HostException(const std::string& message = std::string(),
+                           std::optional<std::uint16_t> code = std::nullopt)
+        : ProtocolException(message), code_(code) {}
+
+    const std::optional<std::uint16_t>& code() const { return code_; }
+
+private:
+    std::optional<std::uint16_t> code_;
 };
 
 // A flash operation (erase, download, burn) did not succeed. Keeps the

@@ -209,22 +209,23 @@ std::size_t StatusCodeCommand::write(std::uint8_t* buffer, std::size_t size) con
     writeType(buffer, size);
     buffer[1] = 0;
     buffer[2] = 0;
-    buffer[statusCodeOffset] = static_cast<std::uint8_t>(status_.code >> 8);
-    buffer[statusCodeOffset + 1] = static_cast<std::uint8_t>(status_.code & 0xFF);
+    buffer[statusCodeOffset] = static_cast<std::uint8_t>(code_ >> 8);
+    buffer[statusCodeOffset + 1] = static_cast<std::uint8_t>(code_ & 0xFF);
     return this->size();
 }
 
 std::size_t StatusCodeCommand::read(const std::uint8_t* buffer, std::size_t size) {
     readOwnType(buffer, size);
     const std::size_t left = size > statusCodeOffset ? size - statusCodeOffset : 0;
-    status_ = lookUp(readStatusCode(buffer + statusCodeOffset, left));
+    code_ = readStatusCode(buffer + statusCodeOffset, left);
+    status_ = lookUp(code_);
     return statusCodeOffset + statusCodeSize;
 }
 
-ErrorCommand::ErrorCommand(std::uint16_t code) : StatusCodeCommand(entryFor(code)) {}
+ErrorCommand::ErrorCommand(std::uint16_t code) : StatusCodeCommand(code, entryFor(code)) {}
 
 void ErrorCommand::handle(ParameterValueMap&, SerialDevice&, QUIPLink&) const {
-    throw HostException("Error: " + status().message);
+    throw HostException("Error: " + status().message, code());
 }
 
 const CommandType& ErrorCommand::commandType() const {
@@ -240,11 +241,11 @@ StatusCodeEntry ErrorCommand::entryFor(std::uint16_t code) {
 }
 
 FlashOperationDoneCommand::FlashOperationDoneCommand(std::uint16_t code)
-    : StatusCodeCommand(entryFor(code)) {}
+    : StatusCodeCommand(code, entryFor(code)) {}
 
 void FlashOperationDoneCommand::handle(ParameterValueMap&, SerialDevice&, QUIPLink&) const {
-    if (status().code != 0) {
-        throw FlashException("Error: " + status().message, status().code);
+    if (code() != 0) {
+        throw FlashException("Error: " + status().message, code());
     }
 }
 

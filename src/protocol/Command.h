@@ -134,19 +134,23 @@ private:
 class StatusCodeCommand : public Command {
 public:
     const StatusCodeEntry& status() const { return status_; }
+    // The code as sent, also when status() is the table's fallback for it.
+    std::uint16_t code() const { return code_; }
 
     std::size_t write(std::uint8_t* buffer, std::size_t size) const override;
     std::size_t size() const override;
     std::size_t read(const std::uint8_t* buffer, std::size_t size) override;
 
 protected:
-    explicit StatusCodeCommand(StatusCodeEntry status) : status_(std::move(status)) {}
+    StatusCodeCommand(std::uint16_t code, StatusCodeEntry status)
+        : status_(std::move(status)), code_(code) {}
     // The table in which this reply's codes are looked up.
     virtual StatusCodeEntry lookUp(std::uint16_t code) const = 0;
 
 private:
     // A copy, so a command never refers into a factory that was destroyed.
     StatusCodeEntry status_;
+    std::uint16_t code_;
 };
 
 // The unit refused a parameter request.

@@ -62,14 +62,16 @@ void QUIPProtocol::getValues(const ParameterIdList& ids, ParameterValueMap& resu
 
 std::size_t QUIPProtocol::takeInPending() {
     std::size_t count = 0;
-    device_->setTimeout(pollTimeoutMs);
+    // Only what has arrived: waiting for one more message would wake the
+    // caller's thread a second time for nothing.
+    device_->setTimeout(0);
     while (count < maximumMessagesPerReply && link_->receive(*device_)) {
         ++count;
         received();
         if (const Command* command = link_->command()) {
             device_->setTimeout(replyTimeoutMs);
             dispatch(*command);
-            device_->setTimeout(pollTimeoutMs);
+            device_->setTimeout(0);
         }
     }
     device_->setTimeout(replyTimeoutMs);

@@ -63,10 +63,10 @@ public:
     // When the unit last sent a message (the end of the Get All at first).
     Clock::time_point lastMessageTime() const { return lastMessageTime_; }
     // Takes in every message already waiting (at most
-    // maximumMessagesPerReply), then pings or fails as getValues does, and
-    // returns how many messages it took in. For a caller that polls
-    // far less often than the unit sends its Status, which getValues alone,
-    // taking one message a call, could not keep up with.
+    // maximumMessagesPerReply) without waiting for another, then pings or
+    // fails as getValues does, and returns how many messages it took in. For a
+    // caller that polls far less often than the unit sends its Status, which
+    // getValues alone, taking one message a call, could not keep up with.
     std::size_t takeInPending();
     // Sends the file in blocks numbered from 1; never asks for the burn.
     void downloadFile(const std::string& fileName, ProgressCommand& progress) override;
@@ -76,6 +76,11 @@ public:
     void setValues(const ParameterValueMap& values, std::uint32_t delayMs) override;
     std::string getEventLog() override;
     std::string getErrorLog() override;
+    // Sends one flash step (Erase Flash, Download Data or Burn And Reboot) as
+    // it is and waits for its Flash Operation Done: FlashException with the
+    // unit's code when that is not 0. For a caller that relays another host's
+    // steps, which downloadBlock would pad with an empty block.
+    void flashStep(const Command& command);
 
 private:
     void getAll();
@@ -87,7 +92,6 @@ private:
     void sendAndConfirm(const SetCommand& command, std::uint32_t delayMs);
     void send(const Command& command);
     void awaitReply(const CommandType& expected, std::uint32_t timeoutMs);
-    void flashStep(const Command& command);
     std::string requestLog(const CommandType& request, const CommandType& reply);
 
     SerialDevice* device_;

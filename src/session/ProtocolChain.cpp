@@ -1,5 +1,6 @@
 #include "session/ProtocolChain.h"
 
+#include "base/VerloException.h"
 #include "protocol/ForwardingProtocol.h"
 #include "protocol/QUIPProtocol.h"
 #include "protocol/RetryingProtocol.h"
@@ -48,6 +49,13 @@ std::optional<Clock::time_point> ProtocolChain::lastMessageTime() const {
         return std::nullopt;
     }
     return protocolImplementation_->lastMessageTime();
+}
+
+void ProtocolChain::flashStep(const Command& step) {
+    if (protocolImplementation_ == nullptr) {
+        throw VerloException("The simulated unit has no flash");
+    }
+    protocolImplementation_->flashStep(step);
 }
 
 void ProtocolChain::open(const ConnectionTarget& target, ConnectionLinks& links,

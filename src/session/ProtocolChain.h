@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class Command;
 class ForwardingProtocol;
 class GenericProtocol;
 class RetryingProtocol;
@@ -58,6 +59,9 @@ public:
     std::size_t takeInPending();
     // When the unit last sent a message; none off line.
     std::optional<Clock::time_point> lastMessageTime() const;
+    // Sends one flash step as it is; see QUIPProtocol::flashStep. Off line
+    // there is no flash: VerloException.
+    void flashStep(const Command& step);
     // The forwarding front end alone, which does not retry.
     ForwardingProtocol& protocolFrontEnd() { return *protocolFrontEnd_; }
 

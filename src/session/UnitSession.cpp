@@ -80,6 +80,13 @@ std::size_t UnitSession::takeInPending() {
     return chain_ != nullptr ? chain_->takeInPending() : 0;
 }
 
+void UnitSession::flashStep(const Command& step) {
+    if (chain_ == nullptr) {
+        throw VerloException("No unit is open");
+    }
+    chain_->flashStep(step);
+}
+
 Clock::duration UnitSession::silence() const {
     if (chain_ == nullptr) {
         return Clock::duration::zero();

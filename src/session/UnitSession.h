@@ -79,6 +79,10 @@ public:
     // Takes in every message the unit has sent since the last call (none off
     // line or closed) and returns how many.
     std::size_t takeInPending();
+    // Sends one flash step (Erase Flash, Download Data or Burn And Reboot) as
+    // it is, without retrying, and waits for its reply; see
+    // QUIPProtocol::flashStep. Only while open on a unit.
+    void flashStep(const Command& step);
     // How long the unit has been silent: since its last message, or since the
     // connection opened; zero off line or closed.
     Clock::duration silence() const;

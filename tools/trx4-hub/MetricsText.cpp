@@ -43,8 +43,10 @@ public:
         }
     }
 
-    void sample(const UnitSnapshot& unit, const Labels& labels, double value) {
-        text += name_ + "{unit=" + quoted(unit.unit);
+    // suffix names a histogram's series (_bucket, _sum, _count).
+    void sample(const UnitSnapshot& unit, const Labels& labels, double value,
+                const char* suffix = "") {
+        text += name_ + suffix + "{unit=" + quoted(unit.unit);
         for (const auto& [label, labelValue] : labels) {
             text += "," + label + "=" + quoted(labelValue);
         }
@@ -61,7 +63,8 @@ private:
 
 std::string metricsText(const std::vector<UnitSnapshot>& units) {
     Writer out;
-    out.family("trx4_up", "gauge", "Whether the unit is connected (1) or not (0).", units,
+    out.family("trx4_up", "gauge",
+               "1 once the unit has been connected for 5 s without a fault, else 0.", units,
                [&](const UnitSnapshot& unit) { out.sample(unit, {}, unit.up ? 1 : 0); });
     out.family(
         "trx4_output_level_dbfs", "gauge",
@@ -107,11 +110,30 @@ std::string metricsText(const std::vector<UnitSnapshot>& units) {
                    out.sample(unit, {}, static_cast<double>(unit.pollErrors));
                });
     out.family("trx4_last_poll_timestamp_seconds", "gauge",
-               "Unix time of the last good poll of the unit.", units,
+               "Unix time of the last poll the unit answered.", units,
                [&](const UnitSnapshot& unit) {
                    if (unit.lastPollSeconds) {
                        out.sample(unit, {}, *unit.lastPollSeconds);
                    }
+               });
+    out.family("trx4_last_message_timestamp_seconds", "gauge",
+               "Unix time of the last message of any kind from the unit.", units,
+               [&](const UnitSnapshot& unit) {
+                   if (unit.lastMessageSeconds) {
+                       out.sample(unit, {}, *unit.lastMessageSeconds);
+                   }
+               });
+    out.family("trx4_poll_duration_seconds", "histogram", "How long the polls of the unit took.",
+               units, [&](const UnitSnapshot& unit) {
+                   std::uint64_t cumulative = 0;
+                   for (std::size_t i = 0; i < unit.pollBuckets.size(); ++i) {
+                       cumulative += unit.pollBuckets[i];
+                       out.sample(unit, {{"le", number(UnitSnapshot::pollBucketBounds[i])}},
+                                  static_cast<double>(cumulative), "_bucket");
+                   }
+                   out.sample(unit, {{"le", "+Inf"}}, static_cast<double>(unit.polls), "_bucket");
+                   out.sample(unit, {}, unit.pollSecondsTotal, "_sum");
+                   out.sample(unit, {}, static_cast<double>(unit.polls), "_count");
                });
     return out.text;
 }

@@ -2,7 +2,6 @@
 
 #include "Log.h"
 
-#include "base/StatusCodeFactory.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
 #include "protocol/Command.h"
@@ -72,17 +71,8 @@ int listenOn(const ConnectionTarget& address, std::uint16_t& port) {
     return listener;
 }
 
-// The code of the unit's Error behind the exception: the host that reads it
-// back gets the same text. A code outside the table reads as "Host Error"
-// whichever it was, so 0 stands for all of them.
-std::uint16_t errorCode(const HostException& error) {
-    for (std::uint16_t code = 1; code <= 3; ++code) {
-        if ("Error: " + KORAStatusCodeFactory::instance().lookUpParameterStatus(code).message ==
-            error.what()) {
-            return code;
-        }
-    }
-    return 0;
+double unixSeconds(std::chrono::system_clock::time_point time) {
+    return std::chrono::duration<double>(time.time_since_epoch()).count();
 }
 
 bool isFlashStep(std::uint8_t code) {
@@ -162,10 +152,11 @@ void UnitHub::run() {
         // Requests waiting go on at once; otherwise the sockets are watched
         // until the unit's messages are due to be taken in, or the next
         // attempt. The worker wakes the thread when it is done.
-        const auto due = unitHeld_ ? std::min(nextTakeIn_, nextPoll_) : nextAttempt_;
+        const auto due =
+            unitHeld_ ? std::min(lastTakeIn_ + takeInPeriod(), nextPoll_) : nextAttempt_;
         auto wait =
             std::clamp(std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now()),
-                       std::chrono::milliseconds::zero(), turn);
+                       std::chrono::milliseconds::zero(), takeInPeriod());
         if (worker_.joinable()) {
             wait = turn;
         } else if (!requests_.empty()) {
@@ -198,14 +189,12 @@ void UnitHub::run() {
         }
         if (unitHeld_ && !worker_.joinable()) {
             try {
-                // Taking in waits a moment for a message, so it is not done at
-                // every request, which would add that moment to each.
-                if (SteadyClock::now() >= nextTakeIn_) {
-                    session_.takeInPending();
-                    nextTakeIn_ = SteadyClock::now() + turn;
-                }
+                // Taken in once a turn, not at every wake-up: a message a turn
+                // late costs less than a second wake-up of every hub.
                 if (SteadyClock::now() >= nextPoll_) {
                     poll();
+                } else if (SteadyClock::now() >= lastTakeIn_ + takeInPeriod()) {
+                    takeIn();
                 }
                 forwardNext();
             } catch (const VerloException& error) {
@@ -251,22 +240,51 @@ void UnitHub::connect() {
         reported_.clear();
     }
     session_.open(unit_.target);
-    backOff_ = firstBackOff;
+    heldSince_ = SteadyClock::now();
     poll();
 }
 
 void UnitHub::poll() {
-    nextPoll_ = SteadyClock::now() + pollInterval;
+    const auto started = SteadyClock::now();
+    nextPoll_ = started + pollInterval;
+    takeIn();
     session_.parameters()->pollNext();
+    const auto now = SteadyClock::now();
+    working_.observePoll(std::chrono::duration<double>(now - started).count());
     working_.takeValues(*session_.parameters());
-    working_.up = true;
-    working_.lastPollSeconds =
-        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto silence = session_.silence();
+    const auto wallNow = std::chrono::system_clock::now();
+    working_.lastMessageSeconds = unixSeconds(wallNow - silence);
+    // The values come from what the unit sent: a poll is answered only when
+    // the unit has said something since about the poll before.
+    if (silence < pollInterval) {
+        working_.lastPollSeconds = unixSeconds(wallNow);
+    }
+    working_.up = heldSince_ && now - *heldSince_ >= upAfter;
+    publish();
+}
+
+void UnitHub::takeIn() {
+    session_.takeInPending();
+    lastTakeIn_ = SteadyClock::now();
+}
+
+std::chrono::milliseconds UnitHub::takeInPeriod() const {
+    // Only this thread adds or removes hosts, so it may look without lock_.
+    return clients_.empty() ? idleTurn : turn;
+}
+
+void UnitHub::publish() {
     const std::lock_guard<std::mutex> guard(snapshotLock_);
     published_ = working_;
 }
 
 void UnitHub::unitLost(const std::string& message) {
+    const auto now = SteadyClock::now();
+    if (heldSince_ && now - *heldSince_ >= steadyAfter) {
+        backOff_ = firstBackOff;
+    }
+    heldSince_.reset();
     if (unitHeld_ || backOff_ == firstBackOff) {
         logLine(LogLevel::warning, unit_.name + ": " + message + " (retrying in " +
                                        std::to_string(backOff_.count()) + " s)");
@@ -280,14 +298,15 @@ void UnitHub::unitLost(const std::string& message) {
         flashOwner_.reset();
     }
     unitHeld_ = false;
+    if (session_.isOpen()) {
+        working_.lastMessageSeconds =
+            unixSeconds(std::chrono::system_clock::now() - session_.silence());
+    }
     session_.close();
     working_.up = false;
     ++working_.pollErrors;
-    {
-        const std::lock_guard<std::mutex> guard(snapshotLock_);
-        published_ = working_;
-    }
-    nextAttempt_ = SteadyClock::now() + backOff_;
+    publish();
+    nextAttempt_ = now + backOff_;
     backOff_ = std::min(backOff_ * 2, longestBackOff);
 }
 
@@ -396,7 +415,7 @@ void UnitHub::forwardNext() {
             unit.getErrorLog();
         }
     } catch (const HostException& error) {
-        refusal = errorCode(error);
+        refusal = error.code().value_or(0);
     } catch (const ProtocolException&) {
         // No reply in time: the host hears nothing, as from the unit itself.
     }
@@ -409,19 +428,16 @@ void UnitHub::forwardNext() {
 }
 
 void UnitHub::flashStep(const QueuedRequest& step) {
-    // The core sends an erase or a burn only beside a block of the image; an
-    // empty block adds nothing to it.
-    static const std::uint8_t none = 0;
     const std::uint8_t code = step.request.type->code();
     std::optional<std::uint16_t> result;
     try {
-        GenericProtocol& unit = session_.singleAttemptFrontEnd();
         if (code == CommandType::EraseFlash) {
-            unit.downloadBlock(&none, 0, 1, false);
+            session_.flashStep(EraseFlashCommand());
         } else if (code == CommandType::DownloadData) {
-            unit.downloadBlock(step.request.data.data(), step.request.data.size(), 0, false);
+            session_.flashStep(
+                DownloadDataCommand(step.request.data.data(), step.request.data.size()));
         } else {
-            unit.downloadBlock(&none, 0, 0, true);
+            session_.flashStep(BurnAndRebootCommand());
         }
         result = 0;
     } catch (const FlashException& error) {

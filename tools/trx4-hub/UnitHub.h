@@ -29,21 +29,29 @@ class Command;
 // the unit's messages on, and sends the hosts' requests to the unit one at a
 // time in the order they came. While the unit is lost every host is closed
 // and new ones are refused until the unit is back. Once a second it polls
-// the unit's status group for the metrics, as trx4-exporter does.
+// the unit's status group for the metrics, as trx4-exporter does; the unit
+// counts as up once it has been held upAfter without a fault.
 class UnitHub {
 public:
     // A host that sends nothing this long after connecting is dropped.
     static constexpr std::chrono::seconds silentClientLimit{10};
     // A firmware update whose host sends no flash step this long ends.
     static constexpr std::chrono::seconds flashOwnerLimit{30};
-    // How often the unit's unasked messages are taken in and passed on.
+    // How often the unit's unasked messages are taken in and passed on; with
+    // no host to pass them to, idleTurn, short enough for the silence ping to
+    // find a hung unit within 5 s of its last message.
     static constexpr std::chrono::milliseconds turn{100};
+    static constexpr std::chrono::milliseconds idleTurn{250};
     // How often the unit's status group is polled for the metrics.
     static constexpr std::chrono::milliseconds pollInterval{1000};
     // A lost unit is tried again after firstBackOff, then after twice as
-    // long each time, up to longestBackOff.
+    // long each time, up to longestBackOff, until it has been held steadyAfter:
+    // a unit that fails soon after each connection waits ever longer.
     static constexpr std::chrono::seconds firstBackOff{1};
     static constexpr std::chrono::seconds longestBackOff{30};
+    static constexpr std::chrono::seconds steadyAfter{30};
+    // Held this long without a fault, the unit is reported up.
+    static constexpr std::chrono::seconds upAfter{5};
 
     // Listens on the unit's serve address at once (VerloException when it
     // cannot); a unit without one is only polled. The unit is reached once
@@ -76,7 +84,11 @@ private:
     void finishWork();
     // On worker_: opens the session, Get All and first poll included.
     void connect();
+    // Takes in the unit's messages and reads the status group, for the metrics.
     void poll();
+    void takeIn();
+    std::chrono::milliseconds takeInPeriod() const;
+    void publish();
     void unitLost(const std::string& message);
     void acceptClients();
     void serveClients(const std::vector<struct pollfd>& ready);
@@ -102,8 +114,10 @@ private:
     UnitSession session_;
     std::chrono::seconds backOff_;
     std::chrono::steady_clock::time_point nextAttempt_;
-    std::chrono::steady_clock::time_point nextTakeIn_;
+    std::chrono::steady_clock::time_point lastTakeIn_;
     std::chrono::steady_clock::time_point nextPoll_;
+    // Since the last good Get All; none while the unit is lost.
+    std::optional<std::chrono::steady_clock::time_point> heldSince_;
     // The session is used by one thread at a time: this one, or worker_
     // (a connection attempt or a flash step, either of which may take many
     // seconds) until it is joined. lock_ guards what both touch, from here to

@@ -66,3 +66,12 @@ void UnitSnapshot::takeValues(ParameterSet& parameters) {
     firmwareVersion =
         parameters.findParameter(KORAParameterIds::firmwareVersion).value().toString();
 }
+
+void UnitSnapshot::observePoll(double seconds) {
+    const auto bucket = std::lower_bound(pollBucketBounds.begin(), pollBucketBounds.end(), seconds);
+    if (bucket != pollBucketBounds.end()) {
+        ++pollBuckets[static_cast<std::size_t>(bucket - pollBucketBounds.begin())];
+    }
+    pollSecondsTotal += seconds;
+    ++polls;
+}

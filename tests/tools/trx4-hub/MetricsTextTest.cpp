@@ -7,12 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 
 namespace {
 
 // The text of one unit whose status words are scripted, decoded through the
 // catalogue, beside a unit that is down, which reports only its connection and
-// its polls.
+// its polls. A poll as long as a bucket's bound falls in that bucket.
 TEST(MetricsText, DecodesTheStatusAsTheWindowShowsIt) {
     const struct {
         std::map<std::uint16_t, int> status;
@@ -27,6 +28,13 @@ TEST(MetricsText, DecodesTheStatusAsTheWindowShowsIt) {
           "trx4_output_level_dbfs{unit=\"booth-1\",channel=\"C\"} -20",
           "trx4_output_level_dbfs{unit=\"booth-1\",channel=\"R\"} -60",
           "trx4_last_poll_timestamp_seconds{unit=\"booth-1\"} 1700000000.5",
+          "trx4_last_message_timestamp_seconds{unit=\"booth-1\"} 1700000000.25",
+          "# TYPE trx4_poll_duration_seconds histogram",
+          "trx4_poll_duration_seconds_bucket{unit=\"booth-1\",le=\"0.1\"} 1",
+          "trx4_poll_duration_seconds_bucket{unit=\"booth-1\",le=\"0.5\"} 2",
+          "trx4_poll_duration_seconds_bucket{unit=\"booth-1\",le=\"+Inf\"} 3",
+          "trx4_poll_duration_seconds_sum{unit=\"booth-1\"} 8.5625",
+          "trx4_poll_duration_seconds_count{unit=\"b\\\"2\"} 0",
           "# TYPE trx4_poll_errors_total counter", "trx4_up{unit=\"b\\\"2\"} 0",
           "trx4_poll_errors_total{unit=\"b\\\"2\"} 3"}},
         {{{0x0104, 3}, {0x0100, 1}, {0x0105, 0}, {0x0114, 0x0104}, {0x0113, 0x0203}},
@@ -47,6 +55,10 @@ TEST(MetricsText, DecodesTheStatusAsTheWindowShowsIt) {
         up.unit = "booth-1";
         up.up = true;
         up.lastPollSeconds = 1700000000.5;
+        up.lastMessageSeconds = 1700000000.25;
+        for (const double seconds : {0.0625, 0.5, 8.0}) {
+            up.observePoll(seconds);
+        }
         up.takeValues(parameters);
         UnitSnapshot down;
         down.unit = "b\"2";
@@ -55,7 +67,8 @@ TEST(MetricsText, DecodesTheStatusAsTheWindowShowsIt) {
         for (const std::string& line : row.lines) {
             EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line << "\n" << text;
         }
-        EXPECT_EQ(text.find("unit=\"b\\\"2\","), std::string::npos) << text;
+        // Down, the unit has no labelled samples but its poll durations.
+        EXPECT_FALSE(std::regex_search(text, std::regex(R"(unit="b\\"2",(?!le=))"))) << text;
     }
 }
 

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <regex>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -20,10 +22,15 @@ using unitwire::Bytes;
 
 const ParameterId digitalDelay{std::uint16_t{0x0303}};
 
+double unixNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 class HubTest : public TracedUnitTest {
 protected:
     // With metrics, the second output line is the metrics port.
-    void startHub(const std::string& target, bool metrics = false) {
+    void startHub(const std::string& target, bool metrics = false, bool awaitUnit = true) {
         const std::string line = target + " serve:127.0.0.1:0\n";
         std::vector<std::string> arguments{"--units",
                                            folder.write("units", {line.begin(), line.end()})};
@@ -31,7 +38,18 @@ protected:
             arguments.insert(arguments.end(), {"--web.listen-address", "127.0.0.1:0"});
         }
         hub = std::make_unique<UnitProcess>(arguments, 20s, metrics ? 2 : 1, TRX4_HUB_EXECUTABLE);
-        ASSERT_TRUE(servesUnit(10s));
+        ASSERT_TRUE(!awaitUnit || servesUnit(10s));
+    }
+    // The unit's sample of a metric 50 ms from now (waitUntil asks at once
+    // again), -1 when there is none.
+    double metric(const std::string& name) const {
+        std::this_thread::sleep_for(50ms);
+        const auto reply = httplib::Client("127.0.0.1", hub->portOf(1)).Get("/metrics");
+        std::smatch found;
+        const std::string text = reply ? reply->body : "";
+        return std::regex_search(text, found, std::regex(name + "\\{unit=\"booth\"\\} (\\S+)"))
+                   ? std::stod(found[1])
+                   : -1;
     }
     // Whether a host gets a Get All Response within timeout: until the hub
     // holds the unit, every host is closed at once.
@@ -107,13 +125,8 @@ TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
     EXPECT_EQ(values.at(digitalDelay).toSignedInt(), 30);
     EXPECT_FALSE(values.contains(LogCommand::logSlot));
 
-    // The exporter's metrics, from the same connection.
-    httplib::Client scraper("127.0.0.1", hub->portOf(1));
-    const auto metrics = scraper.Get("/metrics");
-    ASSERT_TRUE(metrics);
-    EXPECT_THAT(metrics->body, testing::HasSubstr("trx4_up{unit=\"booth\"} 1\n"));
-    EXPECT_THAT(metrics->body,
-                testing::HasSubstr("trx4_output_level_dbfs{unit=\"booth\",channel=\"L\"}"));
+    // The exporter's metrics, from the same connection, up once it has been held 5 s.
+    EXPECT_TRUE(waitUntil([&] { return metric("trx4_up") == 1; }, 10s));
 
     window.close();
     hub->stop();
@@ -179,34 +192,45 @@ TEST_F(HubTest, AHostThatBreaksTheProtocolOrSaysNothingIsDroppedAlone) {
     EXPECT_EQ(countEvents(trace, "request-rejected"), 0u);
 }
 
+// A unit is up 5 s after its Get All. A lost one closes its hosts until it
+// is back: at once when its connection closes, when hung within 5 s of its
+// last message, the polls since not counted. Held 30 s, it is tried again
+// after 1 s however long the back-off grew while it was refused.
 TEST_F(HubTest, ALostUnitClosesItsHostsUntilItIsBack) {
     startUnit();
     const std::string port = std::to_string(unit->port());
-    startHubForUnit();
-    const struct {
-        int signal;
-        std::chrono::milliseconds noticed;
-    } losses[] = {
-        // A closed connection is noticed at once; a hung unit after the
-        // silence ping has gone unanswered (2 s, then 2 s).
-        {SIGKILL, 1s},
-        {SIGSTOP, 6s},
+    unit->stop();
+    startHub("booth tcp:127.0.0.1:" + port, true, false);
+    // Refused at 0, 1 and 3 s, it is tried next at 7 s, then 8 s later.
+    std::this_thread::sleep_for(3500ms);
+    const auto restartUnit = [&] {
+        unit = std::make_unique<UnitProcess>(
+            std::vector<std::string>{"--listen", "127.0.0.1:" + port, "--trace", tracePath});
     };
-    for (const auto& loss : losses) {
+    restartUnit();
+    ASSERT_TRUE(waitUntil([&] { return metric("trx4_last_message_timestamp_seconds") > 0; }, 10s));
+    const double held = unixNow();
+    ASSERT_TRUE(waitUntil([&] { return metric("trx4_up") == 1; }, 10s));
+    EXPECT_GE(unixNow() - held, 4.5);
+    std::this_thread::sleep_for(std::chrono::duration<double>(held + 31 - unixNow()));
+    for (const int signal : {SIGKILL, SIGSTOP}) {
         const auto host = informedHost();
-        ::kill(unit->pid(), loss.signal);
-        EXPECT_TRUE(host->closedWithin(loss.noticed + 1s)) << loss.signal;
+        ::kill(unit->pid(), signal);
+        EXPECT_TRUE(host->closedWithin(signal == SIGKILL ? 1s : 6s)) << signal;
         RawHost refused(hub->port());
-        EXPECT_TRUE(refused.closedWithin(1s)) << loss.signal;
-        if (loss.signal == SIGSTOP) {
+        EXPECT_TRUE(refused.closedWithin(1s)) << signal;
+        const double last = metric("trx4_last_message_timestamp_seconds");
+        EXPECT_EQ(metric("trx4_up"), 0) << signal;
+        EXPECT_LE(unixNow() - last, 5.2) << signal;
+        EXPECT_LT(metric("trx4_last_poll_timestamp_seconds") - last, 1) << signal;
+        if (signal == SIGSTOP) {
             ::kill(unit->pid(), SIGCONT);
         } else {
             unit->stop();
-            unit = std::make_unique<UnitProcess>(
-                std::vector<std::string>{"--listen", "127.0.0.1:" + port, "--trace", tracePath});
+            restartUnit();
         }
-        // Back within the exporter's back-off.
-        EXPECT_TRUE(servesUnit(15s)) << loss.signal;
+        // Tried again after 1 s, then after 2 s.
+        EXPECT_TRUE(servesUnit(4s)) << signal;
     }
 }
 
@@ -236,10 +260,20 @@ TEST_F(HubTest, AFirmwareUpdateBelongsToOneHostUntilTheBurn) {
     EXPECT_TRUE(other->closedWithin(2s));
     EXPECT_TRUE(servesUnit(15s));
     hub->stop();
-    // An erase or a burn goes out beside an empty block, which adds nothing.
+    // Each step reaches the unit once, as its host sent it.
     EXPECT_THAT(flashSteps(stopAndReadTrace()),
-                testing::ElementsAre("Erase Flash", "Download Data 1", "Download Data 2",
-                                     "Download Data 3", "Burn And Reboot 3"));
+                testing::ElementsAre("Erase Flash", "Download Data 1", "Burn And Reboot 1"));
+}
+
+// A unit that fails soon after each Get All is never up, and is tried after
+// 1, 2, 4 s and so on rather than every second.
+TEST_F(HubTest, AUnitThatKeepsFailingIsNeverUpAndTriedEverLessOften) {
+    startUnit({"--wire-fault", "garbage"});
+    startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port()), true, false);
+    EXPECT_FALSE(waitUntil([&] { return metric("trx4_up") == 1; }, 12s));
+    hub->stop();
+    EXPECT_THAT(countEvents(stopAndReadTrace(), "host-connected"),
+                testing::AllOf(testing::Ge(3u), testing::Le(5u)));
 }
 
 TEST_F(HubTest, ASerialUnitIsServedOverTcp) {
