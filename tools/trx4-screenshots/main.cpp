@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     {
         // What a load would change, as the window asks before writing.
         ParameterValueMap file = ConfigurationDiff::saved(unit);
-        file.insert_or_assign(ParameterId(0x0300), ParameterValue(1));
+        file.insert_or_assign(ParameterId(0x0300), ParameterValue(3));
         file.insert_or_assign(ParameterId(0x0303), ParameterValue(64));
         LoadSummaryDialog summary(
             QStringLiteral("/home/operator/screen-2.trx"),
