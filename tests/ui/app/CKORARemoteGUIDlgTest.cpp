@@ -126,16 +126,12 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
     // The summary lists the one setting that differs; cancelling it writes
     // nothing, loading writes it and says so, and a second load finds
     // nothing to do.
-    const auto summaryRow = [](QDialog& summary) {
-        auto* table = findControl<QTableWidget>(&summary, LoadSummaryDialog::kChangesTable);
-        EXPECT_EQ(table->rowCount(), 1);
-        return table->item(0, 0)->text() + '|' + table->item(0, 1)->text() + '|' +
-               table->item(0, 2)->text();
-    };
     for (const int answer : {LoadSummaryDialog::kCancelButton, LoadSummaryDialog::kLoadButton}) {
         runner.answerFile(path);
-        runner.answerDialog([&](QDialog& summary) {
-            EXPECT_EQ(summaryRow(summary), "0x0303|30|64");
+        runner.answerDialog([answer](QDialog& summary) {
+            auto* table = findControl<QTableWidget>(&summary, LoadSummaryDialog::kChangesTable);
+            EXPECT_EQ(table->rowCount(), 1);
+            EXPECT_EQ(table->item(0, 1)->text() + '|' + table->item(0, 2)->text(), "30|64");
             findControl<QAbstractButton>(&summary, answer)->click();
         });
         if (answer == LoadSummaryDialog::kLoadButton) {

@@ -12,10 +12,8 @@
 #include "ui/windows/KORAExceptionHandler.h"
 #include "ui/windows/OpenWindowRegistration.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QStyleFactory>
 #include <QTest>
 
 #include <gmock/gmock.h>
@@ -75,11 +73,3 @@ TEST(WindowFailures, ACorruptFileAndARefusedValueKeepTheConnectionAndShowTheUnit
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
