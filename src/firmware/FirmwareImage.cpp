@@ -8,8 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
+#include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -49,8 +53,12 @@ void FirmwareImage::openAndCheck(const std::string& path) {
     // waiting for a writer; regular files ignore the flag.
     file_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat status {};
-    if (file_ < 0 || ::fstat(file_, &status) != 0 || !S_ISREG(status.st_mode)) {
-        throw VerloException("Error opening " + path);
+    if (file_ < 0 || ::fstat(file_, &status) != 0) {
+        throw FileException(path, "Error opening " + path + ": " +
+                                      std::generic_category().message(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw FileException(path, "Error opening " + path + ": it is not a regular file");
     }
 
     // Refused before anything is read: an image needs its header, at least
@@ -59,13 +67,14 @@ void FirmwareImage::openAndCheck(const std::string& path) {
     const auto length = static_cast<std::uint64_t>(status.st_size);
     const std::size_t checksum = validator_->checksumSize();
     if (length < headerSize + checksum + 1) {
-        throw DataValidationException(
-            path + " is not a firmware image: it is " + std::to_string(length) +
-            " bytes long, too short for a " + std::to_string(headerSize) +
-            "-byte header, a payload and a " + std::to_string(checksum) + "-byte checksum");
+        throw FileException(path, path + " is not a firmware image: it is " +
+                                      std::to_string(length) + " bytes long, too short for a " +
+                                      std::to_string(headerSize) +
+                                      "-byte header, a payload and a " + std::to_string(checksum) +
+                                      "-byte checksum");
     }
     if (length > maximumSize) {
-        throw DataValidationException(path + " is not a firmware image: it is " +
+        throw FileException(path, path + " is not a firmware image: it is " +
                                       std::to_string(length) + " bytes long, more than the " +
                                       std::to_string(maximumSize) + " bytes (64 MiB) an image " +
                                       "may hold");
@@ -73,12 +82,53 @@ void FirmwareImage::openAndCheck(const std::string& path) {
     size_ = static_cast<std::uint32_t>(length);
 
     std::uint64_t offset = 0;
-    validator_->validate(size_, [this, &offset](std::span<std::uint8_t> piece) {
-        if (readAt(file_, piece.data(), piece.size(), offset) != piece.size()) {
-            throw VerloException("error reading file");
+    try {
+        validator_->validate(size_, [this, &offset, &path](std::span<std::uint8_t> piece) {
+            if (readAt(file_, piece.data(), piece.size(), offset) != piece.size()) {
+                throw FileException(path, "Error reading " + path +
+                                              ": it ended or failed before its digest");
+            }
+            offset += piece.size();
+        });
+    } catch (const DataValidationException& error) {
+        throw FileException(path, path + ": " + error.what() +
+                                      ": the image's contents do not match the digest at its end "
+                                      "(a damaged or incomplete file)");
+    }
+    std::array<std::uint8_t, versionTagLength> head{};
+    const std::size_t got = readAt(file_, head.data(), head.size(), headerSize);
+    version_ =
+        versionIn(std::string(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(got)));
+}
+
+std::optional<FirmwareImage::Version> FirmwareImage::versionIn(const std::string& payloadHead) {
+    if (payloadHead.rfind(versionTag, 0) != 0) {
+        return std::nullopt;
+    }
+    Version version{};
+    const char* cursor = payloadHead.data() + std::string_view(versionTag).size();
+    const char* const end = payloadHead.data() + payloadHead.size();
+    for (std::size_t part = 0; part < version.size(); ++part) {
+        if (part > 0) {
+            if (cursor == end || *cursor != '.') {
+                return std::nullopt;
+            }
+            ++cursor;
         }
-        offset += piece.size();
-    });
+        unsigned number = 0;
+        const auto [next, error] = std::from_chars(cursor, end, number);
+        if (error != std::errc() || number > 255) {
+            return std::nullopt;
+        }
+        version[part] = static_cast<std::uint8_t>(number);
+        cursor = next;
+    }
+    return version;
+}
+
+std::string FirmwareImage::versionText(const Version& version) {
+    return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
+           std::to_string(version[2]) + "." + std::to_string(version[3]);
 }
 
 FirmwareImage::~FirmwareImage() {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -18,8 +20,15 @@ public:
     // Larger files are refused before a byte is read.
     static constexpr std::uint32_t maximumSize = 64u * 1024 * 1024;
 
+    // A payload that starts with versionTag and "a.b.c.d" carries the version
+    // the unit runs once it has burnt the image.
+    static constexpr const char* versionTag = "FW:";
+    static constexpr std::size_t versionTagLength = 3 + 15;
+    using Version = std::array<std::uint8_t, 4>;
+
     // Opens, measures and checks the file; reading then starts at the payload.
-    // Throws VerloException (or the validator's exception) and holds nothing.
+    // A file that is no image throws FileException naming it and the reason,
+    // and nothing is held.
     FirmwareImage(const std::string& path, const Validator& validator);
     ~FirmwareImage();
     FirmwareImage(const FirmwareImage&) = delete;
@@ -34,6 +43,13 @@ public:
     // Back to offset 0; the next chunk is the payload's first again.
     void rewind() { position_ = 0; }
     void close();
+    // The version the payload names, if it names one.
+    const std::optional<Version>& version() const { return version_; }
+
+    // The version named at the start of a payload's first bytes, if any.
+    static std::optional<Version> versionIn(const std::string& payloadHead);
+    // "1.4.0.0".
+    static std::string versionText(const Version& version);
 
 private:
     void openAndCheck(const std::string& path);
@@ -43,4 +59,5 @@ private:
     std::uint32_t size_ = 0;
     const Validator* validator_;
     std::uint32_t position_ = 0;
+    std::optional<Version> version_;
 };

@@ -63,8 +63,9 @@ bool QUIPPacket::receive(SerialDevice& device) {
         received += device.read(header + received, lengthFieldSize - received);
     }
     if (received < lengthFieldSize) {
-        throw ProtocolException("error receiving packet length value: numBytesReceived==" +
-                                std::to_string(received));
+        throw ProtocolException(
+            "No complete packet length from the TRX4: " + std::to_string(received) + " of " +
+            std::to_string(lengthFieldSize) + " bytes arrived");
     }
     const std::uint32_t length = readLength(header);
     if (length < lengthFieldSize) {
@@ -114,7 +115,7 @@ const Command* QUIPPacket::command() {
 std::size_t QUIPPacket::writeToBuffer(std::uint8_t* buffer, std::size_t size) const {
     const std::size_t total = body_.size() + lengthFieldSize;
     if (size < total) {
-        throw VerloException("QUIPPacket::WriteToBuffer: insufficient buffer size");
+        throw VerloException("A packet does not fit the buffer given for it");
     }
     writeLength(buffer, static_cast<std::uint32_t>(total));
     std::copy(body_.begin(), body_.end(), buffer + lengthFieldSize);

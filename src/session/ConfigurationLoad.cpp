@@ -61,11 +61,20 @@ std::string differences(ControlParameterMap& controls, const ParameterValueMap& 
 
 } // namespace
 
+ParameterValueMap ConfigurationLoad::read(ParameterSet& parameters, const std::string& path) {
+    return ConfigurationFile::checked(parameters.controlParameters(), ConfigurationFile::read(path),
+                                      path);
+}
+
 void ConfigurationLoad::load(ParameterSet& parameters, const std::string& path,
                              std::chrono::milliseconds readBackLimit) {
+    write(parameters, path, read(parameters, path), readBackLimit);
+}
+
+void ConfigurationLoad::write(ParameterSet& parameters, const std::string& path,
+                              const ParameterValueMap& wanted,
+                              std::chrono::milliseconds readBackLimit) {
     ControlParameterMap& controls = parameters.controlParameters();
-    const ParameterValueMap wanted =
-        ConfigurationFile::checked(controls, ConfigurationFile::read(path), path);
     parameters.refreshControls();
     const ParameterValueMap before = restorableValues(controls);
 

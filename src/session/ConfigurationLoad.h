@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ParameterValueMap.h"
 #include "session/ReadBack.h"
 
 #include <chrono>
@@ -22,5 +23,12 @@ namespace ConfigurationLoad {
 // values were set back, or else which settings now differ from before.
 void load(ParameterSet& parameters, const std::string& path,
           std::chrono::milliseconds readBackLimit = ReadBack::timeLimit);
+// The two halves of load, for a caller that shows what will change between
+// them: the file's checked records that a load writes (FileException when
+// the file cannot be used), then writing them as load does; path only names
+// the file in messages.
+ParameterValueMap read(ParameterSet& parameters, const std::string& path);
+void write(ParameterSet& parameters, const std::string& path, const ParameterValueMap& wanted,
+           std::chrono::milliseconds readBackLimit = ReadBack::timeLimit);
 
 } // namespace ConfigurationLoad

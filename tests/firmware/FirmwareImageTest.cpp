@@ -39,7 +39,7 @@ std::ptrdiff_t openFiles() {
 
 // What opening the file raised; "" when it did not.
 std::string failure(const std::string& path, const Validator& validator) {
-    return failureOf<VerloException>([&] { FirmwareImage image(path, validator); });
+    return failureOf<FileException>([&] { FirmwareImage image(path, validator); });
 }
 
 class FirmwareImageTest : public testing::Test {
@@ -78,9 +78,10 @@ TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
     }
 
     const std::string missing = (directory.path() / "no such.bin").string();
-    EXPECT_EQ(failure(missing, checker), "Error opening " + missing);
+    EXPECT_EQ(failure(missing, checker),
+              "Error opening " + missing + ": No such file or directory");
     const std::string folder = directory.path().string();
-    EXPECT_EQ(failure(folder, checker), "Error opening " + folder);
+    EXPECT_EQ(failure(folder, checker), "Error opening " + folder + ": it is not a regular file");
     const std::string fifo = (directory.path() / "pipe.bin").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     auto attempt = std::async(std::launch::async, [&] { return failure(fifo, checker); });
@@ -91,7 +92,7 @@ TEST_F(FirmwareImageTest, RefusesWhatIsNoImageWithoutDigestingIt) {
         attempt.wait();
         ::close(writer);
     }
-    EXPECT_EQ(attempt.get(), "Error opening " + fifo);
+    EXPECT_EQ(attempt.get(), "Error opening " + fifo + ": it is not a regular file");
     EXPECT_EQ(openFiles(), opened);
 }
 

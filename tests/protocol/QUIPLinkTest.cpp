@@ -153,7 +153,7 @@ TEST(QUIPPacketTest, ReceivesUpToTheLargestBodyDecodesItOnFirstRequestAndSends) 
 
 TEST(QUIPPacketTest, BadLengthsFailBeforeTheBodyIsReadOrAllocated) {
     const std::tuple<Bytes, std::string, std::size_t> rows[] = {
-        {{0, 0, 0}, "error receiving packet length value: numBytesReceived==3", 0},
+        {{0, 0, 0}, "No complete packet length from the TRX4: 3 of 4 bytes arrived", 0},
         {{0, 0, 0, 3}, "packet size too small: 3", 0},
         {{0, 0, 0, 10, Status, 1, 2}, "packet length received but packet data missing", 0},
         {join({{0, 0, 0x40, 0x05}, Bytes(16385)}), "packet size too large: 16385", 16385},

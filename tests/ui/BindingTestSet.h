@@ -61,6 +61,7 @@ public:
     MOCK_METHOD(void, handleUnknownException, (), (override));
     MOCK_METHOD(void, handleFatalFailure, (VerloException&), (override));
     MOCK_METHOD(void, handleProtocolException, (ProtocolException&), (override));
+    MOCK_METHOD(void, handleFileException, (FileException&), (override));
 };
 
 // The test set, its controller and a window to put controls in.

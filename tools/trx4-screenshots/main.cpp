@@ -3,6 +3,10 @@
 // manager frame included, to the given folder. scripts/screenshots runs it
 // under Xvfb and a window manager.
 
+#include "base/VerloException.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/MD5Validator.h"
+#include "model/ConfigurationDiff.h"
 #include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/MessageDialog.h"
 #include "ui/settings/CAdvancedSettings.h"
@@ -13,6 +17,7 @@
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/ConnectingDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/LoadSummaryDialog.h"
 #include "ui/windows/OpenDeviceDialog.h"
 
 #include <QAbstractItemView>
@@ -23,10 +28,12 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QWindow>
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <sys/types.h>
 
@@ -140,11 +147,41 @@ int main(int argc, char** argv) {
     {
         CDownload update(unit, window, handler, Clock::system(), &window);
         camera.take(update, "update");
-        ConfirmDownloadDialog confirm(&update);
+        // An image whose payload names its version, as a release's does.
+        const QTemporaryDir folder;
+        const std::string path =
+            QDir(folder.path()).filePath(QStringLiteral("trx4-1.5.0.0.bin")).toStdString();
+        std::string bytes = std::string(FirmwareImage::headerSize, '\0') + "FW:1.5.0.0" +
+                            std::string(200000, '\x5a');
+        const MD5Validator::Digest digest =
+            MD5Validator::digest(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        bytes.append(digest.begin(), digest.end());
+        std::ofstream(path, std::ios::binary) << bytes;
+        const MD5Validator validator;
+        const FirmwareImage image(path, validator);
+        ConfirmDownloadDialog confirm(QStringLiteral("trx4-1.5.0.0.bin"), image, &update);
         camera.take(confirm, "update-confirm");
     }
     {
-        ErrorDialog error(QStringLiteral("MD5 checksum error"), &window);
+        // What a load would change, as the window asks before writing.
+        ParameterValueMap file = ConfigurationDiff::saved(unit);
+        file.insert_or_assign(ParameterId(0x0300), ParameterValue(3));
+        file.insert_or_assign(ParameterId(0x0303), ParameterValue(64));
+        LoadSummaryDialog summary(
+            QStringLiteral("/home/operator/screen-2.trx"),
+            ConfigurationDiff::between(unit, ConfigurationDiff::saved(unit), file), &window);
+        camera.take(summary, "load-summary");
+    }
+    {
+        MessageDialog refused(MessageDialog::kTemplateId,
+                              QStringLiteral("The TRX4 refused Cinema Processor \"Arvo B\" (Error: "
+                                             "Illegal Parameter Value). Cinema Processor shows "
+                                             "the TRX4's value again: \"Verlo\"."),
+                              &window);
+        camera.take(refused, "refused-value");
+    }
+    {
+        ErrorDialog error(QString::fromUtf8(ConnectionClosedException::closed), &window);
         camera.take(error, "error");
     }
     // Last, as the window drops a unit silent a second longer: the unit

@@ -4,11 +4,11 @@
 
 #include "base/KORAParameterIds.h"
 #include "base/VerloException.h"
+#include "firmware/FirmwareImage.h"
 #include "protocol/Command.h"
 #include "protocol/CommandType.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
@@ -268,27 +268,5 @@ void UnitResponder::finishReboot(double uptime) {
 
 std::optional<UnitState::Version>
 UnitResponder::imageVersion(const std::vector<std::uint8_t>& image) {
-    const std::string text(image.begin(), image.end());
-    if (text.rfind("FW:", 0) != 0) {
-        return std::nullopt;
-    }
-    UnitState::Version version{};
-    const char* cursor = text.data() + 3;
-    const char* const end = text.data() + text.size();
-    for (std::size_t part = 0; part < version.size(); ++part) {
-        if (part > 0) {
-            if (cursor == end || *cursor != '.') {
-                return std::nullopt;
-            }
-            ++cursor;
-        }
-        unsigned number = 0;
-        const auto [next, error] = std::from_chars(cursor, end, number);
-        if (error != std::errc() || number > 255) {
-            return std::nullopt;
-        }
-        version[part] = static_cast<std::uint8_t>(number);
-        cursor = next;
-    }
-    return version;
+    return FirmwareImage::versionIn(std::string(image.begin(), image.end()));
 }

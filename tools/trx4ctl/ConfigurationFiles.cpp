@@ -5,18 +5,12 @@
 
 #include "base/AtomicFile.h"
 #include "catalogue/KORAParams.h"
+#include "model/ConfigurationDiff.h"
 #include "model/ConfigurationFile.h"
 #include "model/ParameterText.h"
 
 #include <ostream>
-#include <set>
 #include <sstream>
-
-ParameterValueMap ConfigurationFiles::controls(KORAParams& params) {
-    std::ostringstream stream(std::ios::binary);
-    params.saveControls(stream);
-    return ConfigurationFile::parse(stream.str());
-}
 
 void ConfigurationFiles::save(KORAParams& params, const std::string& path) {
     std::ostringstream stream(std::ios::binary);
@@ -33,14 +27,14 @@ Parameter* lookup(KORAParams& params, ParameterId id) {
     return params.statusParameters().lookup(id);
 }
 
-std::string heading(Parameter* parameter, ParameterId id) {
+std::string heading(const Parameter* parameter, ParameterId id) {
     if (parameter == nullptr) {
         return ParameterText::idText(id) + " (unknown parameter)";
     }
     return ParameterText::heading(*parameter);
 }
 
-std::string shown(Parameter* parameter, const ParameterValue& value) {
+std::string shown(const Parameter* parameter, const ParameterValue& value) {
     if (parameter != nullptr) {
         return ParameterNames::shownValue(*parameter, value);
     }
@@ -68,25 +62,12 @@ void ConfigurationFiles::show(KORAParams& params, const std::string& path, std::
 
 std::size_t ConfigurationFiles::diff(KORAParams& params, const ParameterValueMap& left,
                                      const ParameterValueMap& right, std::ostream& out) {
-    std::set<ParameterId> ids;
-    for (const auto& entry : left) {
-        ids.insert(entry.first);
+    const auto differences = ConfigurationDiff::between(params, left, right);
+    for (const ConfigurationDiff::Difference& difference : differences) {
+        const Parameter* parameter = difference.parameter;
+        out << heading(parameter, difference.id) << ": "
+            << (difference.left ? shown(parameter, *difference.left) : "(absent)") << " -> "
+            << (difference.right ? shown(parameter, *difference.right) : "(absent)") << '\n';
     }
-    for (const auto& entry : right) {
-        ids.insert(entry.first);
-    }
-    std::size_t differences = 0;
-    for (const ParameterId id : ids) {
-        const auto l = left.find(id);
-        const auto r = right.find(id);
-        if (l != left.end() && r != right.end() && l->second == r->second) {
-            continue;
-        }
-        ++differences;
-        Parameter* parameter = lookup(params, id);
-        out << heading(parameter, id) << ": "
-            << (l == left.end() ? "(absent)" : shown(parameter, l->second)) << " -> "
-            << (r == right.end() ? "(absent)" : shown(parameter, r->second)) << '\n';
-    }
-    return differences;
+    return differences.size();
 }

@@ -14,15 +14,13 @@ class KORAParams;
 // with ConfigurationLoad::load.
 namespace ConfigurationFiles {
 
-// The records that saving the unit's configuration would write.
-ParameterValueMap controls(KORAParams& params);
 // Writes the configuration as the application does, atomically (AtomicFile).
 void save(KORAParams& params, const std::string& path);
 // Each record of the file with its name and value text, named after params;
 // bytes after the checksum are counted on notes.
 void show(KORAParams& params, const std::string& path, std::ostream& out, std::ostream& notes);
-// Each parameter whose value differs between left and right (or that only
-// one holds), as "ID NAME: LEFT -> RIGHT"; returns how many there are.
+// Each of ConfigurationDiff::between's differences as "ID NAME: LEFT ->
+// RIGHT"; returns how many there are.
 std::size_t diff(KORAParams& params, const ParameterValueMap& left, const ParameterValueMap& right,
                  std::ostream& out);
 

@@ -104,20 +104,6 @@ void reconnect(UnitSession& session, std::chrono::seconds timeout) {
     }
 }
 
-// The core's message with the file and the reason where it names neither.
-std::string imageError(const std::string& path, const VerloException& error) {
-    std::string message = error.what();
-    if (message.find(path) != std::string::npos) {
-        return message;
-    }
-    if (dynamic_cast<const DataValidationException*>(&error) != nullptr) {
-        return path + ": " + message +
-               ": the image's contents do not match the digest at its end (a damaged or "
-               "incomplete file)";
-    }
-    return path + ": " + message;
-}
-
 } // namespace
 
 void FirmwareCommand::run(const ConnectionTarget& target, const Options& options, std::istream& in,
@@ -133,13 +119,8 @@ void FirmwareCommand::run(const ConnectionTarget& target, const Options& options
 
 void FirmwareCommand::check(const std::string& path, std::ostream& out) {
     InputFile::check(path);
-    std::uint32_t size = 0;
-    try {
-        const MD5Validator validator;
-        size = FirmwareImage(path, validator).size();
-    } catch (const VerloException& error) {
-        throw FileException(path, imageError(path, error));
-    }
+    const MD5Validator validator;
+    const std::uint32_t size = FirmwareImage(path, validator).size();
     out << "Image " << std::filesystem::path(path).filename().string() << ": " << size
         << " bytes, checksum good\n";
 }
@@ -152,12 +133,8 @@ std::string FirmwareCommand::update(const ConnectionTarget& target, const Option
     out << "Current firmware version: " << versionText(*session.parameters()) << '\n';
     TransferProgress progress(out, terminal);
     FirmwareDownload download(session.frontEnd());
-    try {
-        // Checked again: the file may have changed while the operator was asked.
-        download.selectImage(path, progress);
-    } catch (const VerloException& error) {
-        throw FileException(path, imageError(path, error));
-    }
+    // Checked again: the file may have changed while the operator was asked.
+    download.selectImage(path, progress);
     out << "Downloading\n";
     unsigned restarts = 0;
     try {

@@ -7,6 +7,7 @@
 #include "base/AtomicFile.h"
 #include "base/VerloException.h"
 #include "catalogue/KORAParams.h"
+#include "model/ConfigurationDiff.h"
 #include "model/ConfigurationFile.h"
 #include "session/ConfigurationLoad.h"
 #include "session/UnitSession.h"
@@ -122,7 +123,7 @@ ExitStatus perform(const UnitEntry& unit, const FleetCommand::Request& request,
         ConfigurationLoad::load(params, path);
     } else if (command == "diff") {
         const auto count =
-            ConfigurationFiles::diff(params, file, ConfigurationFiles::controls(params), text);
+            ConfigurationFiles::diff(params, file, ConfigurationDiff::saved(params), text);
         if (count > 0) {
             detail = std::to_string(count) + " differ from " + path + ": " + oneLine(text.str());
             return Different;

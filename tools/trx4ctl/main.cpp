@@ -13,6 +13,7 @@
 #include "base/VerloException.h"
 #include "base/Version.h"
 #include "catalogue/KORAParams.h"
+#include "model/ConfigurationDiff.h"
 #include "model/ConfigurationFile.h"
 #include "session/ConfigurationLoad.h"
 #include "session/UnitSession.h"
@@ -187,7 +188,7 @@ ExitStatus run(CLI::App& app, Arguments& arguments) {
         ConfigurationLoad::load(params, arguments.files[0]);
     } else if (command == "diff") {
         const auto file = ConfigurationFile::read(arguments.files[0]);
-        const auto unit = ConfigurationFiles::controls(params);
+        const auto unit = ConfigurationDiff::saved(params);
         return ConfigurationFiles::diff(params, file, unit, std::cout) == 0 ? Success : Different;
     } else if (command == "log") {
         UnitCommands::log(params, logKind(arguments), std::cout);

@@ -4,15 +4,18 @@
 #include "base/AtomicFile.h"
 #include "base/VerloException.h"
 #include "base/Version.h"
+#include "model/ConfigurationDiff.h"
 #include "session/ConfigurationLoad.h"
 #include "ui/look/ApplicationProfile.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
+#include "ui/look/MessageDialog.h"
 #include "ui/look/Palette.h"
 #include "ui/look/WindowStack.h"
 #include "ui/windows/ConnectingDialog.h"
 #include "ui/windows/ConnectionAttempt.h"
 #include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/LoadSummaryDialog.h"
 #include "ui/windows/ModalRunner.h"
 #include "ui/windows/OpenWindowRegistration.h"
 
@@ -163,6 +166,12 @@ public:
         fixWindowFrame(*this, FrameButtons::CloseOnly);
     }
 };
+
+// A message in the application's look, with "OK".
+void inform(QWidget* parent, const std::string& text) {
+    MessageDialog dialog(MessageDialog::kTemplateId, QString::fromStdString(text), parent);
+    ModalRunner::run(dialog);
+}
 
 // The device path for serial port n, when the profile names one.
 QString serialPortPath(int port) {
@@ -611,9 +620,36 @@ void CKORARemoteGUIDlg::loadSettings() {
                QString::fromUtf8(kFileFilter), QString::fromUtf8(kFileExtension)});
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
-            const WaitCursor waiting;
-            ConfigurationLoad::load(*parameterSet(),
-                                    QFileInfo(path).absoluteFilePath().toStdString());
+            const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+            KORAParams& parameters = *parameterSet();
+            ParameterValueMap wanted;
+            std::vector<ConfigurationDiff::Difference> changes;
+            {
+                const WaitCursor waiting;
+                wanted = ConfigurationLoad::read(parameters, file);
+                parameters.refreshControls();
+                changes = ConfigurationDiff::between(parameters,
+                                                     ConfigurationDiff::saved(parameters), wanted);
+            }
+            // Settings the file does not hold stay as they are.
+            std::erase_if(
+                changes, [](const ConfigurationDiff::Difference& change) { return !change.right; });
+            if (changes.empty()) {
+                inform(this,
+                       "The TRX4 already holds every setting in " + file + "; nothing was loaded.");
+                return;
+            }
+            LoadSummaryDialog summary(QString::fromStdString(file), changes, this);
+            if (ModalRunner::run(summary) != QDialog::Accepted) {
+                return;
+            }
+            {
+                const WaitCursor waiting;
+                ConfigurationLoad::write(parameters, file, wanted);
+            }
+            inform(this, std::to_string(changes.size()) +
+                             (changes.size() == 1 ? " setting" : " settings") + " loaded from " +
+                             file);
         });
     }
     startPolling();
@@ -626,10 +662,14 @@ void CKORARemoteGUIDlg::saveSettings() {
                QString::fromUtf8(kFileFilter), QString::fromUtf8(kFileExtension)});
     if (!path.isEmpty()) {
         exceptionHandler_->guard(KORAExceptionHandler::kLoadOrSave, [&] {
-            const WaitCursor waiting;
-            std::ostringstream contents;
-            parameterSet()->saveControls(contents);
-            AtomicFile::write(QFileInfo(path).absoluteFilePath().toStdString(), contents.str());
+            const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+            {
+                const WaitCursor waiting;
+                std::ostringstream contents;
+                parameterSet()->saveControls(contents);
+                AtomicFile::write(file, contents.str());
+            }
+            inform(this, "Settings saved to " + file);
         });
     }
     startPolling();

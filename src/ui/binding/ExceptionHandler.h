@@ -10,21 +10,23 @@ class ExceptionHandler {
 public:
     // Which exception types a guarded command catches separately; a type not
     // caught separately falls into the next broader one (a HostException is
-    // a ProtocolException, and both and FlashException are VerloExceptions).
+    // a ProtocolException, and both, FlashException and FileException are
+    // VerloExceptions).
     struct Routes {
         bool host = false;
         bool protocol = false;
         bool fatal = false;
+        bool file = false;
     };
     // The route of every guarded command.
-    static constexpr Routes kPollingTick{true, true, false};
-    static constexpr Routes kOpenEthernet{true, false, false};
-    static constexpr Routes kOpenSerial{true, true, false};
-    static constexpr Routes kOpenDevice{false, false, false};
-    static constexpr Routes kLoadOrSave{true, false, false};
-    static constexpr Routes kControlChanged{true, false, false};
-    static constexpr Routes kImageSelection{true, false, false};
-    static constexpr Routes kFirmwareStep{true, false, true};
+    static constexpr Routes kPollingTick{true, true, false, false};
+    static constexpr Routes kOpenEthernet{true, false, false, false};
+    static constexpr Routes kOpenSerial{true, true, false, false};
+    static constexpr Routes kOpenDevice{false, false, false, false};
+    static constexpr Routes kLoadOrSave{true, false, false, true};
+    static constexpr Routes kControlChanged{true, false, false, true};
+    static constexpr Routes kImageSelection{true, false, false, true};
+    static constexpr Routes kFirmwareStep{true, false, true, false};
 
     explicit ExceptionHandler(QWidget* window) : window_(window) {}
     virtual ~ExceptionHandler() = default;
@@ -39,6 +41,8 @@ public:
     // A flash operation failed: the unit's hardware is suspect.
     virtual void handleFatalFailure(VerloException& exception) = 0;
     virtual void handleProtocolException(ProtocolException& exception) = 0;
+    // A file the operator chose cannot be used; the unit is not at fault.
+    virtual void handleFileException(FileException& exception) = 0;
 
     // Runs action; what it throws goes to the operation the routes choose.
     // Returns whether action completed.
@@ -78,6 +82,12 @@ template <class Action> bool ExceptionHandler::guard(const Routes& routes, Actio
     } catch (FlashException& exception) {
         if (routes.fatal) {
             handleFatalFailure(exception);
+        } else {
+            handleVerloException(exception);
+        }
+    } catch (FileException& exception) {
+        if (routes.file) {
+            handleFileException(exception);
         } else {
             handleVerloException(exception);
         }

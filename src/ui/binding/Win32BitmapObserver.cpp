@@ -8,7 +8,7 @@ Win32BitmapObserver::Win32BitmapObserver(QLabel* control, const ParameterEvaluat
                                          const QPixmap& onImage, const QPixmap& offImage)
     : control_(control), evaluator_(evaluator), onImage_(onImage), offImage_(offImage) {
     if (control == nullptr || evaluator == nullptr || onImage.isNull() || offImage.isNull()) {
-        throw VerloException("Error initializing a Win32BitmapObserver");
+        throw VerloException("Error initializing an indicator light");
     }
 }
 

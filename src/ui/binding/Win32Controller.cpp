@@ -1,7 +1,9 @@
 #include "ui/binding/Win32Controller.h"
 
+#include "base/VerloException.h"
 #include "model/ControlParameter.h"
 #include "model/ParameterSet.h"
+#include "model/ParameterText.h"
 #include "model/ParameterTransaction.h"
 #include "ui/binding/Win32BitmapObserver.h"
 #include "ui/look/MeterWidget.h"
@@ -117,9 +119,18 @@ void Win32Controller::controlChanged(QWidget* control) {
         if (found == controlObservers_.end()) {
             return;
         }
+        Win32ControlParameterObserver& observer = *found->second;
         ParameterTransaction transaction;
-        found->second->applyControl(&transaction);
-        transaction.commit();
+        const auto write = [&] {
+            observer.applyControl(&transaction);
+            transaction.commit();
+        };
+        if (ControlParameter* parameter = observer.subject()) {
+            // The value asked is pending until the transaction is rolled back.
+            refusable(*parameter, observer, std::nullopt, write, [&] { transaction.rollback(); });
+        } else {
+            write();
+        }
     });
 }
 
@@ -137,10 +148,42 @@ void Win32Controller::sliderChanged(QSlider* slider, ScrollCode code) {
     guard([&] {
         const WaitCursor waiting;
         const auto found = sliderObservers_.find(slider);
-        if (found != sliderObservers_.end()) {
-            found->second->apply(code);
+        if (found == sliderObservers_.end()) {
+            return;
+        }
+        Win32SliderObserver& observer = *found->second;
+        const std::optional<ParameterValue> asked = observer.wanted(code);
+        if (asked) {
+            ControlParameter& parameter = *observer.subject();
+            refusable(
+                parameter, observer, *asked, [&] { parameter.setValue(*asked); }, [] {});
         }
     });
+}
+
+template <class Write, class Undo>
+void Win32Controller::refusable(ControlParameter& parameter, GenericObserver& observer,
+                                const std::optional<ParameterValue>& asked, Write&& write,
+                                Undo&& undo) {
+    try {
+        write();
+    } catch (const HostException& refusal) {
+        const ParameterValue wanted = asked.value_or(parameter.value());
+        try {
+            undo();
+        } catch (const HostException&) {
+            // Rules that follow the setting wrote to a unit that refuses them
+            // too; the next refresh shows what it holds.
+        }
+        // The control must not go on showing a value the unit does not hold,
+        // even when the notification of the undo broke off before it.
+        observer.update(parameter, nullptr);
+        const std::string name = ParameterText::label(parameter);
+        throw HostException("The TRX4 refused " + name + " \"" +
+                            ParameterText::valueText(parameter, wanted) + "\" (" + refusal.what() +
+                            "). " + name + " shows the TRX4's value again: \"" +
+                            ParameterText::valueText(parameter, parameter.value()) + "\".");
+    }
 }
 
 void Win32Controller::connectChanges(QAbstractButton* button) {

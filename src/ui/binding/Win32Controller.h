@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ParameterId.h"
+#include "base/ParameterValue.h"
 #include "firmware/FirmwareDownload.h"
 #include "model/Subject.h"
 #include "ui/binding/ExceptionHandler.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,8 +125,20 @@ public:
     bool hasImage() const { return download_ != nullptr && download_->hasImage(); }
     // The selected image's file name without its folder; empty when none.
     std::string imageName() const { return download_ != nullptr ? download_->imageName() : ""; }
+    // The selected image, or null.
+    const FirmwareImage* image() const {
+        return download_ != nullptr ? download_->image() : nullptr;
+    }
 
 private:
+    // Runs write, which asks the unit to take asked (or, when not given, the
+    // pending value) for parameter. When the unit refuses, undo gives the
+    // parameter the unit's value back, the observer's control shows it at
+    // once and the refusal is thrown again, naming the setting, the value
+    // asked and the unit's words.
+    template <class Write, class Undo>
+    void refusable(ControlParameter& parameter, GenericObserver& observer,
+                   const std::optional<ParameterValue>& asked, Write&& write, Undo&& undo);
     ParameterSet& boundSet() const;
     // The download role over the current parameter set's protocol.
     FirmwareDownload& download();

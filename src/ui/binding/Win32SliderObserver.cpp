@@ -76,10 +76,10 @@ void Win32SliderObserver::configureSlider(int tickFrequency, int lineSize, int p
     slider_->setTickInterval(tickFrequency);
 }
 
-void Win32SliderObserver::apply(ScrollCode code) {
+std::optional<ParameterValue> Win32SliderObserver::wanted(ScrollCode code) {
     ControlParameter* parameter = subject();
     if (parameter == nullptr || slider_ == nullptr) {
-        return;
+        return std::nullopt;
     }
     // In the parameter's units: an inverted slider's position and range negated.
     int thumb = slider_->sliderPosition();
@@ -116,10 +116,10 @@ void Win32SliderObserver::apply(ScrollCode code) {
         break;
     }
     if (change == 0) {
-        return;
+        return std::nullopt;
     }
     // Signed, so that a parameter with negative values moves as well.
-    const int wanted =
+    const int position =
         std::clamp(toSliderUnits(parameter->value().toSignedInt()) + change, low, high);
-    parameter->setValue(ParameterValue(toParameterUnits(wanted)));
+    return ParameterValue(toParameterUnits(position));
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "base/ParameterValue.h"
 #include "model/Subject.h"
 
 #include <QAbstractSlider>
 #include <QPointer>
 #include <QSlider>
+
+#include <optional>
 
 class ControlParameter;
 
@@ -42,8 +45,8 @@ public:
     // Once attached: sets the line and page sizes, the range and position,
     // then the tick interval.
     void configureSlider(int tickFrequency, int lineSize, int pageSize);
-    // Writes the value the scroll code asks for, at once (no transaction).
-    void apply(ScrollCode code);
+    // The value the scroll code asks for; nothing when it changes nothing.
+    std::optional<ParameterValue> wanted(ScrollCode code);
 
     int position() const { return position_; }
 

@@ -180,7 +180,11 @@ void CDownload::selectFile() {
 }
 
 void CDownload::startUpdate() {
-    ConfirmDownloadDialog confirm(this);
+    const FirmwareImage* image = controller_.image();
+    if (image == nullptr) {
+        return;
+    }
+    ConfirmDownloadDialog confirm(QString::fromStdString(controller_.imageName()), *image, this);
     if (ModalRunner::run(confirm) != QDialog::Accepted) {
         return;
     }

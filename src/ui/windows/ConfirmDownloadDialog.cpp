@@ -1,5 +1,6 @@
 #include "ui/windows/ConfirmDownloadDialog.h"
 
+#include "firmware/FirmwareImage.h"
 #include "ui/look/ControlId.h"
 #include "ui/look/CxShadeButton.h"
 #include "ui/look/StringTable.h"
@@ -23,14 +24,25 @@ CxShadeButton* shadedButton(const QString& caption, int id) {
 
 } // namespace
 
-ConfirmDownloadDialog::ConfirmDownloadDialog(QWidget* parent)
+ConfirmDownloadDialog::ConfirmDownloadDialog(const QString& fileName, const FirmwareImage& image,
+                                             QWidget* parent)
     : PaletteDialog(kTemplateId, kBackgroundBitmap, parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("Update Firmware"));
     setModal(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 18, 20, 14);
     layout->setSpacing(12);
+    QString named =
+        QStringLiteral("Image file: %1\nSize: %2 bytes").arg(fileName).arg(image.size());
+    if (image.version()) {
+        named += QStringLiteral("\nVersion: %1")
+                     .arg(QString::fromStdString(FirmwareImage::versionText(*image.version())));
+    }
+    auto* imageText = new QLabel(named);
+    imageText->setTextFormat(Qt::PlainText);
+    setControlId(imageText, kImageText);
+    layout->addWidget(imageText);
     auto* warning = new QLabel(StringTable::load(kWarningString));
     // Its lines break where the text breaks them, and nowhere else.
     warning->setTextFormat(Qt::PlainText);

@@ -2,8 +2,12 @@
 
 #include "ui/look/PaletteDialog.h"
 
-// Warns the operator that a firmware update must not be interrupted and asks
-// whether to go on: "Update" accepts, "Don't Update" rejects.
+class FirmwareImage;
+
+// Names the image about to be sent (file, size and, when its payload names
+// one, its version), warns the operator that a firmware update must not be
+// interrupted and asks whether to go on: "Update" accepts, "Don't Update"
+// rejects.
 class ConfirmDownloadDialog : public PaletteDialog {
     Q_OBJECT
 
@@ -13,6 +17,8 @@ public:
     static constexpr int kDontUpdateButton = 2;
     static constexpr int kWarningText = 1038;
     static constexpr int kWarningString = 22500;
+    static constexpr int kImageText = 1040;
 
-    explicit ConfirmDownloadDialog(QWidget* parent = nullptr);
+    ConfirmDownloadDialog(const QString& fileName, const FirmwareImage& image,
+                          QWidget* parent = nullptr);
 };

@@ -31,8 +31,16 @@ void KORAExceptionHandler::handleHostException(HostException& exception) {
     if (busy()) {
         return;
     }
+    tell(exception.what());
+}
+
+void KORAExceptionHandler::handleFileException(FileException& exception) {
+    tell(exception.what());
+}
+
+void KORAExceptionHandler::tell(const std::string& message) {
     const bool wasPolling = mainWindow_.stopPolling();
-    ErrorDialog dialog(QString::fromStdString(exception.what()), &mainWindow_);
+    MessageDialog dialog(MessageDialog::kTemplateId, QString::fromStdString(message), &mainWindow_);
     ModalRunner::run(dialog);
     if (wasPolling) {
         mainWindow_.startPolling();

@@ -9,11 +9,12 @@
 
 class UnitWindow;
 
-// The main window's exception handler. A failed conversation with the unit
-// switches the window to the simulated unit after telling the operator; an
-// error reply from the unit is shown and the connection kept; a failed flash
-// operation is reported as a hardware failure; anything unexpected ends the
-// program.
+// The main window's exception handler. Only a lost connection (a failed
+// conversation with the unit) switches the window to the simulated unit,
+// after telling the operator so; an error reply from the unit and a file that
+// cannot be used are shown with their own words, and the connection, polling
+// and open windows stay; a failed flash operation is reported as a hardware
+// failure; anything unexpected ends the program.
 class KORAExceptionHandler : public ExceptionHandler {
 public:
     static constexpr const char* kApplicationError = "TRX4 Remote Application Error";
@@ -28,6 +29,7 @@ public:
     void handleUnknownException() override;
     void handleFatalFailure(VerloException& exception) override;
     void handleProtocolException(ProtocolException& exception) override;
+    void handleFileException(FileException& exception) override;
 
     // The window it serves.
     UnitWindow& mainWindow() const { return mainWindow_; }
@@ -45,6 +47,9 @@ public:
     void dropConnection();
 
 private:
+    // Shows the message with polling paused; nothing else changes.
+    void tell(const std::string& message);
+
     UnitWindow& mainWindow_;
     std::vector<QPointer<QWidget>> openWindows_;
 };

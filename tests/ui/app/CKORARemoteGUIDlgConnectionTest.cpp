@@ -51,14 +51,15 @@ TEST(MainWindowConnection, TheWindowConnectsOverSerialAndEthernetUntilTheUnitGoe
     ASSERT_TRUE(window.openDevice(ConnectionType::Ethernet, QStringLiteral("127.0.0.1"), 1, false));
     EXPECT_EQ(shown(window), "Ethernet 127.0.0.1");
     {
-        // A refused change: the error is shown while polling pauses, the
-        // connection is kept and the list shows the unit's value again.
+        // A refused change: the unit's words are shown while polling pauses,
+        // without going off line, and the list shows the unit's value again.
         CBasicSettings settings(window.parameterSet(), &window, &window.exceptionHandler());
         runner.answerDialog([&window](QDialog&) { EXPECT_EQ(window.pollTimer(), 0); });
         auto* language = findControl<QComboBox>(&settings, CBasicSettings::kLanguageList);
         language->setCurrentIndex(2);
         emit language->activated(2);
-        EXPECT_THAT(runner.dialogs().at(0).texts, Contains(QString(ErrorDialog::kMessage)));
+        EXPECT_THAT(runner.dialogs().at(0).texts.join('|').toStdString(),
+                    testing::MatchesRegex("The TRX4 refused .*Illegal Parameter Value[^|]*"));
         EXPECT_EQ(language->currentIndex(), 0);
     }
     EXPECT_NE(window.pollTimer(), 0);

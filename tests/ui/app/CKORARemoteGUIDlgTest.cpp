@@ -14,6 +14,7 @@
 #include "ui/windows/CViewLog.h"
 #include "ui/windows/ConfirmDownloadDialog.h"
 #include "ui/windows/KORAExceptionHandler.h"
+#include "ui/windows/LoadSummaryDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -157,9 +159,12 @@ TEST_F(MainWindowTest, IndicatorsShowTheUnitsValuesInBoxesThatKeepTheirPlaces) {
 TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing) {
     ControlParameter& delay = window.parameterSet()->controlParameters().find(ParameterId(0x0303));
     const QString path = QString::fromStdString((folder.path() / "room.trx").string());
+    const auto lastTexts = [this] { return runner.dialogs().back().texts.join('|').toStdString(); };
     delay.setValue(ParameterValue(64));
     runner.answerFile(path);
+    runner.clickInDialog(MessageDialog::kOkButton);
     click(CKORARemoteGUIDlg::kSaveSettingsButton);
+    EXPECT_EQ(lastTexts(), "Settings saved to " + path.toStdString());
     delay.setValue(ParameterValue(30));
     runner.clickInDialog(OpenDeviceDialog::kCancelButton);
     click(CKORARemoteGUIDlg::kOpenDeviceButton);
@@ -168,12 +173,32 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
     EXPECT_NE(window.pollTimer(), 0);
     EXPECT_EQ(delay.value(), ParameterValue(30));
     EXPECT_EQ(window.tcpAddress(), "unit.example");
-    runner.answerFile(path);
-    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    // The summary lists the one setting that differs; cancelling it writes
+    // nothing, loading writes it and says so, and a second load finds
+    // nothing to do.
+    for (const int answer : {LoadSummaryDialog::kCancelButton, LoadSummaryDialog::kLoadButton}) {
+        runner.answerFile(path);
+        runner.answerDialog([answer](QDialog& summary) {
+            auto* table = findControl<QTableWidget>(&summary, LoadSummaryDialog::kChangesTable);
+            EXPECT_EQ(table->rowCount(), 1);
+            EXPECT_EQ(table->item(0, 1)->text() + '|' + table->item(0, 2)->text(), "30|64");
+            findControl<QAbstractButton>(&summary, answer)->click();
+        });
+        if (answer == LoadSummaryDialog::kLoadButton) {
+            runner.clickInDialog(MessageDialog::kOkButton);
+        }
+        click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    }
     EXPECT_EQ(delay.value(), ParameterValue(64));
+    EXPECT_EQ(lastTexts(), "1 setting loaded from " + path.toStdString());
+    runner.answerFile(path);
+    runner.clickInDialog(MessageDialog::kOkButton);
+    click(CKORARemoteGUIDlg::kLoadSettingsButton);
+    EXPECT_THAT(lastTexts(), testing::HasSubstr("nothing was loaded"));
 
     // A file with a record no unit takes writes nothing, not even its good
-    // records: the error, then off line, on the simulated unit as it was.
+    // records: a message naming the file and the record, and the connection
+    // stays as it was.
     std::ostringstream bad;
     ParameterValueMap{{ParameterId(0x0303), ParameterValue(40)},
                       {ParameterId(0x0F01), ParameterValue(1)}}
@@ -188,16 +213,11 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
         error.reject();
     });
     click(CKORARemoteGUIDlg::kLoadSettingsButton);
-    EXPECT_EQ(runner.dialogs().back().texts.value(0), ErrorDialog::kMessage);
-    EXPECT_THAT(runner.dialogs().back().texts.value(1).toStdString(),
-                testing::HasSubstr("bad.trx: record 0x0F01"));
+    EXPECT_THAT(lastTexts(), testing::MatchesRegex(".*bad.trx: record 0x0F01[^|]*"));
     EXPECT_EQ(window.parameterSet()->controlParameters().find(ParameterId(0x0303)).value(),
               ParameterValue(64));
-    using Mode = FileRequest::Mode;
-    EXPECT_THAT(runner.fileModes(), ElementsAre(Mode::Save, Mode::Open, Mode::Open, Mode::Open));
-    EXPECT_TRUE(window.tcpAddress().isEmpty());
+    EXPECT_EQ(window.tcpAddress(), "unit.example");
     EXPECT_NE(window.pollTimer(), 0);
-
     // A failed save leaves the existing file intact.
     folder.write("room.trx", {'k', 'e', 'e', 'p'});
     // A file size limit makes every longer write fail, as a full disk would.
@@ -212,7 +232,7 @@ TEST_F(MainWindowTest, SavedSettingsLoadBackAndCancellingOrFailingChangesNothing
     click(CKORARemoteGUIDlg::kSaveSettingsButton);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(runner.dialogs().size(), 3u);
+    EXPECT_THAT(lastTexts(), testing::StartsWith("Error saving " + path.toStdString()));
     EXPECT_EQ(fileText(path.toStdString()), "keep");
     // room.trx and bad.trx, and no temporary file left beside them.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
@@ -281,6 +301,7 @@ public:
     void handleUnknownException() override { calls += "unknown"; }
     void handleFatalFailure(VerloException&) override { calls += "fatal "; }
     void handleProtocolException(ProtocolException&) override { calls += "protocol "; }
+    void handleFileException(FileException&) override { calls += "file "; }
 
     std::string calls;
 };
@@ -288,20 +309,21 @@ public:
 TEST_F(MainWindowTest, EachFailureGoesToItsOperationAndAFailedConversationGoesOffLine) {
     using Handler = KORAExceptionHandler;
     const std::pair<Handler::Routes, std::string> table[] = {
-        {Handler::kPollingTick, "host protocol verlo verlo unknown"},
-        {Handler::kOpenEthernet, "host verlo verlo verlo unknown"},
-        {Handler::kOpenSerial, "host protocol verlo verlo unknown"},
-        {Handler::kOpenDevice, "verlo verlo verlo verlo unknown"},
-        {Handler::kLoadOrSave, "host verlo verlo verlo unknown"},
-        {Handler::kControlChanged, "host verlo verlo verlo unknown"},
-        {Handler::kImageSelection, "host verlo verlo verlo unknown"},
-        {Handler::kFirmwareStep, "host verlo fatal verlo unknown"},
+        {Handler::kPollingTick, "host protocol verlo verlo verlo unknown"},
+        {Handler::kOpenEthernet, "host verlo verlo verlo verlo unknown"},
+        {Handler::kOpenSerial, "host protocol verlo verlo verlo unknown"},
+        {Handler::kOpenDevice, "verlo verlo verlo verlo verlo unknown"},
+        {Handler::kLoadOrSave, "host verlo verlo file verlo unknown"},
+        {Handler::kControlChanged, "host verlo verlo file verlo unknown"},
+        {Handler::kImageSelection, "host verlo verlo file verlo unknown"},
+        {Handler::kFirmwareStep, "host verlo fatal verlo verlo unknown"},
     };
     for (const auto& [routes, expected] : table) {
         RecordingHandler recording(window);
         EXPECT_FALSE(recording.guard(routes, [] { throw HostException("host"); }));
         EXPECT_FALSE(recording.guard(routes, [] { throw ProtocolException("protocol"); }));
         EXPECT_FALSE(recording.guard(routes, [] { throw FlashException("flash"); }));
+        EXPECT_FALSE(recording.guard(routes, [] { throw FileException("f", "file"); }));
         EXPECT_FALSE(recording.guard(routes, [] { throw VerloException("verlo"); }));
         EXPECT_FALSE(recording.guard(routes, [] { throw std::runtime_error("other"); }));
         EXPECT_EQ(recording.calls, expected);

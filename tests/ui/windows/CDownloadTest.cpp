@@ -79,6 +79,9 @@ TEST_F(UpdateDialog, ThreeChunksRebootIntoTheNewVersion) {
     // The warning breaks its lines where its text does: four lines.
     runner.answerDialog([](QDialog& confirm) {
         confirm.show();
+        EXPECT_EQ(confirm.windowTitle(), "Update Firmware");
+        EXPECT_EQ(findControl<QLabel>(&confirm, ConfirmDownloadDialog::kImageText)->text(),
+                  "Image file: v2.bin\nSize: 12308 bytes\nVersion: 2.5.0.1");
         auto* warning = findControl<QLabel>(&confirm, ConfirmDownloadDialog::kWarningText);
         EXPECT_LE(warning->height(), 4 * warning->fontMetrics().lineSpacing() + 1);
         findControl<QAbstractButton>(&confirm, ConfirmDownloadDialog::kDontUpdateButton)->click();
@@ -201,7 +204,7 @@ TEST_F(UpdateDialog, RefusedFlashStepsEndTheUpdateByTheirCode) {
 
 // Every 12th frame from the unit goes out corrupted: with three chunks, the
 // reply to the burn. Then an image with a wrong digest is refused.
-TEST_F(UpdateDialog, AnUnconfirmedBurnReportsTheVersionAndAWrongDigestGoesOffLine) {
+TEST_F(UpdateDialog, AnUnconfirmedBurnReportsTheVersionAndAWrongDigestIsAFileMessage) {
     connectToUnit({"--corrupt-every", "12", "--status-interval-ms", "0", "--reboot-seconds", "1"},
                   true);
     select("v2.bin", signedImage(filledPayload(3 * 4096, "FW:2.5.0.2")));
@@ -218,15 +221,16 @@ TEST_F(UpdateDialog, AnUnconfirmedBurnReportsTheVersionAndAWrongDigestGoesOffLin
                 Contains(QString("The unit did not confirm the burn: the outcome of the update is "
                                  "unknown.\nThe unit now reports firmware version 2.5.0.2.")));
 
-    // The image selected before stays; the error takes the window off line.
+    // The image selected before stays; the message names the file, and the
+    // connection stays.
     auto image = signedImage(filledPayload(4096 + 100));
     image[10] ^= 0x01;
     runner.clickInDialog(MessageDialog::kOkButton);
     select("bad.bin", image);
-    EXPECT_THAT(runner.dialogs().back().texts,
-                IsSupersetOf({QString(ErrorDialog::kMessage), QString("MD5 checksum error")}));
+    EXPECT_THAT(runner.dialogs().back().texts.join('|').toStdString(),
+                testing::MatchesRegex(".*/bad.bin: MD5 checksum error: [^|]*"));
     EXPECT_EQ(text(CDownload::kFileNameText), "v2.bin");
-    EXPECT_EQ(window->connectionType(), ConnectionType::OffLine);
+    EXPECT_EQ(window->connectionType(), ConnectionType::Serial);
 }
 
 } // namespace
