@@ -1,8 +1,10 @@
+#include "support/FirmwareImages.h"
 #include "support/ScriptedModalRunner.h"
 #include "support/TemporaryDirectory.h"
 #include "ui/TemporaryProfile.h"
 
 #include "base/Version.h"
+#include "firmware/FirmwareImage.h"
 #include "ui/app/CKORARemoteGUIDlg.h"
 #include "ui/look/BitmapResource.h"
 #include "ui/look/MessageDialog.h"
@@ -273,7 +275,9 @@ TEST_F(MainWindowTest, EachWindowKeysEveryControlOnceAndEscapeKeepsTheMainOne) {
     CBasicSettings settings(window.parameterSet(), &window, &handler());
     CViewLog log("", "", &window);
     CDownload update(*window.parameterSet(), window, handler(), Clock::system(), &window);
-    ConfirmDownloadDialog confirm(&window);
+    const MD5Validator validator;
+    const FirmwareImage image(folder.write("fw.bin", signedImage(filledPayload(8))), validator);
+    ConfirmDownloadDialog confirm(QStringLiteral("fw.bin"), image, &window);
     ErrorDialog error(QStringLiteral("lost"), &window);
     CAdvancedSettings advanced(window.parameterSet(), &handler(), &window);
     // The advanced settings once on each page.
