@@ -74,6 +74,7 @@ bool HubFleet::apply(const std::vector<UnitEntry>& listed, const std::atomic<boo
         }
     }
     std::vector<UnitHub*> starting;
+    starting.reserve(added.size());
     for (const Running& running : added) {
         starting.push_back(running.hub.get());
     }
@@ -117,7 +118,9 @@ void HubFleet::stop(std::vector<Running> leaving) {
     for (const Running& running : leaving) {
         running.hub->requestStop();
     }
-    // Each is joined as leaving goes.
+    // All asked first, so that they end together; each hub joins its thread
+    // as it is destroyed here.
+    leaving.clear();
 }
 
 std::vector<UnitSnapshot> HubFleet::snapshots() const {

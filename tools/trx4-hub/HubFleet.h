@@ -32,11 +32,11 @@ public:
 
     // How many units the descriptor limit allows.
     std::size_t capacity() const { return capacity_; }
-    // Makes units the running set. Hubs that go are stopped before new ones
+    // Makes the listed units the running set. Hubs that go are stopped before new ones
     // listen, so that a serve address may pass from one unit to another.
     // Stops early, leaving the set part way, once stopping is true. Returns
     // false when a unit could not be started (each is logged with why).
-    bool apply(const std::vector<UnitEntry>& units, const std::atomic<bool>& stopping);
+    bool apply(const std::vector<UnitEntry>& listed, const std::atomic<bool>& stopping);
     // Asks every hub to stop, then waits for them all.
     void stopAll();
 

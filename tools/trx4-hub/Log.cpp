@@ -38,7 +38,9 @@ std::string timeStamp() {
 } // namespace
 
 void logLine(LogLevel level, const std::string& text) {
-    static const bool underSystemd = std::getenv("JOURNAL_STREAM") != nullptr;
+    // Read once; nothing in the program changes its environment.
+    static const bool underSystemd =
+        std::getenv("JOURNAL_STREAM") != nullptr; // NOLINT(concurrency-mt-unsafe)
     std::string line = underSystemd ? "<" + std::to_string(static_cast<int>(level)) + ">"
                                     : timeStamp() + " " + levelName(level) + ": ";
     line += text;
