@@ -1,3 +1,5 @@
+#include "e2e/RawHost.h"
+
 #include "MetricsServer.h"
 #include "MetricsText.h"
 #include "ProcessMetrics.h"
@@ -7,7 +9,6 @@
 #include "support/ProcessRun.h"
 #include "support/ThrownMessage.h"
 
-#include <arpa/inet.h>
 #include <crypt.h>
 #include <httplib.h>
 
@@ -19,16 +20,6 @@
 namespace {
 
 using testing::HasSubstr;
-
-int connectTo(std::uint16_t port) {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    return socket;
-}
 
 // 64 idle connections and 8 that send their request a byte at a time leave
 // scrapes fast; the whole text, the program's own metrics too, passes promtool.
@@ -42,16 +33,17 @@ TEST(MetricsServer, IdleAndSlowClientsDoNotHoldUpAScrape) {
     server.start();
     // The first 8 are the slow ones. Connections beyond a short backlog would
     // wait a second to be tried again.
-    std::vector<int> clients(72);
+    std::vector<std::unique_ptr<RawHost>> clients(72);
     const auto burst = std::chrono::steady_clock::now();
-    std::generate(clients.begin(), clients.end(), [&] { return connectTo(server.port()); });
+    std::generate(clients.begin(), clients.end(),
+                  [&] { return std::make_unique<RawHost>(server.port()); });
     EXPECT_LT(std::chrono::steady_clock::now() - burst, std::chrono::milliseconds(900));
     httplib::Client scraper("127.0.0.1", server.port());
     std::vector<std::chrono::steady_clock::duration> times;
     std::string body;
     for (std::size_t i = 0; i < 5; ++i) {
         for (std::size_t slow = 0; slow < 8; ++slow) {
-            ::send(clients[slow], &"GET /"[i], 1, MSG_NOSIGNAL);
+            clients[slow]->sendBytes({static_cast<std::uint8_t>("GET /"[i])});
         }
         const auto start = std::chrono::steady_clock::now();
         const auto reply = scraper.Get("/metrics");
@@ -69,7 +61,6 @@ TEST(MetricsServer, IdleAndSlowClientsDoNotHoldUpAScrape) {
     const double now = static_cast<double>(std::time(nullptr));
     EXPECT_THAT(std::stod(body.substr(started + 28)),
                 testing::AllOf(testing::Le(now), testing::Gt(now - 600)));
-    std::for_each(clients.begin(), clients.end(), ::close);
 }
 
 // HTTPS with one user: every page asks for the user, a refused password is

@@ -10,17 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Whether a host connecting to port gets its Get All Response.
-bool serves(std::uint16_t port) {
-    try {
-        RawHost host(port);
-        host.send(unitwire::body(unitwire::GetAll));
-        return host.await(unitwire::GetAllResponse, 1s) != nullptr;
-    } catch (const std::runtime_error&) {
-        return false;
-    }
-}
-
 // Reloads keep a host of an unchanged unit, start and stop the others, and
 // keep everything on a bad file; trx4ctl --units goes through the hub.
 TEST(HubProgram, ReloadChangesOnlyWhatTheFileChanged) {
@@ -38,7 +27,7 @@ TEST(HubProgram, ReloadChangesOnlyWhatTheFileChanged) {
     const UnitProcess hub(
         {"--units", write(lines[0] + lines[1]), "--web.listen-address", "127.0.0.1:0"}, 20s, 3,
         TRX4_HUB_EXECUTABLE);
-    ASSERT_TRUE(waitUntil([&] { return serves(served[0]); }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return serves(served[0], 1s); }, 10s));
     const auto ctl =
         runProcess(TRX4CTL_EXECUTABLE, {"--units", write(lines[0] + lines[2]), "get", "0x0303"});
     EXPECT_EQ(ctl.status, 0) << ctl.out << ctl.err;
@@ -69,8 +58,8 @@ TEST(HubProgram, ReloadChangesOnlyWhatTheFileChanged) {
         EXPECT_TRUE(step.signal ? ::kill(hub.pid(), SIGHUP) == 0
                                 : status() == (*step.successful == '1' ? 200 : 500));
         const auto asListed = [&] {
-            return reloaded(step.successful) && serves(served[1]) == step.servesOne &&
-                   serves(served[2]) == step.servesTwo;
+            return reloaded(step.successful) && serves(served[1], 1s) == step.servesOne &&
+                   serves(served[2], 1s) == step.servesTwo;
         };
         EXPECT_TRUE(waitUntil(asListed, 10s)) << step.file;
     }

@@ -54,13 +54,7 @@ protected:
     // Whether a host gets a Get All Response within timeout: until the hub
     // holds the unit, every host is closed at once.
     bool servesUnit(std::chrono::milliseconds timeout) const {
-        return waitUntil(
-            [&] {
-                RawHost host(hub->port());
-                host.send(unitwire::body(unitwire::GetAll));
-                return host.await(unitwire::GetAllResponse, 500ms) != nullptr;
-            },
-            timeout);
+        return waitUntil([&] { return serves(hub->port(), 500ms); }, timeout);
     }
     void startHubForUnit() { startHub("booth tcp:127.0.0.1:" + std::to_string(unit->port())); }
     // A host that has had its Get All Response, which must come first.
@@ -89,25 +83,18 @@ TEST_F(HubTest, ManyHostsShareTheUnitAndEachSetReachesItOnce) {
     ASSERT_NE(watcher->await(unitwire::EventLog), nullptr);
 
     // Two trx4ctl at once beside the window and the watcher.
-    const TemporaryDirectory outputs;
     const pid_t getter = startProcess(
         TRX4CTL_EXECUTABLE, {"--tcp", "127.0.0.1:" + std::to_string(hub->port()), "get", "0x0303"},
-        {"", outputs.write("get", {}), ""});
+        {"", folder.write("get", {}), ""});
     const auto set = ctl({"set", "0x0303=30"});
     EXPECT_EQ(awaitExit(getter, std::chrono::steady_clock::now() + 30s), 0);
     ASSERT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(set.out, "0x0303: 30\n");
 
     // The watcher and the window see the Set of another host.
-    const auto seen = [&] {
-        while (auto status = watcher->await(unitwire::Status, 3s)) {
-            if (status->contains(digitalDelay)) {
-                return true;
-            }
-        }
-        return false;
-    }();
-    EXPECT_TRUE(seen);
+    EXPECT_NE(watcher->await(unitwire::Status, 3s,
+                             [](const Command& status) { return status.contains(digitalDelay); }),
+              nullptr);
     EXPECT_TRUE(waitUntil(
         [&] {
             window.takeInPending();

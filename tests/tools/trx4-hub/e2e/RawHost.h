@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -67,14 +68,16 @@ public:
         }
         return nullptr;
     }
-    // The first message of that code within timeout, skipping others.
+    // The first message of that code, and wanted when given, within timeout,
+    // skipping others.
     std::unique_ptr<Command> await(unitwire::Code code,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(3),
+                                   const std::function<bool(const Command&)>& wanted = {}) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
             auto message = receive(std::chrono::ceil<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now()));
-            if (message && message->commandType().code() == code) {
+            if (message && message->commandType().code() == code && (!wanted || wanted(*message))) {
                 return message;
             }
         }
@@ -95,3 +98,14 @@ private:
     unitwire::Bytes input_;
     bool closed_ = false;
 };
+
+// Whether a host connecting to port gets its Get All Response within timeout.
+inline bool serves(std::uint16_t port, std::chrono::milliseconds timeout) {
+    try {
+        RawHost host(port);
+        host.send(unitwire::body(unitwire::GetAll));
+        return host.await(unitwire::GetAllResponse, timeout) != nullptr;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
