@@ -116,7 +116,8 @@ TEST(DesktopConnection, TheWindowAnswersWhileConnectingDimsASilentUnitAndReconne
         ::kill(unit->pid(), SIGSTOP);
         stopped.start();
         ASSERT_TRUE(waitFor([&] { return window.isStale(); }, 4s));
-        EXPECT_LE(stopped.elapsed(), 3100);
+        // Dimmed at 3 s of silence; the rest is slack for a busy machine.
+        EXPECT_LE(stopped.elapsed(), 3500);
         EXPECT_FALSE(findControl<QWidget>(&window, CKORARemoteGUIDlg::kFirstMeter)->isEnabled());
         EXPECT_EQ(label(CKORARemoteGUIDlg::kConnectionStateText),
                   "No answer from the TRX4 for 3 s");
