@@ -202,6 +202,9 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
         status.record(true);
         std::mutex reloading;
         std::unique_ptr<MetricsServer> metrics;
+        // Set once before the server's threads start, and read by them
+        // instead of metrics, which the end resets while a request may run.
+        MetricsServer* webServer = nullptr;
         // From SIGHUP on this thread, or POST /-/reload on the metrics server's.
         const auto reload = [&](std::string& error) {
             const std::lock_guard<std::mutex> guard(reloading);
@@ -216,9 +219,9 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                 logLine(LogLevel::error, "reloading " + unitsPath + " failed, and the units " +
                                              "running before are kept: " + error);
             }
-            if (metrics) {
+            if (webServer != nullptr) {
                 try {
-                    metrics->reloadWebConfig();
+                    webServer->reloadWebConfig();
                 } catch (const VerloException& failure) {
                     good = false;
                     error += (error.empty() ? "" : "; ") + std::string(failure.what());
@@ -247,6 +250,7 @@ int runHubProgram(int argc, char** argv, HubProgramKind kind) {
                            processMetricsText();
                 },
                 reload);
+            webServer = metrics.get();
             metrics->start();
             std::cout << metrics->port() << '\n';
         }
