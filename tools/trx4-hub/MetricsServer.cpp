@@ -4,6 +4,7 @@
 
 #include "base/VerloException.h"
 #include "base/Version.h"
+#include "model/ParameterReport.h"
 #include "session/ConnectionTarget.h"
 
 #include <httplib.h>
@@ -44,33 +45,10 @@ std::string regexEscaped(const std::string& text) {
     return escaped;
 }
 
-std::string htmlEscaped(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string landingPage(const std::string& telemetryPath) {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\">"
            "<title>trx4-hub</title></head>\n<body>\n<h1>trx4-hub</h1>\n<p>TRX4 Remote " +
-           std::string(trx4Version) + "</p>\n<ul>\n<li><a href=\"" + htmlEscaped(telemetryPath) +
+           std::string(trx4Version) + "</p>\n<ul>\n<li><a href=\"" + escapeHtml(telemetryPath) +
            "\">Metrics</a></li>\n<li><a href=\"/-/healthy\">Health</a></li>\n"
            "<li><a href=\"/-/ready\">Readiness</a></li>\n"
            "<li><a href=\"/README.md\">README</a></li>\n</ul>\n</body>\n</html>\n";
