@@ -1,5 +1,7 @@
 #include "ui/look/CxShadeButton.h"
 
+#include "ui/look/ControlId.h"
+
 #include "ui/look/Palette.h"
 
 #include "base/VerloException.h"
@@ -97,6 +99,14 @@ void drawStroke(QImage& image, int x, int y, int halfLength, int index) {
 CxShadeButton::CxShadeButton(const QString& text, QWidget* parent)
     : QPushButton(text, parent), textColor_(palette().color(QPalette::ButtonText)) {
     setAttribute(Qt::WA_Hover);
+}
+
+CxShadeButton* CxShadeButton::dialogButton(const QString& caption, int id, int minimumWidth) {
+    auto* button = new CxShadeButton(caption);
+    setControlId(button, id);
+    button->setMinimumSize(minimumWidth, 28);
+    button->setShade(kBrushedMetal, 8, 10, 0, QColor());
+    return button;
 }
 
 void CxShadeButton::setShade(int shadeType, int granularity, int highlight, int coloring,

@@ -25,6 +25,9 @@ public:
     static constexpr int kBrushedMetal = 8;
 
     explicit CxShadeButton(const QString& text = QString(), QWidget* parent = nullptr);
+    // A dialog's push button: brushed metal, with its control id, at least
+    // minimumWidth wide and 28 high.
+    static CxShadeButton* dialogButton(const QString& caption, int id, int minimumWidth);
 
     // Prepares the face images for the button's size (again on every resize):
     // granularity sets the noise, highlight how much brighter the face is

@@ -14,14 +14,6 @@ namespace {
 
 constexpr int kBackgroundBitmap = 136;
 
-CxShadeButton* shadedButton(const QString& caption, int id) {
-    auto* button = new CxShadeButton(caption);
-    setControlId(button, id);
-    button->setMinimumSize(100, 28);
-    button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
-    return button;
-}
-
 } // namespace
 
 ConfirmDownloadDialog::ConfirmDownloadDialog(const QString& fileName, const FirmwareImage& image,
@@ -49,9 +41,11 @@ ConfirmDownloadDialog::ConfirmDownloadDialog(const QString& fileName, const Firm
     setControlId(warning, kWarningText);
     layout->addWidget(warning);
 
-    CxShadeButton* update = shadedButton(QStringLiteral("&Update"), kUpdateButton);
+    CxShadeButton* update =
+        CxShadeButton::dialogButton(QStringLiteral("&Update"), kUpdateButton, 100);
     connect(update, &QPushButton::clicked, this, &QDialog::accept);
-    CxShadeButton* dontUpdate = shadedButton(QStringLiteral("&Don't Update"), kDontUpdateButton);
+    CxShadeButton* dontUpdate =
+        CxShadeButton::dialogButton(QStringLiteral("&Don't Update"), kDontUpdateButton, 100);
     // Interrupting a transfer ruins the unit, so the safe answer is the default.
     dontUpdate->setDefault(true);
     connect(dontUpdate, &QPushButton::clicked, this, &QDialog::reject);

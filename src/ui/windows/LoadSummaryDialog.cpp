@@ -28,14 +28,6 @@ QString valueText(const ConfigurationDiff::Difference& change,
     return QString::fromStdString(ParameterText::valueText(*change.parameter, *value));
 }
 
-CxShadeButton* shadedButton(const QString& caption, int id) {
-    auto* button = new CxShadeButton(caption);
-    setControlId(button, id);
-    button->setMinimumSize(100, 28);
-    button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
-    return button;
-}
-
 } // namespace
 
 LoadSummaryDialog::LoadSummaryDialog(const QString& path,
@@ -75,9 +67,10 @@ LoadSummaryDialog::LoadSummaryDialog(const QString& path,
     table->setMinimumWidth(460);
     layout->addWidget(table);
 
-    CxShadeButton* load = shadedButton(QStringLiteral("&Load"), kLoadButton);
+    CxShadeButton* load = CxShadeButton::dialogButton(QStringLiteral("&Load"), kLoadButton, 100);
     connect(load, &QPushButton::clicked, this, &QDialog::accept);
-    CxShadeButton* cancel = shadedButton(QStringLiteral("&Cancel"), kCancelButton);
+    CxShadeButton* cancel =
+        CxShadeButton::dialogButton(QStringLiteral("&Cancel"), kCancelButton, 100);
     // Writing changes the theatre's sound, so the safe answer is the default.
     cancel->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

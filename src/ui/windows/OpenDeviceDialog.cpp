@@ -25,14 +25,6 @@ QString key(const char* name) {
     return QString::fromUtf8(OpenDeviceDialog::kSection) + u'/' + QString::fromUtf8(name);
 }
 
-CxShadeButton* shadedButton(const QString& caption, int id) {
-    auto* button = new CxShadeButton(caption);
-    setControlId(button, id);
-    button->setMinimumSize(88, 28);
-    button->setShade(CxShadeButton::kBrushedMetal, 8, 10, 0, QColor());
-    return button;
-}
-
 } // namespace
 
 OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
@@ -96,9 +88,9 @@ OpenDeviceDialog::OpenDeviceDialog(QWidget* parent)
     form->addRow(QString(), reconnectBox_);
     layout->addLayout(form);
 
-    auto* okButton = shadedButton(QStringLiteral("&OK"), kOkButton);
+    auto* okButton = CxShadeButton::dialogButton(QStringLiteral("&OK"), kOkButton, 88);
     okButton->setDefault(true);
-    auto* cancelButton = shadedButton(QStringLiteral("&Cancel"), kCancelButton);
+    auto* cancelButton = CxShadeButton::dialogButton(QStringLiteral("&Cancel"), kCancelButton, 88);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
